@@ -1,0 +1,14 @@
+#include "image/flash_image.h"
+
+#include <algorithm>
+
+#include "image/embedded_firmware.h"
+
+namespace dedarida {
+
+void LoadFw(TFlashImage& FlashImage) {
+    const auto firmware = EmbeddedFirmware();
+    std::copy(firmware.begin(), firmware.end(), FlashImage.begin());
+}
+
+} // namespace dedarida
