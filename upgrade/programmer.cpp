@@ -1,0 +1,188 @@
+#include "upgrade/programmer.h"
+
+#include "link/boot_command.h"
+#include "upgrade/status_texts.h"
+#include "upgrade/timer.h"
+
+namespace dedarida {
+
+namespace {
+
+std::string PortText(const TComPort& port) { return "COM: " + std::to_string(port.Port() + 1); }
+
+} // namespace
+
+Programmer::Programmer(ProgrammerWindow& window, MainThread& main) : window_(window), main_(main) {}
+
+Programmer::~Programmer() { CloseAll(); }
+
+void Programmer::Init(bool startTicking) {
+    ComPort1_ = std::make_unique<TComPort>(main_);
+    ComPort1_->SetOnRxChar([this](TComPort& Sender, std::int32_t InQue) { Rx(Sender, InQue); });
+    ComPort1_->SetSyncMethod(smSynchronize);
+    ComPort1_->SetWriteBufSize(2048);
+    ComPort1_->SetReadBufSize(2048);
+    ComPort1_->SetBaudRate(br4800);
+    link_ = std::make_unique<Link>(*ComPort1_, FlashImage_, window_, main_);
+
+    TickEvent.Reset();
+    if (startTicking)
+        timer_ = std::make_unique<Timer>(*this, window_, main_);
+    window_.SetTimerEnabled(true);
+
+    link_->SetLinkMode(AppMode);
+    std::string status;
+    ProgrammerStatusStr(AppMode, status);
+    window_.SetPanelText(1, status);
+    ReplyText = std::string(40, ' ');
+    PollAnswered = 0;
+    TickCounter = 0;
+    link_->ClearRxBuffer();
+}
+
+void Programmer::CloseAll() {
+    if (timer_) {
+        timer_->Stop();
+        timer_.reset();
+    }
+    if (ComPort1_) {
+        ComPort1_->AbortAll();
+        ComPort1_->Close();
+    }
+}
+
+bool Programmer::OpenIfNeeded(OpenFailure onFailure) {
+    std::lock_guard lock(portMutex_);
+    if (ComPort1_->Connected())
+        return true;
+    try {
+        ComPort1_->Open();
+    } catch (const EComPort&) {
+        if (onFailure == OpenFailure::Raise)
+            throw;
+        window_.SetPanelText(0, "COM: unable to open");
+        return false;
+    }
+    window_.SetPanelText(0, PortText(*ComPort1_));
+    return true;
+}
+
+void Programmer::LoadFw() {
+    window_.SetProgress(0);
+    dedarida::LoadFw(FlashImage_);
+}
+
+void Programmer::Button1Click() {
+    LoadFw();
+    if (!OpenIfNeeded(OpenFailure::Report))
+        return;
+    link_->SendAppCommand(AppCommandIdentity);
+}
+
+void Programmer::StartBootSequence1Click() {
+    if (!OpenIfNeeded(OpenFailure::Report))
+        return;
+    window_.SetPanelText(1, "START UPGRADE");
+    link_->SendAppCommand(AppCommandStartUpgrade);
+    PollAnswered = 0;
+}
+
+void Programmer::SendPoll() {
+    ComPort1_->AbortAll();
+    link_->ClearRxBuffer();
+    link_->EndOfImage = 0;
+    link_->BlockPosition = 0;
+    OpenIfNeeded(OpenFailure::Raise);
+    link_->SendBootCommand(BootPoll);
+}
+
+void Programmer::SendCode() {
+    TickEvent.Reset();
+    ComPort1_->AbortAll();
+    link_->ClearRxBuffer();
+    link_->EndOfImage = 0;
+    link_->BlockPosition = 0;
+    OpenIfNeeded(OpenFailure::Raise);
+    LoadFw();
+    SetMode(BootMode);
+    link_->SendBootCommand(BootEraseFlash);
+}
+
+void Programmer::SetMode(std::uint8_t mode) {
+    std::lock_guard lock(portMutex_);
+    if (link_->LinkMode() != mode)
+        link_->SetLinkMode(mode);
+    ComPort1_->SetBaudRate(mode == BootMode ? br38400 : br4800);
+}
+
+void Programmer::SwitchStatus1Click() {
+    std::lock_guard lock(portMutex_);
+    SetMode(link_->LinkMode() == AppMode ? BootMode : AppMode);
+}
+
+void Programmer::PortSetup() {
+    window_.SetTimerEnabled(false);
+    TickEvent.Reset();
+    try {
+        {
+            std::lock_guard lock(portMutex_);
+            ComPort1_->AbortAll();
+            ComPort1_->Close();
+        }
+        window_.ShowPortDialog(*ComPort1_);
+    } catch (...) {
+        window_.SetTimerEnabled(true);
+        throw;
+    }
+    window_.SetTimerEnabled(true);
+}
+
+void Programmer::Timeout() { TickEvent.Set(); }
+
+void Programmer::DisplayCmdErr(int code) {
+    window_.SetPanelText(1, "Command " + std::to_string(code) + " Error");
+}
+
+void Programmer::Tick() {
+    TickEvent.Reset();
+    {
+        std::lock_guard lock(portMutex_);
+        if (!ComPort1_->Connected()) {
+            try {
+                ComPort1_->Open();
+                window_.SetPanelText(0, PortText(*ComPort1_));
+            } catch (const std::exception&) {
+                ComPort1_->Close();
+                window_.SetPanelText(0, "COM: busy");
+            }
+        }
+    }
+
+    if (link_->LinkMode() == BootMode) {
+        if (PollAnswered == 0 && ++TickCounter >= 2) {
+            TickCounter = 0;
+            main_.RunAndWait([this] { SendPoll(); });
+        }
+    } else if (link_->LastAppCommand == AppCommandGoOffline && ++TickCounter >= 2) {
+        TickCounter = 0;
+        if (OfflineRetries < 2) {
+            link_->SendAppCommand(AppCommandGoOffline);
+            ++OfflineRetries;
+        } else {
+            SwitchStatus1Click();
+            OfflineRetries = 0;
+            link_->LastAppCommand = 0xFF;
+        }
+    }
+
+    if (ReadyDelay > 0) {
+        --ReadyDelay;
+    } else if (OfflineRequestPending == 1) {
+        link_->SendAppCommand(AppCommandGoOffline);
+        TickCounter = 0;
+        link_->ClearRxBuffer();
+        OfflineRequestPending = 0;
+    }
+}
+
+} // namespace dedarida

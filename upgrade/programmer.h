@@ -1,0 +1,86 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "image/flash_image.h"
+#include "link/link.h"
+#include "serial/comport.h"
+#include "serial/main_thread.h"
+#include "upgrade/manual_reset_event.h"
+#include "upgrade/programmer_window.h"
+
+namespace dedarida {
+
+class Timer;
+
+// The upgrade controller and reply interpreter: the logic of the main window.
+// It owns the port, the link, the flash image, the upgrade state and the tick
+// thread. One instance per tool.
+//
+// Threads: every operation runs on the main thread except Tick, which the
+// tick thread runs (it hands SendPoll to the main thread and waits for it).
+class Programmer {
+public:
+    Programmer(ProgrammerWindow& window, MainThread& main);
+    ~Programmer();
+    Programmer(const Programmer&) = delete;
+    Programmer& operator=(const Programmer&) = delete;
+
+    // Creation of the window: the port, TickEvent, the tick thread, Timer1.
+    // `startTicking` false leaves the tick thread out (tests call Tick).
+    void Init(bool startTicking = true);
+    // Destruction of the window: stops the tick thread, then AbortAll and Close.
+    void CloseAll();
+
+    void Button1Click();
+    void SendCode();
+    void SendPoll();
+    void StartBootSequence1Click();
+    void SwitchStatus1Click();
+    void PortSetup();
+    void Timeout();
+    void Rx(TComPort& Sender, std::int32_t InQue);
+    void DisplayCmdErr(int code);
+    void LoadFw();
+
+    // One tick of the tick thread, in the rules' order.
+    void Tick();
+
+    TComPort& ComPort1() { return *ComPort1_; }
+    Link& LinkState() { return *link_; }
+    const TFlashImage& FlashImage() const { return FlashImage_; }
+
+    // Upgrade state; atomics because the tick thread shares it.
+    std::atomic<std::uint8_t> PollAnswered{0};
+    std::atomic<std::int32_t> TickCounter{0};
+    std::atomic<std::int32_t> OfflineRetries{0};
+    std::atomic<std::int32_t> ReadyDelay{0};
+    std::atomic<std::uint8_t> OfflineRequestPending{0};
+    ManualResetEvent TickEvent;
+    // Main thread only.
+    std::string ReplyText = std::string(40, ' ');
+    std::string TargetVersion = "v4.5";
+
+private:
+    enum class OpenFailure { Report, Raise };
+    // "Open the port where needed": true when the port is open afterwards.
+    bool OpenIfNeeded(OpenFailure onFailure);
+    void SetMode(std::uint8_t mode);
+    void InterpretBootReply();
+    void InterpretAppReply();
+
+    ProgrammerWindow& window_;
+    MainThread& main_;
+    TFlashImage FlashImage_{};
+    std::unique_ptr<TComPort> ComPort1_;
+    std::unique_ptr<Link> link_;
+    std::unique_ptr<Timer> timer_;
+    // Keeps the two threads' open-if-needed and mode switches whole.
+    std::recursive_mutex portMutex_;
+};
+
+} // namespace dedarida

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "link/status_panels.h"
+
+namespace dedarida {
+
+class TComPort;
+
+enum class MessageKind { Information, Error };
+
+// What the upgrade controller needs from the main window. The window (Qt, or
+// the headless stand-in) implements it.
+//
+// Threads: SetPanelText, SetProgress, SetStartEnabled and SetTimerEnabled may
+// be called from any thread (other threads' updates are posted to the main
+// thread). ShowMessage and ShowPortDialog run on the main thread only.
+class ProgrammerWindow : public StatusPanels {
+public:
+    // ProgressBar1, 0 to 100.
+    virtual void SetProgress(int position) = 0;
+    // Button1, START.
+    virtual void SetStartEnabled(bool enabled) = 0;
+    // Timer1: while enabled, the window calls Programmer::Timeout every 1000 ms.
+    virtual void SetTimerEnabled(bool enabled) = 0;
+    // A modal message with one OK button; returns once it is dismissed.
+    virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
+    // The port selection dialog (ShowPropForm): may change Port and BaudRate.
+    virtual void ShowPortDialog(TComPort& port) = 0;
+};
+
+} // namespace dedarida
