@@ -1,5 +1,6 @@
 #include "upgrade/programmer.h"
 
+#include "link/app_command.h"
 #include "link/boot_command.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/timer.h"
@@ -19,11 +20,12 @@ Programmer::~Programmer() { CloseAll(); }
 void Programmer::Init(bool startTicking) {
     ComPort1_ = std::make_unique<TComPort>(main_);
     ComPort1_->SetOnRxChar([this](TComPort& Sender, std::int32_t InQue) { Rx(Sender, InQue); });
-    ComPort1_->SetSyncMethod(smSynchronize);
+    ComPort1_->SetSyncMethod(TSyncMethod::smSynchronize);
     ComPort1_->SetWriteBufSize(2048);
     ComPort1_->SetReadBufSize(2048);
-    ComPort1_->SetBaudRate(br4800);
-    link_ = std::make_unique<Link>(*ComPort1_, FlashImage_, window_, main_);
+    ComPort1_->SetBaudRate(TBaudRate::br4800);
+    tracedPort_ = std::make_unique<TracedPort>(*ComPort1_);
+    link_ = std::make_unique<Link>(*tracedPort_, FlashImage_, window_, main_);
 
     TickEvent.Reset();
     if (startTicking)
@@ -112,7 +114,7 @@ void Programmer::SetMode(std::uint8_t mode) {
     std::lock_guard lock(portMutex_);
     if (link_->LinkMode() != mode)
         link_->SetLinkMode(mode);
-    ComPort1_->SetBaudRate(mode == BootMode ? br38400 : br4800);
+    ComPort1_->SetBaudRate(mode == BootMode ? TBaudRate::br38400 : TBaudRate::br4800);
 }
 
 void Programmer::SwitchStatus1Click() {
@@ -138,6 +140,8 @@ void Programmer::PortSetup() {
 }
 
 void Programmer::Timeout() { TickEvent.Set(); }
+
+void Programmer::SetTrace(TrafficTrace* trace) { tracedPort_->SetTrace(trace); }
 
 void Programmer::DisplayCmdErr(int code) {
     window_.SetPanelText(1, "Command " + std::to_string(code) + " Error");

@@ -12,6 +12,7 @@
 #include "serial/main_thread.h"
 #include "upgrade/manual_reset_event.h"
 #include "upgrade/programmer_window.h"
+#include "upgrade/traced_port.h"
 
 namespace dedarida {
 
@@ -50,6 +51,9 @@ public:
     // One tick of the tick thread, in the rules' order.
     void Tick();
 
+    // Any thread; null ends tracing. The trace must outlive the Programmer's use of it.
+    void SetTrace(TrafficTrace* trace);
+
     TComPort& ComPort1() { return *ComPort1_; }
     Link& LinkState() { return *link_; }
     const TFlashImage& FlashImage() const { return FlashImage_; }
@@ -70,6 +74,7 @@ private:
     // "Open the port where needed": true when the port is open afterwards.
     bool OpenIfNeeded(OpenFailure onFailure);
     void SetMode(std::uint8_t mode);
+    void TraceReply();
     void InterpretBootReply();
     void InterpretAppReply();
 
@@ -77,6 +82,7 @@ private:
     MainThread& main_;
     TFlashImage FlashImage_{};
     std::unique_ptr<TComPort> ComPort1_;
+    std::unique_ptr<TracedPort> tracedPort_;
     std::unique_ptr<Link> link_;
     std::unique_ptr<Timer> timer_;
     // Keeps the two threads' open-if-needed and mode switches whole.

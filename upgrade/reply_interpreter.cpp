@@ -35,12 +35,26 @@ void Programmer::Rx(TComPort&, std::int32_t) {
     do {
         link_->ReceiveFrames();
         if (link_->TakeFrame()) {
+            TraceReply();
             if (link_->LinkMode() == BootMode)
                 InterpretBootReply();
             else
                 InterpretAppReply();
         }
     } while (link_->RxCount() != 0);
+}
+
+void Programmer::TraceReply() {
+    TrafficTrace* trace = tracedPort_->Trace();
+    if (!trace)
+        return;
+    // A bootloader body holds RxFrameLength bytes; an application frame ends
+    // at index RxFrameLength.
+    const bool bootMode = link_->LinkMode() == BootMode;
+    const std::int32_t count = link_->RxFrameLength() + (bootMode ? 0 : 1);
+    trace->Received(link_->RxFrame().data(),
+                    static_cast<std::size_t>(std::clamp<std::int32_t>(count, 0, RxFrameSize)),
+                    bootMode, link_->LastBootCommand, BitsPerSecond(ComPort1_->BaudRate()));
 }
 
 void Programmer::InterpretBootReply() {
@@ -109,7 +123,7 @@ void Programmer::InterpretBootReply() {
 void Programmer::InterpretAppReply() {
     const auto& frame = link_->RxFrame();
     const std::int32_t length = link_->RxFrameLength();
-    if (length < 5 || !Link::FrameChecksumOk(static_cast<std::uint8_t>(length), frame) ||
+    if (!Link::FrameChecksumOk(static_cast<std::uint8_t>(length), frame) ||
         frame[4] != TextReplyKind)
         return;
 

@@ -1,0 +1,140 @@
+#include "upgrade/traffic_trace.h"
+
+#include <cerrno>
+#include <ctime>
+#include <system_error>
+
+#include "link/app_command.h"
+#include "link/boot_command.h"
+
+namespace dedarida {
+
+namespace {
+
+constexpr std::uint8_t Dle = 0x10;
+
+std::string Hex(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value);
+    return text;
+}
+
+std::string CommandName(std::uint8_t code) {
+    std::string text = "request " + Hex(code);
+    GetCommandStr(code, text);
+    return text;
+}
+
+// Undoes the stuffing of a bootloader request from `from` on; at most `count`
+// body bytes go to `out`. Returns how many were found.
+std::size_t Unstuff(const std::uint8_t* bytes, std::size_t size, std::size_t from,
+                    std::uint8_t* out, std::size_t count) {
+    std::size_t n = 0;
+    for (std::size_t i = from; i < size && n < count; ++i) {
+        if (bytes[i] == Dle && i + 1 < size && bytes[i + 1] == Dle)
+            ++i;
+        out[n++] = bytes[i];
+    }
+    return n;
+}
+
+std::string RequestMeaning(const std::uint8_t* bytes, std::size_t count) {
+    if (count == 6 && bytes[0] == 0x55) {
+        switch (bytes[4]) {
+        case AppCommandIdentity:
+            return "identity request";
+        case AppCommandStartUpgrade:
+            return "start upgrade";
+        case AppCommandGoOffline:
+            return "go offline";
+        default:
+            return "command " + Hex(bytes[4]);
+        }
+    }
+    std::uint8_t head[7];
+    if (count < 8 || bytes[0] != Dle || Unstuff(bytes, count - 2, 2, head, 7) < 3)
+        return "unknown";
+    if (head[2] != BootProgram)
+        return CommandName(head[2]);
+    const unsigned address = head[3] | head[4] << 8 | head[5] << 16;
+    char text[64];
+    std::snprintf(text, sizeof text, "Program block at 0x%06X (%zu bytes)", address, count);
+    return text;
+}
+
+std::string StatusMeaning(std::uint8_t status) {
+    switch (status) {
+    case 0x00:
+        return "status 0 (done)";
+    case 0x01:
+        return "status 1 (failed)";
+    case 0xFD:
+        return "status 0xFD (command error)";
+    default:
+        return "status " + Hex(status);
+    }
+}
+
+bool ChecksumOk(const std::uint8_t* frame, std::size_t count) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 1 < count; ++i)
+        sum += frame[i];
+    return count > 0 && (sum & 0xFF) == frame[count - 1];
+}
+
+std::string ReplyMeaning(const std::uint8_t* frame, std::size_t count, bool bootMode,
+                         std::uint8_t request) {
+    std::string meaning;
+    if (bootMode) {
+        meaning = count > 4 ? StatusMeaning(frame[3]) : "short reply";
+        meaning += " to " + CommandName(request);
+    } else if (count > 4 && frame[4] == 0x5D) {
+        meaning = "text \"";
+        for (std::size_t i = 6; i + 1 < count; ++i)
+            meaning += (frame[i] >= 0x20 && frame[i] < 0x7F) ? static_cast<char>(frame[i]) : '.';
+        meaning += "\"";
+    } else {
+        meaning = count > 4 ? "reply kind " + Hex(frame[4]) : "short reply";
+    }
+    if (!ChecksumOk(frame, count))
+        meaning += " (bad checksum)";
+    return meaning;
+}
+
+} // namespace
+
+TrafficTrace::TrafficTrace(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {
+    if (!file_)
+        throw std::system_error(errno, std::generic_category(), "cannot write the trace " + path);
+}
+
+TrafficTrace::~TrafficTrace() { std::fclose(file_); }
+
+void TrafficTrace::Sent(const std::uint8_t* bytes, std::size_t count, std::uint32_t baud) {
+    Line("TX", baud, bytes, count, RequestMeaning(bytes, count));
+}
+
+void TrafficTrace::Received(const std::uint8_t* frame, std::size_t count, bool bootMode,
+                            std::uint8_t request, std::uint32_t baud) {
+    Line("RX", baud, frame, count, ReplyMeaning(frame, count, bootMode, request));
+}
+
+void TrafficTrace::Line(const char* direction, std::uint32_t baud, const std::uint8_t* bytes,
+                        std::size_t count, const std::string& meaning) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+
+    std::lock_guard lock(mutex_);
+    std::fprintf(file_, "%02d:%02d:%02d.%06ld +%.6f %s %5u |", local.tm_hour, local.tm_min,
+                 local.tm_sec, now.tv_nsec / 1000, elapsed, direction, baud);
+    for (std::size_t i = 0; i < count; ++i)
+        std::fprintf(file_, " %02X", bytes[i]);
+    std::fprintf(file_, " | %s\n", meaning.c_str());
+    std::fflush(file_);
+}
+
+} // namespace dedarida

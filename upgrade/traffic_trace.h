@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace dedarida {
+
+// Writes every frame sent and received, one line each: wall-clock time,
+// seconds since the trace began, direction, line speed, the bytes in hex and
+// what they mean. Thread-safe; each line is flushed as it is written.
+//
+//   16:40:01.123456 +0.000512 TX  4800 | 55 30 3F 02 03 C9 | identity request
+class TrafficTrace {
+public:
+    // Opens (creates or truncates) `path`; raises std::system_error on failure.
+    explicit TrafficTrace(const std::string& path);
+    ~TrafficTrace();
+    TrafficTrace(const TrafficTrace&) = delete;
+    TrafficTrace& operator=(const TrafficTrace&) = delete;
+
+    // A request as written to the line (stuffed, framed).
+    void Sent(const std::uint8_t* bytes, std::size_t count, std::uint32_t baud);
+    // A reply as the framer assembled it: a bootloader body without framing
+    // and stuffing (`bootMode`), or a whole application frame. `request` is
+    // the bootloader request it answers.
+    void Received(const std::uint8_t* frame, std::size_t count, bool bootMode,
+                  std::uint8_t request, std::uint32_t baud);
+
+private:
+    void Line(const char* direction, std::uint32_t baud, const std::uint8_t* bytes,
+              std::size_t count, const std::string& meaning);
+
+    std::FILE* file_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::mutex mutex_;
+};
+
+} // namespace dedarida
