@@ -1,0 +1,91 @@
+#pragma once
+
+#include "sim/app_frames.h"
+#include "sim/boot_frames.h"
+#include "sim/pty.h"
+#include "sim/responder.h"
+#include "sim/sim_config.h"
+#include "sim/sim_status.h"
+#include "sim/timed_bytes.h"
+#include "sim/transcript.h"
+#include "sim/wire_time.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+
+namespace dedarida::sim {
+
+// The device's thread body: moves bytes between the pty and the Responder, paces them as
+// the wire would, runs the reboot and comeback timers. Every wait is a poll with a
+// deadline. Run() and the constructor's caller are the only users, except FlashBytes().
+class DeviceLoop {
+public:
+    DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBoard& board);
+
+    // Until `stopFd` becomes readable.
+    void Run(int stopFd);
+    // Thread safe.
+    std::array<std::uint8_t, FlashSize> FlashBytes() const;
+
+private:
+    struct PendingFrame {
+        Clock::time_point at;
+        OutFrame frame;
+        std::optional<DeviceMode> rebootInto;
+    };
+
+    void OpenLine();
+    void HangUp(Clock::time_point now);
+    void ReadLine(Clock::time_point now);
+    void ConsumeDue(Clock::time_point now);
+    void Feed(const TimedByte& byte);
+    void Handle(Response response, Clock::time_point now);
+    void ReleaseDue(Clock::time_point now);
+    void Release(const PendingFrame& pending);
+    Clock::time_point Queue(std::span<const std::uint8_t> bytes, Clock::time_point now, bool split);
+    void WriteDue(Clock::time_point now);
+    void RunTimers(Clock::time_point now);
+    void SwitchMode(DeviceMode mode, Clock::time_point now);
+    void FlushGarbage();
+    std::optional<Clock::time_point> NextDeadline(Clock::time_point now) const;
+    void Note(Clock::time_point at, Direction direction, unsigned baud,
+              std::span<const std::uint8_t> bytes, std::string_view meaning);
+    unsigned ModeBaud() const;
+    Clock::duration WireByte(unsigned baud) const;
+
+    const SimConfig& config_;
+    Transcript& transcript_;
+    StatusBoard& board_;
+    const Clock::time_point started_ = Clock::now();
+
+    std::unique_ptr<Pty> pty_;
+    DeviceMode mode_;
+    mutable std::mutex responderMutex_; // the flash is read from other threads
+    Responder responder_;
+    AppRequestParser appParser_;
+    BootRequestParser bootParser_;
+
+    TimedBytes<4096> rx_;
+    TimedBytes<4096> tx_;
+    Clock::time_point rxWireFree_{};
+    Clock::time_point txWireFree_{};
+    std::array<std::uint8_t, 2100> rawIn_{};
+    std::size_t rawCount_ = 0;
+    std::array<std::uint8_t, 64> garbage_{};
+    std::size_t garbageCount_ = 0;
+    unsigned garbageBaud_ = 0;
+    Clock::time_point garbageAt_{};
+
+    std::array<std::optional<PendingFrame>, 4> pending_;
+    std::optional<Clock::time_point> modeAt_;
+    DeviceMode nextMode_ = DeviceMode::Application;
+    std::optional<Clock::time_point> comebackAt_;
+    std::minstd_rand noise_;
+};
+
+} // namespace dedarida::sim

@@ -1,0 +1,86 @@
+#include "sim/pty.h"
+
+#include "sim/line_speed.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <pty.h>
+#include <system_error>
+#include <termios.h>
+
+namespace dedarida::sim {
+
+namespace {
+
+[[noreturn]] void ThrowErrno(const char* what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+void PointLink(const std::string& linkPath, const std::string& target) {
+    // rename() replaces a stale link atomically, so a tool never sees the path missing.
+    const std::string temporary = linkPath + ".new";
+    ::unlink(temporary.c_str());
+    if (::symlink(target.c_str(), temporary.c_str()) != 0) {
+        ThrowErrno("symlink");
+    }
+    if (::rename(temporary.c_str(), linkPath.c_str()) != 0) {
+        ThrowErrno("rename");
+    }
+}
+
+} // namespace
+
+Pty::Pty(const std::string& linkPath) {
+    termios settings{};
+    cfmakeraw(&settings);
+    settings.c_cflag |= CLOCAL | CREAD;
+    cfsetspeed(&settings, B9600);
+    int master = -1;
+    int slave = -1;
+    char name[PATH_MAX] = {};
+    if (::openpty(&master, &slave, name, &settings, nullptr) != 0) {
+        ThrowErrno("openpty");
+    }
+    master_ = UniqueFd(master);
+    slaveHolder_ = UniqueFd(slave);
+    slavePath_ = name;
+    const int flags = ::fcntl(master, F_GETFL);
+    if (flags < 0 || ::fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0 ||
+        ::fcntl(master, F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(slave, F_SETFD, FD_CLOEXEC) != 0) {
+        ThrowErrno("fcntl");
+    }
+    if (!linkPath.empty()) {
+        PointLink(linkPath, slavePath_);
+    }
+}
+
+unsigned Pty::Speed() const {
+    return LineSpeed(master_.Get());
+}
+
+std::size_t Pty::Read(std::span<std::uint8_t> into) {
+    const ssize_t got = ::read(master_.Get(), into.data(), into.size());
+    if (got < 0) {
+        // EIO: no slave open right now; the holder descriptor normally prevents it.
+        if (errno == EAGAIN || errno == EINTR || errno == EIO) {
+            return 0;
+        }
+        ThrowErrno("read pty");
+    }
+    return static_cast<std::size_t>(got);
+}
+
+std::size_t Pty::Write(std::span<const std::uint8_t> bytes) {
+    const ssize_t put = ::write(master_.Get(), bytes.data(), bytes.size());
+    if (put < 0) {
+        if (errno == EAGAIN || errno == EINTR) {
+            return 0;
+        }
+        ThrowErrno("write pty");
+    }
+    return static_cast<std::size_t>(put);
+}
+
+} // namespace dedarida::sim
