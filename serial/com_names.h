@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace dedarida {
+
+// "COM" + decimal(port + 1), for port 0..255; the string lives as long as
+// the program. Thread-safe.
+const std::string& ComName(std::uint8_t port);
+
+// The device a COM name stands for: the variable DEDARIDA_COMn if set, else
+// COM1-4 = /dev/ttyS0-3, COM5-7 = /dev/ttyUSB0-2, COM8-9 = /dev/ttyACM0-1.
+// Empty when the name maps to nothing. Case-insensitive "com".
+std::string DevicePathForComName(const std::string& name);
+
+// For the headless mode: a COM name as above; anything containing '/' is
+// taken as a device path already.
+std::string DevicePathForPortArgument(const std::string& argument);
+
+} // namespace dedarida

@@ -1,0 +1,110 @@
+#include "serial/com_thread.h"
+
+#include "serial/comport.h"
+#include "serial/line_events.h"
+
+#include <chrono>
+
+namespace dedarida {
+
+namespace {
+
+constexpr auto kWaitSlice = std::chrono::milliseconds(100);
+
+} // namespace
+
+TComThread::TComThread(TComPort& owner) : owner_(owner), syncMethod_(owner.SyncMethod()) {
+    // As on the original platform, a refused mask is not an error of Open.
+    owner_.driver_->SetCommMask(EventMaskOf(owner_.Events()));
+    thread_ = std::thread([this] { Execute(); });
+}
+
+TComThread::~TComThread() {
+    SignalStop();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void TComThread::SignalStop() {
+    StopEvent.Set();
+}
+
+void TComThread::Stop() {
+    SignalStop();
+    std::exception_ptr error;
+    MainThread& main = owner_.main_;
+    if (main.IsMainThread()) {
+        // The thread may be waiting for the main thread to deliver a batch.
+        while (!finished_.load()) {
+            try {
+                main.RunQueuedFor(kWaitSlice, [this] { return finished_.load(); });
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }
+    }
+    thread_.join();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void TComThread::Execute() {
+    SerialDriver& driver = *owner_.driver_;
+    try {
+        // A failed wait means the device has gone (hang-up, unplugged):
+        // waiting again would only fail again at once.
+        while (driver.WaitCommEvent(StopEvent.Fd(), EventMask) == SerialDriver::WaitOutcome::Events)
+            DispatchEvents();
+    } catch (...) {
+        // A handler's error ends the deliveries; nobody is there to hear it.
+    }
+    driver.Purge(purge::TxAbort | purge::RxAbort | purge::TxClear | purge::RxClear);
+    finished_ = true;
+    owner_.main_.Post([] {});
+}
+
+void TComThread::DispatchEvents() {
+    switch (syncMethod_) {
+    case TSyncMethod::smSynchronize:
+        owner_.main_.RunAndWait([this] { DeliverEvents(); });
+        break;
+    case TSyncMethod::smWindow:
+        SendEventMessages();
+        break;
+    case TSyncMethod::smNone:
+        DeliverEvents();
+        break;
+    }
+}
+
+void TComThread::SendEventMessages() {
+    for (const LineEvent& e : kLineEvents) {
+        if ((EventMask & e.bit) == 0)
+            continue;
+        try {
+            owner_.main_.RunAndWait([this, &e] { DeliverEvent(e.event); });
+        } catch (...) {
+            // A message handler's error belongs to the main thread's loop.
+            owner_.main_.Post(
+                [error = std::current_exception()] { std::rethrow_exception(error); });
+        }
+    }
+}
+
+void TComThread::DeliverEvents() {
+    for (const LineEvent& e : kLineEvents)
+        if ((EventMask & e.bit) != 0)
+            DeliverEvent(e.event);
+}
+
+void TComThread::DeliverEvent(TEvent event) {
+    if (event == TEvent::evRxChar) {
+        if (const TRxCharEvent handler = owner_.RxCharHandler())
+            handler(owner_, owner_.InputCount());
+        return;
+    }
+    if (const TNotifyEvent handler = owner_.LineHandler(event))
+        handler(owner_);
+}
+
+} // namespace dedarida

@@ -1,0 +1,412 @@
+#include "serial/comport.h"
+
+#include "serial/async_record.h"
+#include "serial/com_names.h"
+#include "serial/com_thread.h"
+#include "serial/posix_serial_driver.h"
+
+#include <cerrno>
+#include <utility>
+
+namespace dedarida {
+
+namespace {
+
+constexpr std::uint32_t kBitsPerSecond[] = {110,   300,   600,   1200,  2400,  4800,  9600,
+                                            14400, 19200, 38400, 56000, 57600, 115200};
+
+// Another thread's Open/Close is waited for in slices, so the main thread can
+// keep running deliveries meanwhile.
+constexpr auto kWaitSlice = std::chrono::milliseconds(50);
+
+// Close re-sends its abort at this period until the transfers have left.
+constexpr auto kAbortRetry = std::chrono::milliseconds(20);
+
+} // namespace
+
+// Marks this thread as the one opening or closing the port; nested calls from
+// its own handlers pass, other threads wait.
+class TComPort::Transition {
+public:
+    explicit Transition(TComPort& port) : port_(port) { port_.BeginTransition(); }
+    Transition(const Transition&) = delete;
+    Transition& operator=(const Transition&) = delete;
+    ~Transition() { port_.EndTransition(); }
+
+private:
+    TComPort& port_;
+};
+
+TComPort::TComPort(MainThread& main) : TComPort(main, std::make_unique<PosixSerialDriver>()) {}
+
+TComPort::TComPort(MainThread& main, std::unique_ptr<SerialDriver> driver)
+    : main_(main), driver_(std::move(driver)), portName_(&ComName(port_)) {}
+
+TComPort::~TComPort() {
+    try {
+        Close();
+    } catch (const EComPort&) {
+        // A destructor cannot report it; the device is released below anyway.
+    }
+    if (eventThread_)
+        eventThread_->SignalStop();
+    eventThread_.reset();
+    if (deviceUsable_.load())
+        CloseDevice();
+    while (!PendingOps.IsEmpty())
+        delete PendingOps.Pop();
+}
+
+// ---- lifecycle ----
+
+void TComPort::BeginTransition() {
+    const auto me = std::this_thread::get_id();
+    std::unique_lock lock(lifeMutex_);
+    while (transitionDepth_ > 0 && transitionOwner_ != me) {
+        if (main_.IsMainThread()) {
+            lock.unlock();
+            main_.RunQueuedFor(kWaitSlice, [this] { return !inTransition_.load(); });
+            lock.lock();
+        } else {
+            lifeChanged_.wait(lock);
+        }
+    }
+    transitionOwner_ = me;
+    ++transitionDepth_;
+    inTransition_ = true;
+}
+
+void TComPort::EndTransition() {
+    {
+        std::lock_guard lock(lifeMutex_);
+        if (--transitionDepth_ > 0)
+            return;
+        transitionOwner_ = {};
+        inTransition_ = false;
+    }
+    lifeChanged_.notify_all();
+    if (!main_.IsMainThread())
+        main_.Post([] {});
+}
+
+void TComPort::Open() {
+    Transition transition(*this);
+    CloseSteps();
+    OpenSteps();
+}
+
+void TComPort::Close() {
+    Transition transition(*this);
+    CloseSteps();
+}
+
+void TComPort::OpenSteps() {
+    OpenDevice();
+    connected_ = true;
+    try {
+        ConfigureAll();
+    } catch (...) {
+        CloseDevice();
+        connected_ = false;
+        throw;
+    }
+    if (!Events().Empty())
+        eventThread_ = std::make_unique<TComThread>(*this);
+    FireNotify(onOpen_);
+}
+
+void TComPort::CloseSteps() {
+    if (!connected_.load())
+        return;
+    AbortAll();
+    StopEventThread();
+    CloseDevice();
+    connected_ = false;
+    FireNotify(onClose_);
+}
+
+void TComPort::StopEventThread() {
+    std::unique_ptr<TComThread> thread = std::move(eventThread_);
+    if (thread)
+        thread->Stop();
+}
+
+void TComPort::FireNotify(const TNotifyEvent& handler) {
+    TNotifyEvent copy;
+    {
+        std::lock_guard lock(configMutex_);
+        copy = handler;
+    }
+    if (copy)
+        copy(*this);
+}
+
+// ---- device ----
+
+void TComPort::OpenDevice() {
+    std::string path;
+    {
+        std::lock_guard lock(configMutex_);
+        path = devicePath_.empty() ? DevicePathForComName(*portName_.load()) : devicePath_;
+    }
+    std::unique_lock device(deviceLock_);
+    if (!driver_->Open(path))
+        Fail("Unable to open com port: ");
+    deviceUsable_ = true;
+}
+
+void TComPort::CloseDevice() {
+    // A transfer started before this point is woken and leaves; one that
+    // slipped in after the first abort is caught by the next.
+    deviceUsable_ = false;
+    std::unique_lock device(deviceLock_, std::defer_lock);
+    do {
+        driver_->Purge(purge::TxAbort | purge::RxAbort);
+    } while (!device.try_lock_for(kAbortRetry));
+    driver_->Close();
+}
+
+void TComPort::ConfigureBuffers() {
+    std::lock_guard lock(configMutex_);
+    if (!connected_.load())
+        return;
+    std::shared_lock device(deviceLock_);
+    if (!driver_->SetupComm(readBufSize_, writeBufSize_))
+        Fail("Unable to set com state: ");
+}
+
+Dcb TComPort::BuildDcb() const {
+    Dcb dcb;
+    dcb.BaudRate = kBitsPerSecond[static_cast<std::size_t>(baudRate_)];
+    dcb.fBinary = true;
+    dcb.fParity = parity_.check_;
+    dcb.fOutxCtsFlow = flowControl_.outCtsFlow_;
+    dcb.fOutxDsrFlow = flowControl_.outDsrFlow_;
+    dcb.fDtrControl = static_cast<std::uint8_t>(flowControl_.controlDtr_);
+    dcb.fOutX = flowControl_.xonXoffOut_;
+    dcb.fInX = flowControl_.xonXoffIn_;
+    dcb.fErrorChar = parity_.replace_;
+    dcb.ErrorChar = parity_.replace_ ? parity_.replaceChar_ : 0;
+    dcb.fNull = discardNull_;
+    dcb.fRtsControl = static_cast<std::uint8_t>(flowControl_.controlRts_);
+    dcb.XonLim = static_cast<std::uint16_t>(readBufSize_ / 4);
+    dcb.XoffLim = dcb.XonLim;
+    dcb.ByteSize = static_cast<std::uint8_t>(static_cast<unsigned>(dataBits_) + 5);
+    dcb.Parity = static_cast<std::uint8_t>(parity_.bits_);
+    dcb.StopBits = static_cast<std::uint8_t>(stopBits_);
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.EvtChar = eventChar_;
+    return dcb;
+}
+
+void TComPort::ConfigureLine() {
+    std::lock_guard lock(configMutex_);
+    if (!connected_.load())
+        return;
+    std::shared_lock device(deviceLock_);
+    if (!driver_->SetCommState(BuildDcb()))
+        Fail("Unable to set com state: ");
+}
+
+void TComPort::ConfigureTimeouts() {
+    std::lock_guard lock(configMutex_);
+    if (!connected_.load())
+        return;
+    const CommTimeouts timeouts{static_cast<std::uint32_t>(timeouts_.readInterval_),
+                                static_cast<std::uint32_t>(timeouts_.readTotalMultiplier_),
+                                static_cast<std::uint32_t>(timeouts_.readTotalConstant_),
+                                static_cast<std::uint32_t>(timeouts_.writeTotalMultiplier_),
+                                static_cast<std::uint32_t>(timeouts_.writeTotalConstant_)};
+    std::shared_lock device(deviceLock_);
+    if (!driver_->SetCommTimeouts(timeouts))
+        Fail("Unable to set com state: ");
+}
+
+void TComPort::ConfigureAll() {
+    ConfigureBuffers();
+    ConfigureLine();
+    ConfigureTimeouts();
+}
+
+std::string TComPort::LastErrorText() const {
+    return std::to_string(driver_->LastError());
+}
+
+void TComPort::Fail(const char* text) const {
+    throw EComPort(text + LastErrorText());
+}
+
+// ---- properties ----
+
+template <typename T> T TComPort::Get(const T& field) const {
+    std::lock_guard lock(configMutex_);
+    return field;
+}
+
+template <typename T> void TComPort::SetLine(T& field, T value) {
+    std::lock_guard lock(configMutex_);
+    if (field == value)
+        return;
+    field = value;
+    ConfigureLine();
+}
+
+TBaudRate TComPort::BaudRate() const {
+    return Get(baudRate_);
+}
+void TComPort::SetBaudRate(TBaudRate value) {
+    SetLine(baudRate_, value);
+}
+TStopBits TComPort::StopBits() const {
+    return Get(stopBits_);
+}
+void TComPort::SetStopBits(TStopBits value) {
+    SetLine(stopBits_, value);
+}
+TDataBits TComPort::DataBits() const {
+    return Get(dataBits_);
+}
+void TComPort::SetDataBits(TDataBits value) {
+    SetLine(dataBits_, value);
+}
+bool TComPort::DiscardNull() const {
+    return Get(discardNull_);
+}
+void TComPort::SetDiscardNull(bool value) {
+    SetLine(discardNull_, value);
+}
+std::uint8_t TComPort::EventChar() const {
+    return Get(eventChar_);
+}
+void TComPort::SetEventChar(std::uint8_t value) {
+    SetLine(eventChar_, value);
+}
+TEvents TComPort::Events() const {
+    return Get(events_);
+}
+TSyncMethod TComPort::SyncMethod() const {
+    return Get(syncMethod_);
+}
+std::uint8_t TComPort::Port() const {
+    return Get(port_);
+}
+std::uint32_t TComPort::WriteBufSize() const {
+    return Get(writeBufSize_);
+}
+std::uint32_t TComPort::ReadBufSize() const {
+    return Get(readBufSize_);
+}
+
+void TComPort::SetEvents(TEvents value) {
+    std::lock_guard lock(configMutex_);
+    events_ = value;
+}
+
+void TComPort::SetWriteBufSize(std::uint32_t value) {
+    std::lock_guard lock(configMutex_);
+    if (writeBufSize_ == value)
+        return;
+    writeBufSize_ = value;
+    ConfigureBuffers();
+}
+
+void TComPort::SetReadBufSize(std::uint32_t value) {
+    std::lock_guard lock(configMutex_);
+    if (readBufSize_ == value)
+        return;
+    readBufSize_ = value;
+    ConfigureBuffers();
+}
+
+void TComPort::SetSyncMethod(TSyncMethod value) {
+    std::lock_guard lock(configMutex_);
+    if (syncMethod_ == value)
+        return;
+    if (connected_.load())
+        throw EComPort("Cannot set SyncMethod while connected");
+    syncMethod_ = value;
+}
+
+const std::string& TComPort::PortName() const {
+    return *portName_.load();
+}
+
+void TComPort::SetDevicePath(std::string path) {
+    std::lock_guard lock(configMutex_);
+    devicePath_ = std::move(path);
+}
+
+void TComPort::SetPort(std::uint8_t value) {
+    {
+        std::lock_guard lock(configMutex_);
+        portName_ = &ComName(value);
+        if (port_ == value)
+            return;
+        port_ = value;
+    }
+    Transition transition(*this);
+    if (connected_.load()) {
+        CloseSteps();
+        OpenSteps();
+    }
+}
+
+// ---- handlers ----
+
+void TComPort::SetLineHandler(TEvent event, TNotifyEvent handler) {
+    std::lock_guard lock(configMutex_);
+    onLineEvent_[static_cast<std::size_t>(event)] = std::move(handler);
+}
+
+void TComPort::SetOnRxChar(TRxCharEvent handler) {
+    std::lock_guard lock(configMutex_);
+    onRxChar_ = std::move(handler);
+}
+void TComPort::SetOnTxEmpty(TNotifyEvent h) {
+    SetLineHandler(TEvent::evTxEmpty, std::move(h));
+}
+void TComPort::SetOnBreak(TNotifyEvent h) {
+    SetLineHandler(TEvent::evBreak, std::move(h));
+}
+void TComPort::SetOnRing(TNotifyEvent h) {
+    SetLineHandler(TEvent::evRing, std::move(h));
+}
+void TComPort::SetOnCTS(TNotifyEvent h) {
+    SetLineHandler(TEvent::evCTS, std::move(h));
+}
+void TComPort::SetOnDSR(TNotifyEvent h) {
+    SetLineHandler(TEvent::evDSR, std::move(h));
+}
+void TComPort::SetOnRLSD(TNotifyEvent h) {
+    SetLineHandler(TEvent::evRLSD, std::move(h));
+}
+void TComPort::SetOnRxFlag(TNotifyEvent h) {
+    SetLineHandler(TEvent::evRxFlag, std::move(h));
+}
+void TComPort::SetOnError(TNotifyEvent h) {
+    SetLineHandler(TEvent::evError, std::move(h));
+}
+void TComPort::SetOnRx80Full(TNotifyEvent h) {
+    SetLineHandler(TEvent::evRx80Full, std::move(h));
+}
+
+void TComPort::SetOnOpen(TNotifyEvent handler) {
+    std::lock_guard lock(configMutex_);
+    onOpen_ = std::move(handler);
+}
+
+void TComPort::SetOnClose(TNotifyEvent handler) {
+    std::lock_guard lock(configMutex_);
+    onClose_ = std::move(handler);
+}
+
+TRxCharEvent TComPort::RxCharHandler() const {
+    return Get(onRxChar_);
+}
+
+TNotifyEvent TComPort::LineHandler(TEvent event) const {
+    return Get(onLineEvent_[static_cast<std::size_t>(event)]);
+}
+
+} // namespace dedarida

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "serial/line_records.h"
+
+#include <asm/termbits.h>
+
+namespace dedarida {
+
+// The line settings as a raw-mode termios2: every speed through BOTHER when
+// it has no B constant, mark/space parity through CMSPAR, one and a half
+// stop bits as two. DSR flow, DTR handshake, RTS toggle, discarding NULs and
+// the XON/XOFF limits have no termios equivalent and are left out.
+termios2 TermiosFromDcb(const Dcb& dcb);
+
+// Modem control lines the settings ask for (TIOCM_DTR / TIOCM_RTS) ...
+int ModemLinesOn(const Dcb& dcb);
+// ... and those they ask to be dropped.
+int ModemLinesOff(const Dcb& dcb);
+
+} // namespace dedarida
