@@ -1,8 +1,8 @@
 #include "image/flash_image.h"
 
-#include <algorithm>
-
 #include "image/embedded_firmware.h"
+
+#include <algorithm>
 
 namespace dedarida {
 

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace dedarida {
+
+// A file of one-byte records bound to a name and opened and closed as often as
+// needed; owns at most one POSIX descriptor. Every failure raises EInOutError.
+// Not thread-safe.
+class UntypedFile {
+public:
+    UntypedFile() = default;
+    UntypedFile(const UntypedFile&) = delete;
+    UntypedFile& operator=(const UntypedFile&) = delete;
+    ~UntypedFile();
+
+    // Binds the name; a descriptor still open from the old name is closed.
+    void Assign(std::string Name);
+    const std::string& Name() const { return name_; }
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Opens read-only at offset 0, closing first if open.
+    void OpenRead();
+    // Creates the file, or truncates an existing one, for writing.
+    void Create();
+    // Creates an empty file when none of that name exists; never opens or
+    // truncates an existing one. Leaves the file closed.
+    void CreateIfAbsent();
+
+    // Reads up to Buffer.size() bytes; fewer only at the end of the file.
+    std::size_t BlockRead(std::span<std::uint8_t> Buffer);
+    void BlockWrite(std::span<const std::uint8_t> Data);
+    std::uint64_t FileSize() const;
+    // Raises when the file is not open.
+    void Close();
+
+private:
+    void RequireOpen() const;
+    // Drops the descriptor without reporting: the caller replaces or discards it.
+    void Release();
+    void Open(int flags);
+
+    std::string name_;
+    int fd_ = -1;
+};
+
+} // namespace dedarida

@@ -1,0 +1,73 @@
+#include "image/in_out_error.h"
+#include "image/untyped_file.h"
+#include "tests/image/temp_dir.h"
+
+#include <array>
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace dedarida {
+namespace {
+
+using test::TempDir;
+
+int ErrorOf(auto&& operation) {
+    try {
+        operation();
+    } catch (const EInOutError& error) {
+        return error.ErrorCode();
+    }
+    return 0;
+}
+
+TEST(UntypedFile, CreateIfAbsentNeverTouchesAnExistingFile) {
+    TempDir dir;
+    UntypedFile file;
+    file.Assign(dir.Write("keep.s", "S1"));
+    file.CreateIfAbsent();
+    EXPECT_EQ(TempDir::Read(file.Name()), "S1");
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(UntypedFile, BlockReadStopsAtTheEnd) {
+    TempDir dir;
+    UntypedFile file;
+    file.Assign(dir.Write("five", "12345"));
+    file.OpenRead();
+    EXPECT_EQ(file.FileSize(), 5u);
+    std::array<std::uint8_t, 4> buffer{};
+    EXPECT_EQ(file.BlockRead(buffer), 4u);
+    EXPECT_EQ(file.BlockRead(buffer), 1u);
+    EXPECT_EQ(buffer[0], '5');
+    EXPECT_EQ(file.BlockRead(buffer), 0u);
+    file.OpenRead();
+    EXPECT_EQ(file.BlockRead(buffer), 4u) << "reopening starts again";
+}
+
+TEST(UntypedFile, FailuresCarryErrno) {
+    TempDir dir;
+    UntypedFile file;
+    file.Assign(dir.Path("missing"));
+    std::array<std::uint8_t, 1> buffer{};
+    EXPECT_EQ(ErrorOf([&] { file.OpenRead(); }), ENOENT);
+    EXPECT_EQ(ErrorOf([&] { file.Close(); }), EBADF);
+    EXPECT_EQ(ErrorOf([&] { file.BlockRead(buffer); }), EBADF);
+    EXPECT_EQ(ErrorOf([&] { file.BlockWrite(buffer); }), EBADF);
+    EXPECT_EQ(ErrorOf([&] { (void)file.FileSize(); }), EBADF);
+    file.Assign(dir.Path("no/such"));
+    EXPECT_EQ(ErrorOf([&] { file.CreateIfAbsent(); }), ENOENT);
+    EXPECT_STREQ(EInOutError(ENOENT).what(), "I/O error 2");
+}
+
+TEST(UntypedFile, WriteOnAReadOnlyDescriptorRaises) {
+    TempDir dir;
+    UntypedFile file;
+    file.Assign(dir.Write("ro", "x"));
+    file.OpenRead();
+    std::array<std::uint8_t, 1> buffer{};
+    EXPECT_EQ(ErrorOf([&] { file.BlockWrite(buffer); }), EBADF);
+}
+
+} // namespace
+} // namespace dedarida
