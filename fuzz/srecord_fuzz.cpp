@@ -1,0 +1,36 @@
+// Arbitrary text through the S-record walker: it must stay inside the image
+// and give the same image however the text is cut into chunks.
+#include "image/srecord_walker.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+
+using dedarida::SRecordWalker;
+using dedarida::TFlashImage;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    const std::span<const std::uint8_t> text(data + 1, size - 1);
+    const std::size_t cut = text.empty() ? 0 : data[0] * text.size() / 255;
+
+    // On the heap, sized exactly, so the sanitizer sees any write past the end.
+    auto whole = std::make_unique<TFlashImage>();
+    auto split = std::make_unique<TFlashImage>();
+    whole->fill(0xFF);
+    split->fill(0xFF);
+
+    SRecordWalker one(*whole);
+    one.Feed(text);
+    SRecordWalker two(*split);
+    two.Feed(text.first(cut));
+    two.Feed(text.subspan(cut));
+
+    if (*whole != *split || one.OutOfRangeBytes() != two.OutOfRangeBytes() ||
+        one.RejectedRecords() != two.RejectedRecords())
+        std::abort();
+    return 0;
+}
