@@ -15,7 +15,7 @@ enum class MessageKind { Information, Error };
 //
 // Threads: SetPanelText, SetProgress, SetStartEnabled and SetTimerEnabled may
 // be called from any thread (other threads' updates are posted to the main
-// thread). ShowMessage and ShowPortDialog run on the main thread only.
+// thread). ShowMessage, ShowError and ShowPortDialog run on the main thread only.
 class ProgrammerWindow : public StatusPanels {
 public:
     // ProgressBar1, 0 to 100.
@@ -26,6 +26,9 @@ public:
     virtual void SetTimerEnabled(bool enabled) = 0;
     // A modal message with one OK button; returns once it is dismissed.
     virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
+    // An error nothing else handled: the application's default error box
+    // (caption the application title, error icon, the error's text).
+    virtual void ShowError(const std::string& text) = 0;
     // The port selection dialog (ShowPropForm): may change Port and BaudRate.
     virtual void ShowPortDialog(TComPort& port) = 0;
 };

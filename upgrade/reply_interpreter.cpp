@@ -32,16 +32,22 @@ std::string UpperCase(std::string text) {
 } // namespace
 
 void Programmer::Rx(TComPort&, std::int32_t) {
-    do {
-        link_->ReceiveFrames();
-        if (link_->TakeFrame()) {
-            TraceReply();
-            if (link_->LinkMode() == BootMode)
-                InterpretBootReply();
-            else
-                InterpretAppReply();
-        }
-    } while (link_->RxCount() != 0);
+    // An error here would otherwise go back to the port's event thread and end
+    // it silently, leaving the upgrade waiting with nothing shown.
+    try {
+        do {
+            link_->ReceiveFrames();
+            if (link_->TakeFrame()) {
+                TraceReply();
+                if (link_->LinkMode() == BootMode)
+                    InterpretBootReply();
+                else
+                    InterpretAppReply();
+            }
+        } while (link_->RxCount() != 0);
+    } catch (const std::exception& error) {
+        window_.ShowError(error.what());
+    }
 }
 
 void Programmer::TraceReply() {

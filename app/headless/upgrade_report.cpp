@@ -1,0 +1,179 @@
+#include "app/headless/upgrade_report.h"
+
+#include <cstdio>
+
+#include "image/flash_image.h"
+
+namespace dedarida {
+
+namespace {
+
+// 38400 baud at ten bits a byte.
+constexpr double LineLimitBytesPerSecond = 3840.0;
+
+double Seconds(UpgradeReport::Clock::duration duration) {
+    return std::chrono::duration<double>(duration).count();
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20 || u >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+} // namespace
+
+int ExitStatus(UpgradeResult result) {
+    switch (result) {
+    case UpgradeResult::EraseRefused:
+    case UpgradeResult::LineError:
+        return 1;
+    case UpgradeResult::UnknownDevice:
+        return 2;
+    default:
+        return static_cast<int>(result);
+    }
+}
+
+const char* ResultName(UpgradeResult result) {
+    switch (result) {
+    case UpgradeResult::Programmed:
+        return "programmed";
+    case UpgradeResult::ProgramFail:
+        return "program-fail";
+    case UpgradeResult::EraseRefused:
+        return "erase-refused";
+    case UpgradeResult::LineError:
+        return "line-error";
+    case UpgradeResult::Refused:
+        return "refused";
+    case UpgradeResult::UnknownDevice:
+        return "unknown-device";
+    case UpgradeResult::Timeout:
+        return "timeout";
+    case UpgradeResult::PortError:
+        return "port-error";
+    case UpgradeResult::Interrupted:
+        return "interrupted";
+    }
+    return "unknown";
+}
+
+const char* UpgradeReport::PhaseName(Phase phase) {
+    static const char* const names[PhaseCount] = {"identity", "handshake", "polling",
+                                                  "erase",    "programming", "check"};
+    return names[phase];
+}
+
+UpgradeReport::UpgradeReport(Phase first) { entered_[first] = start_; }
+
+void UpgradeReport::Enter(Phase phase) {
+    if (!entered_[phase])
+        entered_[phase] = Clock::now();
+}
+
+void UpgradeReport::PanelText(int index, const std::string& text) {
+    if (index == 2) {
+        if (text == "Poll") {
+            Enter(Polling);
+        } else if (text == "Erase Flash") {
+            Enter(Erase);
+            Moved();
+        } else if (text == "Program") {
+            ++blocksSent_;
+            Moved();
+        } else if (text == "Start Application") {
+            Enter(Check);
+            Moved();
+        }
+        return;
+    }
+    if (index != 1)
+        return;
+    Moved();
+    if (text == "START UPGRADE")
+        Enter(Handshake);
+    else if (text == " Flash erase OK")
+        Enter(Programming);
+    else if (text == "Verify error")
+        ++verifyErrors_;
+    else if (text == "Command 3 Error")
+        ++commandErrors_;
+    else if (text == "Send Data Fail")
+        Finish(UpgradeResult::EraseRefused);
+}
+
+void UpgradeReport::Progress(int) { Moved(); }
+
+void UpgradeReport::Message(MessageKind kind, const std::string& text) {
+    Moved();
+    if (kind == MessageKind::Error)
+        Finish(UpgradeResult::ProgramFail);
+    else if (text.starts_with("System Programmed OK"))
+        Finish(UpgradeResult::Programmed);
+    else if (text == "You can not update this device !")
+        Finish(UpgradeResult::Refused);
+    else if (text == "Unknown device !")
+        Finish(UpgradeResult::UnknownDevice);
+}
+
+void UpgradeReport::Finish(UpgradeResult result) {
+    if (result_)
+        return;
+    result_ = result;
+    finished_ = Clock::now();
+}
+
+std::string UpgradeReport::Json() const {
+    const auto end = finished_.value_or(Clock::now());
+    std::string phases;
+    for (int p = 0; p < PhaseCount; ++p) {
+        if (!entered_[p])
+            continue;
+        auto until = end;
+        for (int next = p + 1; next < PhaseCount; ++next)
+            if (entered_[next]) {
+                until = *entered_[next];
+                break;
+            }
+        if (!phases.empty())
+            phases += ", ";
+        phases += Quoted(PhaseName(static_cast<Phase>(p))) + ": " + Number(Seconds(until - *entered_[p]));
+    }
+    std::string rate = "null";
+    if (entered_[Programming] && entered_[Check]) {
+        const double seconds = Seconds(*entered_[Check] - *entered_[Programming]);
+        const double bytesPerSecond = seconds > 0 ? blocksSent_ * 1024.0 / seconds : 0.0;
+        rate = "{\"bytesPerSecond\": " + Number(bytesPerSecond) +
+               ", \"limitBytesPerSecond\": " + Number(LineLimitBytesPerSecond) +
+               ", \"fractionOfLimit\": " + Number(bytesPerSecond / LineLimitBytesPerSecond) + "}";
+    }
+    const UpgradeResult result = result_.value_or(UpgradeResult::Interrupted);
+    return "{\"port\": " + Quoted(port) + ", \"identity\": " + Quoted(identity) +
+           ", \"result\": " + Quoted(ResultName(result)) +
+           ", \"exitStatus\": " + std::to_string(ExitStatus(result)) +
+           ", \"seconds\": " + Number(Seconds(end - start_)) + ", \"phases\": {" + phases +
+           "}, \"blocksSent\": " + std::to_string(blocksSent_) + ", \"blocksInImage\": " +
+           std::to_string(TxSize / 1024) + ", \"verifyErrors\": " + std::to_string(verifyErrors_) +
+           ", \"commandErrors\": " + std::to_string(commandErrors_) + ", \"dataRate\": " + rate + "}";
+}
+
+} // namespace dedarida

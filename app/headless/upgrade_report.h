@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "upgrade/programmer_window.h"
+
+namespace dedarida {
+
+// How one headless upgrade ended; the exit status is the enum's value.
+enum class UpgradeResult {
+    Programmed = 0,
+    ProgramFail = 1,
+    EraseRefused = 101, // exits 1 as well
+    LineError = 103,    // the line failed during the upgrade; exits 1 as well
+    Refused = 2,
+    UnknownDevice = 102, // exits 2 as well
+    Timeout = 3,
+    PortError = 4,
+    Interrupted = 130,
+};
+
+int ExitStatus(UpgradeResult result);
+const char* ResultName(UpgradeResult result);
+
+// Follows an upgrade through what the controller shows in the window: the
+// phases and their times, the blocks sent, the errors the device reported,
+// and the outcome. Main thread only, except where it says otherwise.
+class UpgradeReport {
+public:
+    using Clock = std::chrono::steady_clock;
+    enum Phase { Identity, Handshake, Polling, Erase, Programming, Check, PhaseCount };
+    static const char* PhaseName(Phase phase);
+
+    explicit UpgradeReport(Phase first);
+
+    // Feeds what the window was told; the upgrade moves on with each.
+    void PanelText(int index, const std::string& text);
+    void Progress(int position);
+    void Message(MessageKind kind, const std::string& text);
+    void Finish(UpgradeResult result);
+
+    std::optional<UpgradeResult> Result() const { return result_; }
+    // When a reply last moved the upgrade on.
+    Clock::time_point LastProgress() const { return lastProgress_; }
+
+    std::string identity;
+    std::string port;
+
+    // The record printed with --json.
+    std::string Json() const;
+
+private:
+    void Enter(Phase phase);
+    void Moved() { lastProgress_ = Clock::now(); }
+
+    Clock::time_point start_ = Clock::now();
+    Clock::time_point lastProgress_ = start_;
+    std::array<std::optional<Clock::time_point>, PhaseCount> entered_{};
+    std::optional<Clock::time_point> finished_;
+    int blocksSent_ = 0;
+    int verifyErrors_ = 0;
+    int commandErrors_ = 0;
+    std::optional<UpgradeResult> result_;
+};
+
+} // namespace dedarida

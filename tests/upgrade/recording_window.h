@@ -1,0 +1,88 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "upgrade/programmer_window.h"
+
+namespace dedarida::test {
+
+// A window that remembers what the controller showed. Thread-safe.
+class RecordingWindow : public ProgrammerWindow {
+public:
+    struct Message {
+        MessageKind kind;
+        std::string text;
+    };
+
+    void SetPanelText(int index, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        panels_.at(index) = text;
+        history_.emplace_back(index, text);
+    }
+    void SetProgress(int position) override {
+        std::lock_guard lock(mutex_);
+        progress_ = position;
+    }
+    void SetStartEnabled(bool enabled) override {
+        std::lock_guard lock(mutex_);
+        startEnabled_ = enabled;
+    }
+    void SetTimerEnabled(bool enabled) override {
+        std::lock_guard lock(mutex_);
+        timerEnabled_ = enabled;
+    }
+    void ShowMessage(MessageKind kind, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        messages_.push_back({kind, text});
+    }
+    void ShowError(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        errors_.push_back(text);
+    }
+    void ShowPortDialog(TComPort&) override {}
+    std::vector<std::string> Errors() const {
+        std::lock_guard lock(mutex_);
+        return errors_;
+    }
+
+    std::string Panel(int index) const {
+        std::lock_guard lock(mutex_);
+        return panels_.at(index);
+    }
+    int Progress() const {
+        std::lock_guard lock(mutex_);
+        return progress_;
+    }
+    bool StartEnabled() const {
+        std::lock_guard lock(mutex_);
+        return startEnabled_;
+    }
+    bool TimerEnabled() const {
+        std::lock_guard lock(mutex_);
+        return timerEnabled_;
+    }
+    std::vector<Message> Messages() const {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+    // Every panel text set, in order, as (panel, text).
+    std::vector<std::pair<int, std::string>> History() const {
+        std::lock_guard lock(mutex_);
+        return history_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> panels_ = {"COM:", "Status:", "Command:"};
+    std::vector<std::pair<int, std::string>> history_;
+    std::vector<Message> messages_;
+    std::vector<std::string> errors_;
+    int progress_ = 0;
+    bool startEnabled_ = true;
+    bool timerEnabled_ = false;
+};
+
+} // namespace dedarida::test

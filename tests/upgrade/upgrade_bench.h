@@ -1,0 +1,97 @@
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "image/embedded_firmware.h"
+#include "sim/sim_device.h"
+#include "tests/upgrade/recording_window.h"
+#include "upgrade/main_loop.h"
+#include "upgrade/programmer.h"
+
+namespace dedarida::test {
+
+using namespace std::chrono_literals;
+
+// The simulated device with quick processing times, checking against the
+// embedded firmware, reachable through a symlink that survives a hang-up.
+inline sim::SimConfig QuickDevice(const std::string& linkPath) {
+    sim::SimConfig config;
+    config.linkPath = linkPath;
+    config.rebootDelay = 50ms;
+    config.eraseTime = 10ms;
+    config.programTime = 0ms;
+    config.checkTime = 10ms;
+    const auto firmware = EmbeddedFirmware();
+    config.reference.assign(firmware.begin(), firmware.end());
+    return config;
+}
+
+// A tool (the controller on the test's thread as its main thread) wired to a
+// simulated device over a pty. `ticking`: the real tick thread, with Timer1
+// every `tick`; otherwise the test calls Tick itself.
+class UpgradeBench {
+public:
+    explicit UpgradeBench(const std::function<void(sim::SimConfig&)>& configure = {},
+                          bool ticking = true, std::chrono::milliseconds tick = 40ms)
+        : dir_(MakeDir()), loop_(tick), device_(Configured(dir_ + "/line", configure)) {
+        device_.Start();
+        loop_.SetOnTimer([this] { programmer_.Timeout(); });
+        programmer_.Init(ticking);
+        programmer_.ComPort1().SetDevicePath(dir_ + "/line");
+        if (ticking)
+            loop_.SetTimerEnabled(true);
+    }
+    ~UpgradeBench() {
+        programmer_.CloseAll();
+        device_.Stop();
+        std::filesystem::remove_all(dir_);
+    }
+
+    // Runs the main loop until `done` holds; false after `timeout`.
+    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
+        return loop_.RunUntil(done, MainLoop::Clock::now() + timeout);
+    }
+    void RunFor(std::chrono::milliseconds time) {
+        loop_.RunUntil([] { return false; }, MainLoop::Clock::now() + time);
+    }
+    bool MessageShown() const { return !window_.Messages().empty(); }
+    bool Programmed() const {
+        const auto firmware = EmbeddedFirmware();
+        const auto flash = device_.Flash();
+        return std::equal(firmware.begin(), firmware.end(), flash.begin());
+    }
+    unsigned Requests(sim::RequestKind kind) const { return device_.Status().Requests(kind); }
+
+    RecordingWindow& Window() { return window_; }
+    Programmer& Tool() { return programmer_; }
+    sim::SimDevice& Device() { return device_; }
+    MainLoop& Loop() { return loop_; }
+
+private:
+    static std::string MakeDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "dedarida-e2e-XXXXXX").string();
+        return mkdtemp(pattern.data());
+    }
+    static sim::SimConfig Configured(const std::string& linkPath,
+                                     const std::function<void(sim::SimConfig&)>& configure) {
+        sim::SimConfig config = QuickDevice(linkPath);
+        if (configure)
+            configure(config);
+        return config;
+    }
+
+    std::string dir_;
+    MainLoop loop_;
+    RecordingWindow window_;
+    Programmer programmer_{window_, loop_.Queue()};
+    sim::SimDevice device_;
+};
+
+} // namespace dedarida::test
