@@ -82,9 +82,11 @@ FaultTarget Target(std::string_view option, std::string_view text) {
 
 std::vector<std::uint8_t> ReadReference(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                    std::istreambuf_iterator<char>());
-    if (!file.eof() || bytes.size() != FlashSize) {
+    std::vector<std::uint8_t> bytes;
+    if (file) {
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    if (!file || bytes.size() != FlashSize) {
         throw std::invalid_argument("--reference: " + path + " is not a readable file of " +
                                     std::to_string(FlashSize) + " bytes");
     }

@@ -1,0 +1,182 @@
+#include "sim/sim_device.h"
+#include "tests/sim/scripted_host.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace dedarida::sim::test {
+namespace {
+
+constexpr std::uint32_t FirstBlock = 0x0E8800;
+
+bool Seen(const SimDevice& device, RequestKind kind, unsigned n) {
+    return device.WaitFor([=](const SimStatus& s) { return s.Requests(kind) >= n; }, 2s);
+}
+
+class SimFault : public ::testing::Test {
+protected:
+    void Open(DeviceMode mode = DeviceMode::Bootloader) {
+        config_.startMode = mode;
+        device_.emplace(config_);
+        device_->Start();
+        host_.emplace(device_->SlavePath(), mode == DeviceMode::Bootloader ? B38400 : B4800);
+    }
+    Bytes Block(unsigned k) { return BlockRequest(FirstBlock + k * 1024, TestBlock(k)); }
+    void EraseAndProgramAll() {
+        ASSERT_EQ(host_->Exchange(EraseRequest, EraseOk.size()), EraseOk);
+        for (unsigned k = 0; k < 86; ++k) {
+            host_->Exchange(Block(k), ProgramOk.size());
+        }
+    }
+    SimConfig config_ = FastConfig();
+    std::optional<SimDevice> device_;
+    std::optional<ScriptedHost> host_;
+};
+
+TEST_F(SimFault, DropsTheReplyToTheNthRequestOfAKind) {
+    config_.faults.dropReply = {{RequestKind::Poll, 2}};
+    Open();
+    EXPECT_EQ(host_->Exchange(PollRequest, PollOk.size()), PollOk);
+    host_->Send(PollRequest);
+    ASSERT_TRUE(Seen(*device_, RequestKind::Poll, 2));
+    EXPECT_EQ(host_->Exchange(PollRequest, PollOk.size()), PollOk);
+    EXPECT_EQ(host_->Drain(), Bytes{});
+}
+
+TEST_F(SimFault, CorruptsAReplyChecksum) {
+    config_.faults.corruptChecksum = {{RequestKind::Poll, 1}, {RequestKind::Identity, 1}};
+    Open(DeviceMode::Application);
+    auto identity = IdentityReply;
+    identity.back() = 0xC6;
+    EXPECT_EQ(host_->Exchange(IdentityRequest, identity.size()), identity);
+    EXPECT_EQ(host_->Exchange(IdentityRequest, IdentityReply.size()), IdentityReply);
+    EXPECT_EQ(host_->Exchange(GoOfflineRequest, GoingOfflineReply.size()), GoingOfflineReply);
+    ASSERT_TRUE(
+        device_->WaitFor([](const SimStatus& s) { return s.mode == DeviceMode::Bootloader; }, 2s));
+    host_->SetSpeed(B38400);
+    const Bytes badPoll = {0x10, 0x02, 0x05, 0x00, 0x01, 0x00, 0x07, 0x10, 0x03};
+    EXPECT_EQ(host_->Exchange(PollRequest, badPoll.size()), badPoll);
+}
+
+TEST_F(SimFault, SplitsRepliesIntoPiecesWithGaps) {
+    config_.faults.splitPiece = 1;
+    config_.faults.splitGap = 3ms;
+    Open();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(host_->Exchange(PollRequest, PollOk.size()), PollOk);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 8 * 3ms);
+    EXPECT_GE(host_->Pieces(), 5U);
+}
+
+TEST_F(SimFault, SendsNoiseWithoutFrameStartsBeforeEachReply) {
+    config_.faults.noiseBytes = 40;
+    config_.faults.seed = 7;
+    Open();
+    const auto got = host_->Exchange(PollRequest, 40 + PollOk.size());
+    ASSERT_EQ(got.size(), 40 + PollOk.size());
+    EXPECT_EQ(Bytes(got.begin() + 40, got.end()), PollOk);
+    EXPECT_TRUE(std::none_of(got.begin(), got.begin() + 40,
+                             [](std::uint8_t b) { return b == 0x55 || b == 0x10; }));
+    SimDevice again(config_);
+    again.Start();
+    ScriptedHost second(again.SlavePath(), B38400);
+    EXPECT_EQ(second.Exchange(PollRequest, got.size()), got) << "same seed, same noise";
+}
+
+TEST_F(SimFault, AnswersChosenBlocksWithVerifyOrCommandErrorAndTheCheckFails) {
+    config_.faults.verifyErrorBlocks = {3};
+    config_.faults.commandErrorBlocks = {5};
+    Open();
+    ASSERT_EQ(host_->Exchange(EraseRequest, EraseOk.size()), EraseOk);
+    for (unsigned k = 0; k < 86; ++k) {
+        const auto& expected =
+            k == 2 ? ProgramVerifyError : (k == 4 ? ProgramCommandError : ProgramOk);
+        ASSERT_EQ(host_->Exchange(Block(k), expected.size()), expected) << "block " << k;
+    }
+    EXPECT_EQ(device_->Status().blocksStored, 84U);
+    EXPECT_EQ(host_->Exchange(StartAppRequest, StartFailed.size()), StartFailed);
+}
+
+TEST_F(SimFault, FailsTheFinalCheckOnRequest) {
+    config_.faults.failFinalCheck = true;
+    Open();
+    EraseAndProgramAll();
+    EXPECT_EQ(host_->Exchange(StartAppRequest, StartFailed.size()), StartFailed);
+}
+
+TEST_F(SimFault, RefusesTheErase) {
+    config_.faults.refuseErase = true;
+    Open();
+    EXPECT_EQ(host_->Exchange(EraseRequest, EraseFailed.size()), EraseFailed);
+}
+
+TEST_F(SimFault, AnswersPollOnlyAfterNPolls) {
+    config_.faults.ignoredPolls = 2;
+    Open();
+    host_->Send(PollRequest);
+    host_->Send(PollRequest);
+    ASSERT_TRUE(Seen(*device_, RequestKind::Poll, 2));
+    EXPECT_EQ(host_->Exchange(PollRequest, PollOk.size()), PollOk);
+    EXPECT_EQ(host_->Drain(), Bytes{});
+}
+
+TEST_F(SimFault, NeverAnswersGoOfflineButStillEntersTheBootloader) {
+    config_.faults.silentGoOffline = true;
+    config_.rebootDelay = 20ms;
+    Open(DeviceMode::Application);
+    host_->Send(GoOfflineRequest);
+    ASSERT_TRUE(
+        device_->WaitFor([](const SimStatus& s) { return s.mode == DeviceMode::Bootloader; }, 2s));
+    EXPECT_EQ(host_->Drain(), Bytes{});
+    host_->SetSpeed(B38400);
+    EXPECT_EQ(host_->Exchange(PollRequest, PollOk.size()), PollOk);
+}
+
+TEST_F(SimFault, SendsHalfAReplyThenGoesSilent) {
+    config_.faults.halfReply = {{RequestKind::Identity, 1}};
+    Open(DeviceMode::Application);
+    host_->Send(IdentityRequest);
+    EXPECT_EQ(host_->Drain(), Bytes(IdentityReply.begin(), IdentityReply.begin() + 9));
+    host_->Send(IdentityRequest);
+    ASSERT_TRUE(Seen(*device_, RequestKind::Identity, 2));
+    EXPECT_EQ(host_->Drain(), Bytes{});
+    EXPECT_TRUE(device_->Status().silent);
+}
+
+TEST_F(SimFault, HangsUpInTheBlockTransferAndComesBackOnANewPty) {
+    const std::string link = "/tmp/dedarida-sim-test-" + std::to_string(::getpid());
+    ::unlink(link.c_str());
+    ASSERT_EQ(::symlink("/nonexistent", link.c_str()), 0) << "a stale link to replace";
+    config_.linkPath = link;
+    config_.faults.hangUpAtBlock = 2;
+    config_.faults.comebackDelay = 20ms;
+    Open();
+    ASSERT_EQ(host_->Exchange(EraseRequest, EraseOk.size()), EraseOk);
+    ASSERT_EQ(host_->Exchange(Block(0), ProgramOk.size()), ProgramOk);
+    host_->Send(Block(1));
+    EXPECT_TRUE(host_->HungUp());
+    ASSERT_TRUE(device_->WaitFor([](const SimStatus& s) { return s.ptyGeneration == 2; }, 2s));
+    char target[256] = {};
+    ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(device_->SlavePath(), target);
+    ScriptedHost again(link, B4800);
+    EXPECT_EQ(again.Exchange(IdentityRequest, IdentityReply.size()), IdentityReply);
+    device_->Stop();
+    ::unlink(link.c_str());
+}
+
+TEST_F(SimFault, AnswersAPollASecondTimeLate) {
+    config_.faults.latePollAnswer = true;
+    config_.faults.latePollDelay = 30ms;
+    config_.eraseTime = 100ms;
+    Open();
+    EXPECT_EQ(host_->Exchange(PollRequest, PollOk.size()), PollOk);
+    host_->Send(EraseRequest);
+    // The late double comes first, where the tool waits for the answer to Erase Flash.
+    EXPECT_EQ(host_->Read(PollOk.size()), PollOk);
+    EXPECT_EQ(host_->Read(EraseOk.size()), EraseOk);
+}
+
+} // namespace
+} // namespace dedarida::sim::test

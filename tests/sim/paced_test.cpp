@@ -1,0 +1,36 @@
+#include "sim/sim_device.h"
+#include "tests/sim/scripted_host.h"
+#include "tests/sim/wire_timing.h"
+
+#include <gtest/gtest.h>
+
+namespace dedarida::sim::test {
+namespace {
+
+TEST(SimPaced, AnExchangeTakesItsWireTimeAtEachSpeed) {
+    auto config = FastConfig();
+    config.paced = true;
+    SimDevice device(config);
+    device.Start();
+    ScriptedHost host(device.SlavePath());
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(host.Exchange(IdentityRequest, IdentityReply.size()), IdentityReply);
+    const std::chrono::duration<double> app = std::chrono::steady_clock::now() - start;
+    const auto appWire = WireTime(IdentityRequest.size() + IdentityReply.size(), 4800);
+    EXPECT_GE(app, appWire);
+    EXPECT_LE(app, appWire * 1.02 + 2ms);
+
+    ASSERT_EQ(host.Exchange(GoOfflineRequest, GoingOfflineReply.size()), GoingOfflineReply);
+    ASSERT_TRUE(
+        device.WaitFor([](const SimStatus& s) { return s.mode == DeviceMode::Bootloader; }, 2s));
+    host.SetSpeed(B38400);
+    start = std::chrono::steady_clock::now();
+    ASSERT_EQ(host.Exchange(PollRequest, PollOk.size()), PollOk);
+    const std::chrono::duration<double> boot = std::chrono::steady_clock::now() - start;
+    const auto bootWire = WireTime(PollRequest.size() + PollOk.size(), 38400);
+    EXPECT_GE(boot, bootWire);
+    EXPECT_LE(boot, bootWire * 1.02 + 2ms);
+}
+
+} // namespace
+} // namespace dedarida::sim::test
