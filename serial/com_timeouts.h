@@ -23,7 +23,8 @@ public:
     std::int32_t WriteTotalConstant() const;
     void SetWriteTotalConstant(std::int32_t value);
 
-    // Copies the values and the owner; nothing goes to a driver.
+    // Copies the values; the target keeps its own port, and nothing goes to
+    // a driver.
     void AssignTo(TComTimeouts& target) const;
 
 private:

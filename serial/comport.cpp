@@ -177,7 +177,7 @@ void TComPort::ConfigureBuffers() {
 
 Dcb TComPort::BuildDcb() const {
     Dcb dcb;
-    dcb.BaudRate = kBitsPerSecond[static_cast<std::size_t>(baudRate_)];
+    dcb.BaudRate = BitsPerSecond(baudRate_);
     dcb.fBinary = true;
     dcb.fParity = parity_.check_;
     dcb.fOutxCtsFlow = flowControl_.outCtsFlow_;
@@ -407,6 +407,10 @@ TRxCharEvent TComPort::RxCharHandler() const {
 
 TNotifyEvent TComPort::LineHandler(TEvent event) const {
     return Get(onLineEvent_[static_cast<std::size_t>(event)]);
+}
+
+std::uint32_t BitsPerSecond(TBaudRate rate) {
+    return kBitsPerSecond[static_cast<std::size_t>(rate)];
 }
 
 } // namespace dedarida

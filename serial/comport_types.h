@@ -73,6 +73,9 @@ private:
     std::uint16_t bits_ = 0;
 };
 
+// Bits per second of a baud rate (br4800 -> 4800).
+std::uint32_t BitsPerSecond(TBaudRate rate);
+
 using TNotifyEvent = std::function<void(TComPort& Sender)>;
 using TRxCharEvent = std::function<void(TComPort& Sender, std::int32_t InQue)>;
 

@@ -23,7 +23,8 @@ public:
     bool XonXoffIn() const;
     void SetXonXoffIn(bool value);
 
-    // Copies the values and the owner; nothing goes to a driver.
+    // Copies the values; the target keeps its own port, and nothing goes to
+    // a driver.
     void AssignTo(TFlowControl& target) const;
 
 private:

@@ -21,7 +21,8 @@ public:
     std::uint8_t ReplaceChar() const;
     void SetReplaceChar(std::uint8_t value);
 
-    // Copies the values and the owner; nothing goes to a driver.
+    // Copies the values; the target keeps its own port, and nothing goes to
+    // a driver.
     void AssignTo(TParity& target) const;
 
 private:

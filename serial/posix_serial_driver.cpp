@@ -200,10 +200,16 @@ bool PosixSerialDriver::Step(Transfer& op) {
         }
         return true;
     }
-    // A hung-up tty reads as end of file.
+    // Raw mode without a minimum: nothing queued reads as 0, and so does a
+    // tty whose far side has gone; only poll tells them apart.
     if (n == 0)
-        return op.write || Failed(EIO);
+        return op.write || !HungUp() || Failed(EIO);
     return errno == EAGAIN || errno == EINTR || Failed(errno);
+}
+
+bool PosixSerialDriver::HungUp() const {
+    pollfd fd{fd_, POLLIN, 0};
+    return poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 bool PosixSerialDriver::AwaitReady(const Transfer& op, Clock::time_point deadline) {
@@ -230,9 +236,13 @@ bool PosixSerialDriver::AwaitReady(const Transfer& op, Clock::time_point deadlin
         }
         if ((fds[0].revents & POLLNVAL) != 0)
             return Failed(EBADF);
-        if (op.write && (fds[0].revents & (POLLERR | POLLHUP)) != 0)
-            return Failed(EIO);
-        return true; // a read learns of a hang-up from read() itself
+        if ((fds[0].revents & (POLLERR | POLLHUP)) != 0) {
+            // Bytes that arrived before the hang-up can still be read.
+            int queued = 0;
+            if (op.write || ioctl(fd_, TIOCINQ, &queued) != 0 || queued == 0)
+                return Failed(EIO);
+        }
+        return true;
     }
 }
 

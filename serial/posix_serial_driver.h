@@ -39,6 +39,7 @@ private:
     bool ReadReturnsAtOnce(const Transfer& op, const CommTimeouts& t) const;
     // One non-blocking step; false on a failure (errno set).
     bool Step(Transfer& op);
+    bool HungUp() const;
     // Waits for the device to be ready for `op` until `deadline`; false on an
     // abort or a failure (errno set).
     bool AwaitReady(const Transfer& op, Clock::time_point deadline);

@@ -52,7 +52,9 @@ void TComTimeouts::SetWriteTotalConstant(std::int32_t v) {
 
 void TComTimeouts::AssignTo(TComTimeouts& target) const {
     std::scoped_lock lock(owner_->ConfigMutex(), target.owner_->ConfigMutex());
+    TComPort* const targetOwner = target.owner_;
     target = *this;
+    target.owner_ = targetOwner; // settings of one port must not drive another
 }
 
 // ---- TFlowControl ----
@@ -109,7 +111,9 @@ void TFlowControl::SetXonXoffIn(bool v) {
 
 void TFlowControl::AssignTo(TFlowControl& target) const {
     std::scoped_lock lock(owner_->ConfigMutex(), target.owner_->ConfigMutex());
+    TComPort* const targetOwner = target.owner_;
     target = *this;
+    target.owner_ = targetOwner; // settings of one port must not drive another
 }
 
 // ---- TParity ----
@@ -154,7 +158,9 @@ void TParity::SetReplaceChar(std::uint8_t v) {
 
 void TParity::AssignTo(TParity& target) const {
     std::scoped_lock lock(owner_->ConfigMutex(), target.owner_->ConfigMutex());
+    TComPort* const targetOwner = target.owner_;
     target = *this;
+    target.owner_ = targetOwner; // settings of one port must not drive another
 }
 
 } // namespace dedarida
