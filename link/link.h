@@ -1,43 +1,67 @@
 #pragma once
 
+#include "image/flash_image.h"
+#include "link/app_command.h"
+#include "link/receive_framer.h"
+#include "link/status_panels.h"
+#include "serial/data_port.h"
+#include "serial/main_thread.h"
+
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
-#include "image/flash_image.h"
-#include "serial/data_port.h"
-#include "serial/main_thread.h"
-#include "link/status_panels.h"
-
 namespace dedarida {
 
 inline constexpr std::size_t TxFrameSize = 2100;
-inline constexpr std::size_t RxBufferSize = 2100;
-inline constexpr std::size_t RxFrameSize = 42;
 
 enum : std::uint8_t { AppMode = 0, BootMode = 1 };
 
+// How long SendAppCommand waits for a reply being received to complete: a
+// reply whose bytes stop for `stall` (one maximal reply at 4800 baud is about
+// 94 ms), or that is still not complete after `limit`, is dropped.
+struct ReplyWaitBounds {
+    std::chrono::milliseconds stall{100};
+    std::chrono::milliseconds limit{1000};
+};
+
 // The device link: the request builders of both modes, the receive framer and
 // their shared state (one instance per upgrade tool). Members keep the
-// protocol's names.
+// protocol's names. All port errors (EComPort) pass through to the caller.
 //
-// Threads: ReceiveFrames, SendBootCommand and SendDataBlock run on the main
-// thread. SendAppCommand, ClearRxBuffer and SetLinkMode may also run on the
-// tick thread. One request is built and written at a time.
+// Threads: ReceiveFrames, TakeFrame, RxFrame, RxFrameLength, SendBootCommand
+// and SendDataBlock run on the main thread. SendAppCommand, ClearRxBuffer,
+// SetLinkMode, RxCount and RxState may run on any thread. One request is built
+// and written at a time.
+//
+// Lock order: txMutex_ (recursive: a sender may run a reply handler that
+// sends) before rxMutex_. Under rxMutex_ the link calls nothing but the port.
 class Link {
 public:
-    Link(DataPort& port, const TFlashImage& image, StatusPanels& panels, MainThread& main);
+    Link(DataPort& port, const TFlashImage& image, StatusPanels& panels, MainThread& main,
+         ReplyWaitBounds bounds = {});
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
 
+    // The eight-byte command frame of `code`; panel 2 shows its text.
     void SendBootCommand(std::uint8_t code);
+    // The next 1024 bytes of the image at BlockPosition, or Start Application
+    // once they are used up; nothing while EndOfImage is set.
     void SendDataBlock();
+    // Writes the command once the framer is between frames (see
+    // ReplyWaitBounds); on the main thread received data keeps being handled
+    // meanwhile.
     void SendAppCommand(std::uint8_t code);
+    // Drains the port into RxBuffer (never beyond it) and feeds the framer of
+    // the current LinkMode.
     void ReceiveFrames();
 
     // True when buffer[n] is the sum modulo 256 of buffer[0..n-1]; n is taken
-    // as 8 bits and never reads outside the frame.
-    static bool FrameChecksumOk(std::uint8_t n, const std::array<std::uint8_t, RxFrameSize>& buffer);
+    // as 8 bits. False for n < 1 or n > 41, so it never reads outside the frame.
+    static bool FrameChecksumOk(std::uint8_t n, const TRxFrame& buffer);
 
     // RxCount := 0 from any thread: the bytes held but not yet fed are dropped.
     void ClearRxBuffer();
@@ -47,9 +71,10 @@ public:
 
     // Reply access for the interpreter (main thread).
     bool TakeFrame(); // FrameReady: true once per complete frame, and clears it
-    const std::array<std::uint8_t, RxFrameSize>& RxFrame() const { return rxFrame_; }
-    std::int32_t RxFrameLength() const { return rxFrameLength_; }
+    const TRxFrame& RxFrame() const { return framer_.RxFrame(); }
+    std::int32_t RxFrameLength() const { return framer_.RxFrameLength(); }
     std::int32_t RxCount() const;
+    std::int32_t RxState() const { return framer_.RxState(); }
 
     // Upgrade bookkeeping the requests keep.
     std::atomic<std::uint8_t> LastBootCommand{0};
@@ -57,7 +82,32 @@ public:
     std::atomic<std::int32_t> BlockPosition{0};
     std::atomic<std::uint8_t> EndOfImage{0};
 
-    // ... (the implementation adds its private state)
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // With rxMutex_ held by `rx`: returns once the framer is idle, dropping a
+    // reply that stalls or takes too long.
+    void WaitForFramerIdle(std::unique_lock<std::mutex>& rx);
+    // Moves the port's input into RxBuffer, as far as it has room.
+    void Drain();
+    // Appends `byte` to TxFrame at `length`, doubled if it is DLE.
+    void AppendStuffed(std::size_t& length, std::uint8_t byte);
+    void WriteTxFrame(std::size_t length);
+
+    DataPort& port_;
+    const TFlashImage& image_;
+    StatusPanels& panels_;
+    MainThread& main_;
+    const ReplyWaitBounds bounds_;
+
+    std::recursive_mutex txMutex_;
+    std::array<std::uint8_t, TxFrameSize> TxFrame_{};
+
+    mutable std::mutex rxMutex_;
+    std::condition_variable rxIdle_;
+    ReceiveFramer framer_;
+    Clock::time_point lastFed_{};
+    std::atomic<std::uint8_t> linkMode_{AppMode};
 };
 
 } // namespace dedarida

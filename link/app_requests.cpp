@@ -1,0 +1,57 @@
+#include "link/link.h"
+
+#include <algorithm>
+
+namespace dedarida {
+
+namespace {
+
+constexpr std::uint8_t AppStart = 0x55;
+constexpr std::uint8_t AppFixed = 0x30;
+constexpr std::uint8_t AppMarker = 0x3F;
+// Command code and checksum.
+constexpr std::uint8_t AppCommandLength = 2;
+constexpr std::size_t AppFrameSize = AppCommandLength + 4;
+
+} // namespace
+
+void Link::WaitForFramerIdle(std::unique_lock<std::mutex>& rx) {
+    const Clock::time_point started = Clock::now();
+    while (framer_.RxState() != ReceiveFramer::Idle) {
+        const Clock::time_point deadline =
+            std::min(lastFed_ + bounds_.stall, started + bounds_.limit);
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) {
+            framer_.Reset();
+            return;
+        }
+        if (main_.IsMainThread()) {
+            // The framer runs here: let the queued received-data handlers run.
+            rx.unlock();
+            main_.RunQueuedFor(std::chrono::ceil<std::chrono::milliseconds>(deadline - now),
+                               [this] { return framer_.RxState() == ReceiveFramer::Idle; });
+            rx.lock();
+        } else {
+            rxIdle_.wait_until(rx, deadline);
+        }
+    }
+}
+
+void Link::SendAppCommand(std::uint8_t code) {
+    std::lock_guard tx(txMutex_);
+    std::unique_lock rx(rxMutex_);
+    // Wait before building: a handler run meanwhile may send and reuse TxFrame.
+    // rx stays held through the write so no new reply starts in between.
+    WaitForFramerIdle(rx);
+    TxFrame_[0] = AppStart;
+    TxFrame_[1] = AppFixed;
+    TxFrame_[2] = AppMarker;
+    TxFrame_[3] = AppCommandLength;
+    TxFrame_[4] = code;
+    TxFrame_[5] =
+        static_cast<std::uint8_t>(AppStart + AppFixed + AppMarker + AppCommandLength + code);
+    WriteTxFrame(AppFrameSize);
+    LastAppCommand = code;
+}
+
+} // namespace dedarida
