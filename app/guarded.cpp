@@ -1,0 +1,17 @@
+#include "app/guarded.h"
+
+#include "app/message_box.h"
+
+#include <exception>
+
+namespace dedarida {
+
+void RunGuarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        ShowErrorBox(error);
+    }
+}
+
+} // namespace dedarida

@@ -1,0 +1,5 @@
+#include "app/window_app.h"
+
+int main(int argc, char** argv) {
+    return dedarida::RunWindow(argc, argv);
+}

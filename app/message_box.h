@@ -1,0 +1,29 @@
+#pragma once
+
+#include "upgrade/programmer_window.h"
+
+#include <QString>
+#include <exception>
+#include <functional>
+
+class QWidget;
+
+namespace dedarida {
+
+// Every modal message of the window goes through here: one OK button, the
+// information or the error kind. Main thread only.
+void ShowMessageBox(QWidget* parent, MessageKind kind, const QString& caption, const QString& text);
+
+// The default error box for an error nobody else caught: the application's
+// title as caption, the error icon, the error's text.
+void ShowErrorBox(const QString& text);
+void ShowErrorBox(const std::exception& error);
+
+// Replaces what ShowMessageBox does (tests record instead of blocking in a
+// modal box); returns the handler it replaces. An empty handler restores the
+// real boxes.
+using MessageBoxHandler = std::function<void(QWidget* parent, MessageKind kind,
+                                             const QString& caption, const QString& text)>;
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+} // namespace dedarida

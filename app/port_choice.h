@@ -1,0 +1,34 @@
+#pragma once
+
+#include "serial/comport_types.h"
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace dedarida {
+
+// A text that is not a decimal integer: "'<text>' is not a valid integer value".
+class EConvertError : public std::runtime_error {
+public:
+    explicit EConvertError(const std::string& text);
+};
+
+// The port number an item of the port list names: its characters from the
+// fourth on (one when the item has 4 or fewer characters, two when 5 or more)
+// as a decimal integer of digits only; EConvertError otherwise.
+int PortNumberOf(const std::string& item);
+
+struct PortSettings {
+    std::uint8_t port; // ordinal: 0 is COM1
+    TBaudRate baudRate;
+};
+
+// What OK in the port dialog sets, from the selected port item (empty without
+// a selection) and the selected baud item (1 is "38400", any other "4800").
+// Empty when the port is not available (numbers 10 and above, and 0, which
+// names no port); EConvertError when the item names no number.
+std::optional<PortSettings> ChoosePort(const std::string& item, int baudIndex);
+
+} // namespace dedarida

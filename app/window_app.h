@@ -1,0 +1,9 @@
+#pragma once
+
+namespace dedarida {
+
+// Runs the tool with its window until the main window closes; returns the
+// event loop's exit code.
+int RunWindow(int argc, char** argv);
+
+} // namespace dedarida
