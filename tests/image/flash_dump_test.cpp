@@ -21,13 +21,8 @@ std::string Dump(const TFlashImage& image) {
 }
 
 TEST(WriteFlashDump, StartsWithTheFirstBytes) {
-    TFlashImage image = test::Filled(0x00);
-    image[0] = 0xFF;
-    image[1] = 0x00;
-    image[2] = 0x10;
-    image[9] = 0xAB;
-    image[18] = 0xCD;
-    const std::string dump = Dump(image);
+    const std::string dump =
+        Dump(test::Filled(0x00, {{0, 0xFF}, {1, 0x00}, {2, 0x10}, {9, 0xAB}, {18, 0xCD}}));
     EXPECT_EQ(dump.substr(0, 12), "$FF,$00,$10,");
     EXPECT_EQ(dump.substr(0, 40 + 2 + 36 + 2), "$FF,$00,$10,$00,$00,$00,$00,$00,$00,$AB,\r\n"
                                                "$00,$00,$00,$00,$00,$00,$00,$00,$CD,\r\n");

@@ -8,13 +8,6 @@
 namespace dedarida {
 namespace {
 
-TEST(FlashImage, Constants) {
-    EXPECT_EQ(AddressOffset, 952'320);
-    EXPECT_EQ(TxSize, 88'064);
-    EXPECT_EQ(FlashImageSize, 90'113u);
-    EXPECT_EQ(EmbeddedFirmwareSize, 88'064u);
-}
-
 TEST(FlashImage, LoadFwCopiesTheFirmwareAndLeavesTheRest) {
     TFlashImage image = test::Filled(0xA5);
     LoadFw(image);

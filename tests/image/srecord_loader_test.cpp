@@ -1,4 +1,5 @@
 #include "image/srecord_loader.h"
+#include "image/srecord_walker.h"
 #include "tests/image/image_fill.h"
 #include "tests/image/temp_dir.h"
 
@@ -38,58 +39,28 @@ std::string PatternFile() {
     return text;
 }
 
-struct Loader {
-    UntypedFile file;
-    std::unique_ptr<TReadBuffer> buffer = std::make_unique<TReadBuffer>();
-    TFlashImage image = Filled(0x5A);
-};
-
 TEST(LoadSRecordFile, FileOfSeveralChunksLoadsWhatItHolds) {
     TempDir dir;
     const std::string text = PatternFile();
     ASSERT_GT(text.size(), 2 * ReadBufferSize);
-    ASSERT_NE(ReadBufferSize % 78, 0u);
-    Loader loader;
-    loader.file.Assign(dir.Write("big.mot", text));
+    UntypedFile file;
+    file.Assign(dir.Write("big.mot", text));
+    auto buffer = std::make_unique<TReadBuffer>();
+    TFlashImage image = Filled(0x5A);
 
-    const SRecordLoad result = LoadSRecordFile(loader.file, *loader.buffer, loader.image);
+    const SRecordLoad result = LoadSRecordFile(file, *buffer, image);
 
     EXPECT_TRUE(result.Loaded);
     EXPECT_EQ(result.OutOfRangeBytes, 0u);
     TFlashImage expected = Filled(0xFF);
     for (std::size_t i = 0; i < Lines * BytesPerLine; ++i)
         expected[i] = Pattern(i);
-    EXPECT_EQ(loader.image, expected);
-}
+    EXPECT_EQ(image, expected);
 
-TEST(LoadSRecordFile, ReloadReadsFromTheStartAgain) {
-    TempDir dir;
-    Loader loader;
-    loader.file.Assign(dir.Write("small.s", "S2060E8810C1C2D0\r\n"));
-    LoadSRecordFile(loader.file, *loader.buffer, loader.image);
-    loader.image[0x10] = 0;
-    LoadSRecordFile(loader.file, *loader.buffer, loader.image);
-    TFlashImage expected = Filled(0xFF);
-    expected[0x10] = 0xC1;
-    expected[0x11] = 0xC2;
-    EXPECT_EQ(loader.image, expected);
-}
-
-TEST(LoadSRecordFile, UnopenableFileLeavesTheImageUnchanged) {
-    TempDir dir;
-    Loader loader;
-    EXPECT_FALSE(LoadSRecordFile(loader.file, *loader.buffer, loader.image).Loaded) << "no name";
-    loader.file.Assign(dir.Path("missing.s"));
-    EXPECT_FALSE(LoadSRecordFile(loader.file, *loader.buffer, loader.image).Loaded);
-    EXPECT_EQ(loader.image, Filled(0x5A));
-}
-
-TEST(LoadSRecordFile, EmptyFileGivesAnImageOfFF) {
-    TempDir dir;
-    Loader loader;
-    loader.file.Assign(dir.Write("empty.s", ""));
-    EXPECT_TRUE(LoadSRecordFile(loader.file, *loader.buffer, loader.image).Loaded);
-    EXPECT_EQ(loader.image, Filled(0xFF));
+    TFlashImage inOneGo = Filled(0xFF);
+    SRecordWalker(inOneGo).Feed(
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    EXPECT_EQ(inOneGo, expected);
 }
 
 } // namespace

@@ -35,10 +35,22 @@ Walked Walk(std::string_view text) {
 }
 
 TFlashImage WithFirst16() {
-    TFlashImage image = Filled(0xFF);
-    for (std::uint8_t i = 0; i < 16; ++i)
-        image[i] = i;
-    return image;
+    return Filled(0xFF, {{0, 0x00},
+                         {1, 0x01},
+                         {2, 0x02},
+                         {3, 0x03},
+                         {4, 0x04},
+                         {5, 0x05},
+                         {6, 0x06},
+                         {7, 0x07},
+                         {8, 0x08},
+                         {9, 0x09},
+                         {10, 0x0A},
+                         {11, 0x0B},
+                         {12, 0x0C},
+                         {13, 0x0D},
+                         {14, 0x0E},
+                         {15, 0x0F}});
 }
 
 std::string ThreeRecords() {
@@ -70,10 +82,7 @@ TEST(SRecordWalker, PairAfterRecordIsSteppedOverWhateverItHolds) {
     // Without a line end the next record's "S2" is taken for it.
     const std::string joined =
         "S2060E8810C1C2D0" + std::string(Data16.substr(0, Data16.size() - 2)) + "\r\n";
-    TFlashImage expected = Filled(0xFF);
-    expected[0x10] = 0xC1;
-    expected[0x11] = 0xC2;
-    EXPECT_EQ(Walk(joined).image, expected);
+    EXPECT_EQ(Walk(joined).image, Filled(0xFF, {{0x10, 0xC1}, {0x11, 0xC2}}));
 }
 
 TEST(SRecordWalker, ChunkSplitAnywhereGivesTheSameImage) {
@@ -96,18 +105,12 @@ TEST(SRecordWalker, ChunkSplitAnywhereGivesTheSameImage) {
 TEST(SRecordWalker, AddressesOutsideTheImageAreDropped) {
     // Flash 0xE87FE..0xE8801: the two bytes below the image are dropped.
     Walked below = Walk("S2080E87FEA1A2A3A4DA\r\n");
-    TFlashImage expected = Filled(0xFF);
-    expected[0] = 0xA3;
-    expected[1] = 0xA4;
-    EXPECT_EQ(below.image, expected);
+    EXPECT_EQ(below.image, Filled(0xFF, {{0, 0xA3}, {1, 0xA4}}));
     EXPECT_EQ(below.outOfRange, 2u);
 
     // Flash 0xFE7FF..0xFE801: the last index is 0x16000, then the image ends.
     Walked above = Walk("S2070FE7FFB1B2B3ED\r\n");
-    expected = Filled(0xFF);
-    expected[0x15FFF] = 0xB1;
-    expected[0x16000] = 0xB2;
-    EXPECT_EQ(above.image, expected);
+    EXPECT_EQ(above.image, Filled(0xFF, {{0x15FFF, 0xB1}, {0x16000, 0xB2}}));
     EXPECT_EQ(above.outOfRange, 1u);
 
     Walked far = Walk("S3090FFFFFFF11223344B6\r\nS2060000000102F6\r\n");
@@ -130,9 +133,7 @@ TEST(SRecordWalker, RecordCutOffByTheEndIsDropped) {
 }
 
 TEST(SRecordWalker, NonHexFieldRejectsTheRecordOnly) {
-    TFlashImage expected = Filled(0xFF);
-    expected[0x10] = 0xC1;
-    expected[0x11] = 0xC2;
+    const TFlashImage expected = Filled(0xFF, {{0x10, 0xC1}, {0x11, 0xC2}});
     const std::string next = "S2060E8810C1C2D0\r\n";
 
     Walked lower = Walk("S2140E8800000102030405060708090a0B0C0D0E0FDD\r\n" + next);
@@ -153,19 +154,10 @@ TEST(SRecordWalker, NonHexFieldRejectsTheRecordOnly) {
 }
 
 TEST(SRecordWalker, S3HasAFourByteAddressS4AThreeByteOne) {
-    TFlashImage expected = Filled(0xFF);
-    expected[0] = 0x11;
-    expected[1] = 0x22;
-    expected[2] = 0x33;
-    expected[3] = 0x44;
-    EXPECT_EQ(Walk("S309000E880011223344B6\r\n").image, expected);
-
-    expected = Filled(0xFF);
-    expected[0] = 0x55;
-    expected[1] = 0x66;
-    expected[2] = 0x77;
-    expected[3] = 0x88;
-    EXPECT_EQ(Walk("S4080E880055667788A7\r\n").image, expected);
+    EXPECT_EQ(Walk("S309000E880011223344B6\r\n").image,
+              Filled(0xFF, {{0, 0x11}, {1, 0x22}, {2, 0x33}, {3, 0x44}}));
+    EXPECT_EQ(Walk("S4080E880055667788A7\r\n").image,
+              Filled(0xFF, {{0, 0x55}, {1, 0x66}, {2, 0x77}, {3, 0x88}}));
 }
 
 } // namespace

@@ -30,21 +30,6 @@ TEST(UntypedFile, CreateIfAbsentNeverTouchesAnExistingFile) {
     EXPECT_FALSE(file.IsOpen());
 }
 
-TEST(UntypedFile, BlockReadStopsAtTheEnd) {
-    TempDir dir;
-    UntypedFile file;
-    file.Assign(dir.Write("five", "12345"));
-    file.OpenRead();
-    EXPECT_EQ(file.FileSize(), 5u);
-    std::array<std::uint8_t, 4> buffer{};
-    EXPECT_EQ(file.BlockRead(buffer), 4u);
-    EXPECT_EQ(file.BlockRead(buffer), 1u);
-    EXPECT_EQ(buffer[0], '5');
-    EXPECT_EQ(file.BlockRead(buffer), 0u);
-    file.OpenRead();
-    EXPECT_EQ(file.BlockRead(buffer), 4u) << "reopening starts again";
-}
-
 TEST(UntypedFile, FailuresCarryErrno) {
     TempDir dir;
     UntypedFile file;
@@ -58,15 +43,6 @@ TEST(UntypedFile, FailuresCarryErrno) {
     file.Assign(dir.Path("no/such"));
     EXPECT_EQ(ErrorOf([&] { file.CreateIfAbsent(); }), ENOENT);
     EXPECT_STREQ(EInOutError(ENOENT).what(), "I/O error 2");
-}
-
-TEST(UntypedFile, WriteOnAReadOnlyDescriptorRaises) {
-    TempDir dir;
-    UntypedFile file;
-    file.Assign(dir.Write("ro", "x"));
-    file.OpenRead();
-    std::array<std::uint8_t, 1> buffer{};
-    EXPECT_EQ(ErrorOf([&] { file.BlockWrite(buffer); }), EBADF);
 }
 
 } // namespace
