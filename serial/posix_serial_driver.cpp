@@ -75,6 +75,7 @@ bool PosixSerialDriver::Open(const std::string& path) {
     }
     fd_ = fd;
     reportedQueue_ = 0;
+    countersChecked_ = false;
     outputPending_ = false;
     return true;
 }
@@ -82,6 +83,7 @@ bool PosixSerialDriver::Open(const std::string& path) {
 void PosixSerialDriver::Close() {
     if (fd_ < 0)
         return;
+    modemWatcher_.reset();
     // The exclusive flag outlives this descriptor on a pty whose master stays.
     ioctl(fd_, TIOCNXCL);
     ::close(fd_);
@@ -289,6 +291,7 @@ SerialDriver::WaitOutcome PosixSerialDriver::WaitCommEvent(int stopFd, std::uint
             if (full > 0 && std::uint64_t(queued) * 10 >= full)
                 eventBits |= mask & event_bit::Rx80Full;
         }
+        eventBits |= CounterEvents(mask);
         int unsent = 0;
         if ((mask & event_bit::TxEmpty) != 0 && outputPending_.load()) {
             if (ioctl(fd_, TIOCOUTQ, &unsent) != 0) {
@@ -315,8 +318,11 @@ SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, std::in
                                                              std::uint32_t mask, int unsent) {
     const bool unread = queued > 0;
     const short input = (mask & event_bit::RxChar) != 0 && !unread ? POLLIN : 0;
-    pollfd fds[3] = {{stopFd, POLLIN, 0}, {fd_, input, 0}, {outputQueued_.Fd(), POLLIN, 0}};
-    const nfds_t count = (mask & event_bit::TxEmpty) != 0 ? 3 : 2;
+    const int modem = modemWatcher_ ? modemWatcher_->Fd() : -1; // poll skips -1
+    pollfd fds[4] = {{stopFd, POLLIN, 0},
+                     {fd_, input, 0},
+                     {outputQueued_.Fd(), POLLIN, 0},
+                     {modem, POLLIN, 0}};
     int timeout = -1;
     if (unread)
         timeout = static_cast<int>(kUnreadPause.count());
@@ -327,7 +333,9 @@ SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, std::in
         const int drainMs = static_cast<int>(std::clamp<std::int64_t>(drain, 1, INT_MAX));
         timeout = timeout < 0 ? drainMs : std::min(timeout, drainMs);
     }
-    const int ready = poll(fds, count, timeout);
+    if ((mask & event_bit::TxEmpty) == 0)
+        fds[2].fd = -1;
+    const int ready = poll(fds, 4, timeout);
     if (ready < 0 && errno != EINTR) {
         Failed(errno);
         return WaitOutcome::Failed;
@@ -342,7 +350,39 @@ SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, std::in
     }
     if ((fds[2].revents & POLLIN) != 0)
         outputQueued_.Reset();
+    if ((fds[3].revents & POLLIN) != 0)
+        modemWatcher_->Reset();
     return WaitOutcome::Events;
+}
+
+std::uint32_t PosixSerialDriver::CounterEvents(std::uint32_t mask) {
+    constexpr std::uint32_t modemBits =
+        event_bit::CTS | event_bit::DSR | event_bit::Ring | event_bit::RLSD;
+    if (!countersChecked_) {
+        countersChecked_ = true;
+        countersKnown_ = ioctl(fd_, TIOCGICOUNT, &counters_) == 0;
+        if (countersKnown_ && (mask & modemBits) != 0)
+            modemWatcher_ = std::make_unique<ModemWatcher>(fd_);
+    }
+    serial_icounter_struct now{};
+    if (!countersKnown_ || ioctl(fd_, TIOCGICOUNT, &now) != 0)
+        return 0;
+    std::uint32_t bits = 0;
+    const auto changed = [&](int serial_icounter_struct::*field, std::uint32_t bit) {
+        if (now.*field != counters_.*field)
+            bits |= bit;
+    };
+    changed(&serial_icounter_struct::cts, event_bit::CTS);
+    changed(&serial_icounter_struct::dsr, event_bit::DSR);
+    changed(&serial_icounter_struct::rng, event_bit::Ring);
+    changed(&serial_icounter_struct::dcd, event_bit::RLSD);
+    changed(&serial_icounter_struct::brk, event_bit::Break);
+    changed(&serial_icounter_struct::frame, event_bit::Error);
+    changed(&serial_icounter_struct::parity, event_bit::Error);
+    changed(&serial_icounter_struct::overrun, event_bit::Error);
+    changed(&serial_icounter_struct::buf_overrun, event_bit::Error);
+    counters_ = now;
+    return bits & mask;
 }
 
 } // namespace dedarida

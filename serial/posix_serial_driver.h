@@ -1,10 +1,13 @@
 #pragma once
 
 #include "serial/event_fd.h"
+#include "serial/modem_watcher.h"
 #include "serial/serial_driver.h"
 
 #include <atomic>
 #include <cstdint>
+#include <linux/serial.h>
+#include <memory>
 #include <mutex>
 
 namespace dedarida {
@@ -47,6 +50,9 @@ private:
     // One wait for something that may change the line events: Events means
     // "look again", Stopped and Failed end the event wait.
     WaitOutcome AwaitLineChange(int stopFd, std::int32_t queued, std::uint32_t mask, int unsent);
+    // Line and error events from the driver's counters since the last call
+    // (hardware UARTs only; a pty has no counters).
+    std::uint32_t CounterEvents(std::uint32_t mask);
 
     int fd_ = -1;
     EventFd abort_;
@@ -59,8 +65,13 @@ private:
     std::mutex timeoutsMutex_;
     CommTimeouts timeouts_;
     std::atomic<std::uint32_t> bitsPerSecond_ = 9600;
-    // Event thread only: the queue count last reported with evRxChar.
+    // Event thread only: the queue count last reported with evRxChar, and
+    // the driver's counters when last looked at.
     std::int32_t reportedQueue_ = 0;
+    bool countersChecked_ = false;
+    bool countersKnown_ = false;
+    serial_icounter_struct counters_{};
+    std::unique_ptr<ModemWatcher> modemWatcher_;
 };
 
 } // namespace dedarida

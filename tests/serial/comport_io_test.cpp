@@ -53,6 +53,17 @@ TEST_F(ComPortIo, PendingOperationsAreCollectedLastFirst) {
     EXPECT_EQ(port.WaitForWrite(), -2);
 }
 
+TEST_F(ComPortIo, AnEarlierPendingWriteGoesOutFirst) {
+    OpenWith({});
+    line->nonBlockingPends = true;
+    EXPECT_EQ(port.Write(buffer, 3, false), -1);
+    EXPECT_EQ(port.Write(buffer, 4, false), -1); // queued behind the first, not started
+    EXPECT_EQ(port.Write(buffer, 5, true), 5);
+    EXPECT_EQ(line->steps, (std::vector<std::int32_t>{-3, -3, 3, 4, 5}));
+    EXPECT_EQ(port.WaitForWrite(), 4);
+    EXPECT_EQ(port.WaitForWrite(), 3);
+}
+
 TEST_F(ComPortIo, AbortAllDropsEveryPendingOperation) {
     OpenWith({});
     line->nonBlockingPends = true;

@@ -31,6 +31,8 @@ struct FakeLine {
     int failError = 0;
     // Transfers that do not block stay pending.
     bool nonBlockingPends = false;
+    // Byte count of every blocking transfer step, negative for non-blocking.
+    std::vector<std::int32_t> steps;
     std::deque<std::uint32_t> events;
     EventFd eventsReady;
 
@@ -102,6 +104,7 @@ public:
         if (!Note(op.write ? "Write" : "Read"))
             return Progress::Failed;
         std::lock_guard lock(line_->mutex);
+        line_->steps.push_back(block ? op.count : -op.count);
         if (!block && line_->nonBlockingPends)
             return Progress::Pending;
         op.done = op.count;

@@ -172,6 +172,43 @@ TEST_F(PtyPort, ReadTimeoutsWaitForTheBytes) {
     EXPECT_EQ(std::string(got, 4), "0123");
 }
 
+TEST_F(PtyPort, TxEmptyFollowsAWrite) {
+    int empties = 0;
+    port.SetOnTxEmpty([&](TComPort&) { ++empties; });
+    port.SetEvents({TEvent::evTxEmpty});
+    port.Open();
+    port.Write("ab", 2, true);
+    main.RunQueuedFor(2s, [&] { return empties == 1; });
+    port.Close();
+    EXPECT_EQ(empties, 1);
+}
+
+TEST_F(PtyPort, CloseWakesAWaitingReadOnAnotherThread) {
+    port.SetEvents({});
+    port.Timeouts().SetReadInterval(0);
+    port.Timeouts().SetReadTotalConstant(60000);
+    port.Open();
+    std::string error;
+    std::atomic<bool> reading = false;
+    std::thread reader([&] {
+        char byte = 0;
+        reading = true;
+        try {
+            port.Read(&byte, 1, true);
+        } catch (const EComPort& e) {
+            error = e.what();
+        }
+    });
+    while (!reading)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(5ms); // let it block in the read
+    const auto start = std::chrono::steady_clock::now();
+    port.Close();
+    reader.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_TRUE(error == "Operation failed: 125" || error == "Operation failed: 9") << error;
+}
+
 TEST_F(PtyPort, RxCharDeliversAndTheHandlerDrains) {
     std::string received;
     std::vector<std::int32_t> counts;
