@@ -29,9 +29,7 @@ public:
 
 private:
     friend class TComPort;
-
-    std::int32_t Get(const std::int32_t& field) const;
-    void Set(std::int32_t& field, std::int32_t value);
+    friend struct SubObjectAccess;
 
     TComPort* owner_;
     std::int32_t readInterval_ = -1;

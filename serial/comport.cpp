@@ -5,7 +5,7 @@
 #include "serial/com_thread.h"
 #include "serial/posix_serial_driver.h"
 
-#include <cerrno>
+#include <exception>
 #include <utility>
 
 namespace dedarida {
@@ -45,12 +45,14 @@ TComPort::TComPort(MainThread& main, std::unique_ptr<SerialDriver> driver)
 TComPort::~TComPort() {
     try {
         Close();
-    } catch (const EComPort&) {
-        // A destructor cannot report it; the device is released below anyway.
+    } catch (const std::exception&) {
+        // A destructor cannot report it; what Close left undone follows.
     }
-    if (eventThread_)
-        eventThread_->SignalStop();
-    eventThread_.reset();
+    try {
+        StopEventThread();
+    } catch (const std::exception&) {
+        // Raised by a main-thread routine run while waiting, after the thread ended.
+    }
     if (deviceUsable_.load())
         CloseDevice();
     while (!PendingOps.IsEmpty())
@@ -119,9 +121,17 @@ void TComPort::CloseSteps() {
     if (!connected_.load())
         return;
     AbortAll();
-    StopEventThread();
+    // A main-thread routine run while waiting may raise; the close still completes.
+    std::exception_ptr error;
+    try {
+        StopEventThread();
+    } catch (...) {
+        error = std::current_exception();
+    }
     CloseDevice();
     connected_ = false;
+    if (error)
+        std::rethrow_exception(error);
     FireNotify(onClose_);
 }
 

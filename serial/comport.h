@@ -107,9 +107,7 @@ public:
 
 private:
     friend class TComThread;
-    friend class TComTimeouts;
-    friend class TFlowControl;
-    friend class TParity;
+    friend struct SubObjectAccess;
 
     enum Direction { kWrite, kRead };
     class Transition;

@@ -17,10 +17,10 @@ void IgnoreWake(int) {}
 
 void InstallWakeHandler() {
     static const bool installed = [] {
-        struct sigaction current{};
+        struct sigaction current {};
         sigaction(kWakeSignal, nullptr, &current);
         if (current.sa_handler == SIG_DFL || current.sa_handler == SIG_IGN) {
-            struct sigaction wake{};
+            struct sigaction wake {};
             wake.sa_handler = IgnoreWake; // no SA_RESTART: the ioctl must return
             sigemptyset(&wake.sa_mask);
             sigaction(kWakeSignal, &wake, nullptr);

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "serial/event_fd.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-
-#include "serial/event_fd.h"
 
 namespace dedarida {
 

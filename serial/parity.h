@@ -27,9 +27,7 @@ public:
 
 private:
     friend class TComPort;
-
-    template <typename T> T Get(const T& field) const;
-    template <typename T> void Set(T& field, T value);
+    friend struct SubObjectAccess;
 
     TComPort* owner_;
     TParityBits bits_ = TParityBits::prNone;

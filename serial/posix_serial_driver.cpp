@@ -319,10 +319,8 @@ SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, std::in
     const bool unread = queued > 0;
     const short input = (mask & event_bit::RxChar) != 0 && !unread ? POLLIN : 0;
     const int modem = modemWatcher_ ? modemWatcher_->Fd() : -1; // poll skips -1
-    pollfd fds[4] = {{stopFd, POLLIN, 0},
-                     {fd_, input, 0},
-                     {outputQueued_.Fd(), POLLIN, 0},
-                     {modem, POLLIN, 0}};
+    pollfd fds[4] = {
+        {stopFd, POLLIN, 0}, {fd_, input, 0}, {outputQueued_.Fd(), POLLIN, 0}, {modem, POLLIN, 0}};
     int timeout = -1;
     if (unread)
         timeout = static_cast<int>(kUnreadPause.count());
