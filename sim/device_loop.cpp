@@ -57,9 +57,12 @@ void DeviceLoop::Run(int stopFd) {
         ReleaseDue(now);
         WriteDue(now);
 
-        std::array<pollfd, 2> fds{};
+        std::array<pollfd, 3> fds{};
         fds[0] = {stopFd, POLLIN, 0};
         nfds_t count = 1;
+        if (pty_) {
+            fds[count++] = {pty_->WatchFd(), POLLIN, 0};
+        }
         if (pty_) {
             short events = 0;
             if (rx_.Room() >= ReadChunk) {
@@ -68,8 +71,7 @@ void DeviceLoop::Run(int stopFd) {
             if (!tx_.Empty() && tx_.Front().due <= now) {
                 events |= POLLOUT;
             }
-            fds[1] = {pty_->MasterFd(), events, 0};
-            count = 2;
+            fds[count++] = {pty_->MasterFd(), events, 0};
         }
         const auto deadline = NextDeadline(now);
         timespec timeout{};
@@ -85,10 +87,15 @@ void DeviceLoop::Run(int stopFd) {
         if (fds[0].revents != 0) {
             return;
         }
-        if (count == 2 && (fds[1].revents & (POLLERR | POLLNVAL)) != 0) {
+        if (count == 3 && fds[1].revents != 0) {
+            pty_->TakeOpensAndCloses();
+            board_.Update(
+                [present = pty_->ToolPresent()](SimStatus& s) { s.toolPresent = present; });
+        }
+        if (count == 3 && (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             throw std::runtime_error("the pty master failed");
         }
-        if (count == 2 && (fds[1].revents & POLLIN) != 0) {
+        if (count == 3 && (fds[2].revents & POLLIN) != 0) {
             ReadLine(Clock::now());
         }
     }
@@ -116,7 +123,10 @@ void DeviceLoop::HangUp(Clock::time_point now) {
     pending_.fill(std::nullopt);
     modeAt_.reset();
     comebackAt_ = now + config_.faults.comebackDelay;
-    board_.Update([](SimStatus& s) { s.slavePath.clear(); });
+    board_.Update([](SimStatus& s) {
+        s.slavePath.clear();
+        s.toolPresent = false;
+    });
     Note(now, Direction::Event, ModeBaud(), {}, "line hung up");
 }
 
@@ -297,6 +307,15 @@ Clock::time_point DeviceLoop::Queue(std::span<const std::uint8_t> bytes, Clock::
 
 void DeviceLoop::WriteDue(Clock::time_point now) {
     if (!pty_ || tx_.Empty() || tx_.Front().due > now) {
+        return;
+    }
+    if (!pty_->ToolPresent()) {
+        std::size_t lost = 0;
+        for (; !tx_.Empty() && tx_.Front().due <= now; ++lost) {
+            tx_.Pop();
+        }
+        Note(now, Direction::Event, ModeBaud(), {},
+             std::to_string(lost) + " bytes lost: no one has the line open");
         return;
     }
     const unsigned listening = pty_->Speed();

@@ -2,11 +2,14 @@
 
 #include "sim/line_speed.h"
 
+#include <array>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <system_error>
 #include <termios.h>
 
@@ -51,8 +54,33 @@ Pty::Pty(const std::string& linkPath) {
         ::fcntl(master, F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(slave, F_SETFD, FD_CLOEXEC) != 0) {
         ThrowErrno("fcntl");
     }
+    watch_ = UniqueFd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (watch_.Get() < 0 || ::inotify_add_watch(watch_.Get(), name, IN_OPEN | IN_CLOSE) < 0) {
+        ThrowErrno("inotify");
+    }
     if (!linkPath.empty()) {
         PointLink(linkPath, slavePath_);
+    }
+}
+
+void Pty::TakeOpensAndCloses() {
+    alignas(inotify_event) std::array<char, 4096> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(watch_.Get(), buffer.data(), buffer.size());
+        if (got <= 0) {
+            return;
+        }
+        for (ssize_t at = 0; at < got;) {
+            inotify_event event{};
+            std::memcpy(&event, buffer.data() + at, sizeof event);
+            if ((event.mask & IN_OPEN) != 0) {
+                ++openers_;
+            } else if ((event.mask & IN_CLOSE) != 0 && openers_ > 0 && --openers_ == 0) {
+                ::ioctl(slaveHolder_.Get(), TIOCNXCL);
+                ::tcflush(slaveHolder_.Get(), TCIFLUSH);
+            }
+            at += static_cast<ssize_t>(sizeof event + event.len);
+        }
     }
 }
 
@@ -63,7 +91,6 @@ unsigned Pty::Speed() const {
 std::size_t Pty::Read(std::span<std::uint8_t> into) {
     const ssize_t got = ::read(master_.Get(), into.data(), into.size());
     if (got < 0) {
-        // EIO: no slave open right now; the holder descriptor normally prevents it.
         if (errno == EAGAIN || errno == EINTR || errno == EIO) {
             return 0;
         }

@@ -9,9 +9,12 @@
 
 namespace dedarida::sim {
 
-// One pseudo terminal: the device owns the master, the tool opens the slave. Holding a
-// slave descriptor of our own keeps the master readable while the tool has the port closed.
-// Not thread safe; errors throw std::system_error.
+// One pseudo terminal: the device owns the master, the tool opens and closes the slave.
+// A slave descriptor of our own keeps the master from reporting POLLHUP while the port is
+// closed; an inotify watch counts the tool's opens and closes instead. When the last one
+// closes, the line behaves as a real port does on its final close: the tool's TIOCEXCL is
+// cleared (a pty keeps it while its master lives, and a normal user's next open would get
+// EBUSY) and unread input is dropped. Not thread safe; errors throw std::system_error.
 class Pty {
 public:
     // Opens a pty (slave raw, 9600 baud until the tool sets its speed); when linkPath is
@@ -19,6 +22,11 @@ public:
     explicit Pty(const std::string& linkPath);
 
     int MasterFd() const { return master_.Get(); }
+    // Readable when the tool opened or closed the slave; then call TakeOpensAndCloses().
+    int WatchFd() const { return watch_.Get(); }
+    void TakeOpensAndCloses();
+    bool ToolPresent() const { return openers_ > 0; }
+
     const std::string& SlavePath() const { return slavePath_; }
     unsigned Speed() const; // the speed the tool set, in baud
 
@@ -29,6 +37,8 @@ public:
 private:
     UniqueFd master_;
     UniqueFd slaveHolder_;
+    UniqueFd watch_;
+    int openers_ = 0;
     std::string slavePath_;
 };
 

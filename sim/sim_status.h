@@ -20,6 +20,7 @@ struct SimStatus {
     DeviceMode mode = DeviceMode::Application;
     std::string slavePath;       // empty while the line is hung up
     unsigned ptyGeneration = 0;  // 1 for the first pty, one more for each comeback
+    bool toolPresent = false;    // the slave is open, as far as the device has seen
     std::uint64_t framesIn = 0;  // accepted requests
     std::uint64_t framesOut = 0; // replies handed to the line (half replies included)
     std::array<unsigned, RequestKindCount> requests{};

@@ -2,6 +2,7 @@
 #include "tests/sim/scripted_host.h"
 
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <thread>
 
 namespace dedarida::sim::test {
@@ -87,6 +88,24 @@ TEST(SimApplicationMode, DeafWhileRebootingThenBootloaderAfterTheDelay) {
     EXPECT_EQ(device.Status().mode, DeviceMode::Rebooting);
     EXPECT_TRUE(InMode(device, DeviceMode::Bootloader));
     EXPECT_EQ(host.Exchange(PollRequest, PollOk.size()), PollOk);
+}
+
+TEST(SimApplicationMode, TheToolCanReopenThePortItHadTakenExclusively) {
+    SimDevice device(FastConfig());
+    device.Start();
+    {
+        ScriptedHost first(device.SlavePath());
+        ASSERT_EQ(::ioctl(first.Fd(), TIOCEXCL), 0);
+        EXPECT_EQ(first.Exchange(IdentityRequest, IdentityReply.size()), IdentityReply);
+    }
+    // A pty keeps the exclusive flag while its master lives; a normal user's next open
+    // would fail with EBUSY unless the device clears it when the port closes.
+    ASSERT_TRUE(device.WaitFor([](const SimStatus& s) { return !s.toolPresent; }, 2s));
+    ScriptedHost second(device.SlavePath());
+    int exclusive = -1;
+    ASSERT_EQ(::ioctl(second.Fd(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(second.Exchange(IdentityRequest, IdentityReply.size()), IdentityReply);
 }
 
 } // namespace

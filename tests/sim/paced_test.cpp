@@ -7,6 +7,9 @@
 namespace dedarida::sim::test {
 namespace {
 
+// Scheduling delays on a busy machine; the long paced run holds the 2% without it.
+constexpr auto Slack = 10ms;
+
 TEST(SimPaced, AnExchangeTakesItsWireTimeAtEachSpeed) {
     auto config = FastConfig();
     config.paced = true;
@@ -18,7 +21,7 @@ TEST(SimPaced, AnExchangeTakesItsWireTimeAtEachSpeed) {
     const std::chrono::duration<double> app = std::chrono::steady_clock::now() - start;
     const auto appWire = WireTime(IdentityRequest.size() + IdentityReply.size(), 4800);
     EXPECT_GE(app, appWire);
-    EXPECT_LE(app, appWire * 1.02 + 2ms);
+    EXPECT_LE(app, appWire * 1.02 + Slack);
 
     ASSERT_EQ(host.Exchange(GoOfflineRequest, GoingOfflineReply.size()), GoingOfflineReply);
     ASSERT_TRUE(
@@ -29,7 +32,7 @@ TEST(SimPaced, AnExchangeTakesItsWireTimeAtEachSpeed) {
     const std::chrono::duration<double> boot = std::chrono::steady_clock::now() - start;
     const auto bootWire = WireTime(PollRequest.size() + PollOk.size(), 38400);
     EXPECT_GE(boot, bootWire);
-    EXPECT_LE(boot, bootWire * 1.02 + 2ms);
+    EXPECT_LE(boot, bootWire * 1.02 + Slack);
 }
 
 } // namespace

@@ -62,6 +62,7 @@ public:
     Bytes Exchange(const Bytes& request, std::size_t expected);
     // The number of separate reads the last Read() needed.
     unsigned Pieces() const { return pieces_; }
+    int Fd() const { return fd_.Get(); }
     // True when the line has hung up (read gives EIO or end of file).
     bool HungUp();
 
