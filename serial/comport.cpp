@@ -4,6 +4,7 @@
 #include "serial/com_names.h"
 #include "serial/com_thread.h"
 #include "serial/posix_serial_driver.h"
+#include "serial/sub_object_access.h"
 
 #include <exception>
 #include <utility>
@@ -11,9 +12,6 @@
 namespace dedarida {
 
 namespace {
-
-constexpr std::uint32_t kBitsPerSecond[] = {110,   300,   600,   1200,  2400,  4800,  9600,
-                                            14400, 19200, 38400, 56000, 57600, 115200};
 
 // Another thread's Open/Close is waited for in slices, so the main thread can
 // keep running deliveries meanwhile.
@@ -100,6 +98,21 @@ void TComPort::Open() {
 void TComPort::Close() {
     Transition transition(*this);
     CloseSteps();
+}
+
+void TComPort::SetPort(std::uint8_t value) {
+    {
+        std::lock_guard lock(configMutex_);
+        portName_ = &ComName(value);
+        if (port_ == value)
+            return;
+        port_ = value;
+    }
+    Transition transition(*this);
+    if (connected_.load()) {
+        CloseSteps();
+        OpenSteps();
+    }
 }
 
 void TComPort::OpenSteps() {
@@ -245,182 +258,6 @@ std::string TComPort::LastErrorText() const {
 
 void TComPort::Fail(const char* text) const {
     throw EComPort(text + LastErrorText());
-}
-
-// ---- properties ----
-
-template <typename T> T TComPort::Get(const T& field) const {
-    std::lock_guard lock(configMutex_);
-    return field;
-}
-
-template <typename T> void TComPort::SetLine(T& field, T value) {
-    std::lock_guard lock(configMutex_);
-    if (field == value)
-        return;
-    field = value;
-    ConfigureLine();
-}
-
-TBaudRate TComPort::BaudRate() const {
-    return Get(baudRate_);
-}
-void TComPort::SetBaudRate(TBaudRate value) {
-    SetLine(baudRate_, value);
-}
-TStopBits TComPort::StopBits() const {
-    return Get(stopBits_);
-}
-void TComPort::SetStopBits(TStopBits value) {
-    SetLine(stopBits_, value);
-}
-TDataBits TComPort::DataBits() const {
-    return Get(dataBits_);
-}
-void TComPort::SetDataBits(TDataBits value) {
-    SetLine(dataBits_, value);
-}
-bool TComPort::DiscardNull() const {
-    return Get(discardNull_);
-}
-void TComPort::SetDiscardNull(bool value) {
-    SetLine(discardNull_, value);
-}
-std::uint8_t TComPort::EventChar() const {
-    return Get(eventChar_);
-}
-void TComPort::SetEventChar(std::uint8_t value) {
-    SetLine(eventChar_, value);
-}
-TEvents TComPort::Events() const {
-    return Get(events_);
-}
-TSyncMethod TComPort::SyncMethod() const {
-    return Get(syncMethod_);
-}
-std::uint8_t TComPort::Port() const {
-    return Get(port_);
-}
-std::uint32_t TComPort::WriteBufSize() const {
-    return Get(writeBufSize_);
-}
-std::uint32_t TComPort::ReadBufSize() const {
-    return Get(readBufSize_);
-}
-
-void TComPort::SetEvents(TEvents value) {
-    std::lock_guard lock(configMutex_);
-    events_ = value;
-}
-
-void TComPort::SetWriteBufSize(std::uint32_t value) {
-    std::lock_guard lock(configMutex_);
-    if (writeBufSize_ == value)
-        return;
-    writeBufSize_ = value;
-    ConfigureBuffers();
-}
-
-void TComPort::SetReadBufSize(std::uint32_t value) {
-    std::lock_guard lock(configMutex_);
-    if (readBufSize_ == value)
-        return;
-    readBufSize_ = value;
-    ConfigureBuffers();
-}
-
-void TComPort::SetSyncMethod(TSyncMethod value) {
-    std::lock_guard lock(configMutex_);
-    if (syncMethod_ == value)
-        return;
-    if (connected_.load())
-        throw EComPort("Cannot set SyncMethod while connected");
-    syncMethod_ = value;
-}
-
-const std::string& TComPort::PortName() const {
-    return *portName_.load();
-}
-
-void TComPort::SetDevicePath(std::string path) {
-    std::lock_guard lock(configMutex_);
-    devicePath_ = std::move(path);
-}
-
-void TComPort::SetPort(std::uint8_t value) {
-    {
-        std::lock_guard lock(configMutex_);
-        portName_ = &ComName(value);
-        if (port_ == value)
-            return;
-        port_ = value;
-    }
-    Transition transition(*this);
-    if (connected_.load()) {
-        CloseSteps();
-        OpenSteps();
-    }
-}
-
-// ---- handlers ----
-
-void TComPort::SetLineHandler(TEvent event, TNotifyEvent handler) {
-    std::lock_guard lock(configMutex_);
-    onLineEvent_[static_cast<std::size_t>(event)] = std::move(handler);
-}
-
-void TComPort::SetOnRxChar(TRxCharEvent handler) {
-    std::lock_guard lock(configMutex_);
-    onRxChar_ = std::move(handler);
-}
-void TComPort::SetOnTxEmpty(TNotifyEvent h) {
-    SetLineHandler(TEvent::evTxEmpty, std::move(h));
-}
-void TComPort::SetOnBreak(TNotifyEvent h) {
-    SetLineHandler(TEvent::evBreak, std::move(h));
-}
-void TComPort::SetOnRing(TNotifyEvent h) {
-    SetLineHandler(TEvent::evRing, std::move(h));
-}
-void TComPort::SetOnCTS(TNotifyEvent h) {
-    SetLineHandler(TEvent::evCTS, std::move(h));
-}
-void TComPort::SetOnDSR(TNotifyEvent h) {
-    SetLineHandler(TEvent::evDSR, std::move(h));
-}
-void TComPort::SetOnRLSD(TNotifyEvent h) {
-    SetLineHandler(TEvent::evRLSD, std::move(h));
-}
-void TComPort::SetOnRxFlag(TNotifyEvent h) {
-    SetLineHandler(TEvent::evRxFlag, std::move(h));
-}
-void TComPort::SetOnError(TNotifyEvent h) {
-    SetLineHandler(TEvent::evError, std::move(h));
-}
-void TComPort::SetOnRx80Full(TNotifyEvent h) {
-    SetLineHandler(TEvent::evRx80Full, std::move(h));
-}
-
-void TComPort::SetOnOpen(TNotifyEvent handler) {
-    std::lock_guard lock(configMutex_);
-    onOpen_ = std::move(handler);
-}
-
-void TComPort::SetOnClose(TNotifyEvent handler) {
-    std::lock_guard lock(configMutex_);
-    onClose_ = std::move(handler);
-}
-
-TRxCharEvent TComPort::RxCharHandler() const {
-    return Get(onRxChar_);
-}
-
-TNotifyEvent TComPort::LineHandler(TEvent event) const {
-    return Get(onLineEvent_[static_cast<std::size_t>(event)]);
-}
-
-std::uint32_t BitsPerSecond(TBaudRate rate) {
-    return kBitsPerSecond[static_cast<std::size_t>(rate)];
 }
 
 } // namespace dedarida

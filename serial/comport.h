@@ -129,8 +129,6 @@ private:
     void CloseSteps();
     void StopEventThread();
     void FireNotify(const TNotifyEvent& handler);
-    template <typename T> T Get(const T& field) const;
-    template <typename T> void SetLine(T& field, T value);
     void SetLineHandler(TEvent event, TNotifyEvent handler);
 
     std::int32_t StartTransfer(Direction direction, std::uint8_t* data, std::int32_t count,

@@ -6,7 +6,8 @@
 
 namespace dedarida {
 
-// The sub-objects' properties live under their port's configuration lock;
+// Properties of a port and of its sub-objects live under the port's
+// configuration lock;
 // a changed value goes to the driver through the port's configure step.
 struct SubObjectAccess {
     template <typename T> static T Get(const TComPort& port, const T& field) {
@@ -16,6 +17,9 @@ struct SubObjectAccess {
 
     template <typename T> static void SetLine(TComPort& port, T& field, T value) {
         Set(port, field, value, &TComPort::ConfigureLine);
+    }
+    template <typename T> static void SetQueueSize(TComPort& port, T& field, T value) {
+        Set(port, field, value, &TComPort::ConfigureBuffers);
     }
     template <typename T> static void SetTimeout(TComPort& port, T& field, T value) {
         Set(port, field, value, &TComPort::ConfigureTimeouts);

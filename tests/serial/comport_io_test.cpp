@@ -1,6 +1,7 @@
 #include "serial/comport.h"
 #include "serial/run_queue.h"
 #include "tests/serial/fake_driver.h"
+#include "tests/serial/port_error.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@ using namespace dedarida;
 using namespace std::chrono_literals;
 using dedarida::testing::FakeDriver;
 using dedarida::testing::FakeLine;
+using dedarida::testing::PortError;
 
 namespace {
 
@@ -76,12 +78,7 @@ TEST_F(ComPortIo, AbortAllDropsEveryPendingOperation) {
     port.Write(buffer, 3, false);
     line->failCall = "Purge3";
     line->failError = 9;
-    try {
-        port.AbortAll();
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_STREQ(e.what(), "Cannot abort operation: 9");
-    }
+    EXPECT_EQ(PortError([&] { port.AbortAll(); }), "Cannot abort operation: 9");
     EXPECT_EQ(port.WaitForWrite(), -2);
 }
 
@@ -89,20 +86,10 @@ TEST_F(ComPortIo, FailuresCarryTheirTexts) {
     OpenWith({});
     line->failCall = "Write";
     line->failError = 5;
-    try {
-        port.Write(buffer, 1, true);
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_STREQ(e.what(), "Operation failed: 5");
-    }
+    EXPECT_EQ(PortError([&] { port.Write(buffer, 1, true); }), "Operation failed: 5");
     EXPECT_EQ(port.WaitForWrite(), -2);
     line->failCall = "InputCount";
-    try {
-        port.InputCount();
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_STREQ(e.what(), "Unable to read com status: 5");
-    }
+    EXPECT_EQ(PortError([&] { port.InputCount(); }), "Unable to read com status: 5");
     port.Close();
     EXPECT_THROW(port.Read(buffer, 1, true), EComPort);
 }

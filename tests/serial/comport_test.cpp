@@ -1,12 +1,14 @@
 #include "serial/comport.h"
 #include "serial/run_queue.h"
 #include "tests/serial/fake_driver.h"
+#include "tests/serial/port_error.h"
 
 #include <gtest/gtest.h>
 
 using namespace dedarida;
 using dedarida::testing::FakeDriver;
 using dedarida::testing::FakeLine;
+using dedarida::testing::PortError;
 
 namespace {
 
@@ -129,16 +131,8 @@ TEST_F(ComPortConfig, SettersCompareFirstAndFailuresKeepTheValue) {
 
     line->failCall = "SetCommState";
     line->failError = 22;
-    EXPECT_THROW(
-        {
-            try {
-                port.SetBaudRate(TBaudRate::br38400);
-            } catch (const EComPort& e) {
-                EXPECT_STREQ(e.what(), "Unable to set com state: 22");
-                throw;
-            }
-        },
-        EComPort);
+    EXPECT_EQ(PortError([&] { port.SetBaudRate(TBaudRate::br38400); }),
+              "Unable to set com state: 22");
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(port.BaudRate(), TBaudRate::br38400);
     port.SetBaudRate(TBaudRate::br38400); // not resent
@@ -148,22 +142,12 @@ TEST_F(ComPortConfig, SettersCompareFirstAndFailuresKeepTheValue) {
 TEST_F(ComPortConfig, OpenFailuresLeaveThePortClosed) {
     line->failCall = "Open";
     line->failError = 2;
-    try {
-        port.Open();
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_STREQ(e.what(), "Unable to open com port: 2");
-    }
+    EXPECT_EQ(PortError([&] { port.Open(); }), "Unable to open com port: 2");
     EXPECT_FALSE(port.Connected());
 
     line->failCall = "SetCommTimeouts";
     line->failError = 5;
-    try {
-        port.Open();
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_STREQ(e.what(), "Unable to set com state: 5");
-    }
+    EXPECT_EQ(PortError([&] { port.Open(); }), "Unable to set com state: 5");
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(line->Count("Close"), 1U);
 }
@@ -208,12 +192,8 @@ TEST_F(ComPortConfig, SyncMethodIsFixedWhileConnected) {
     port.SetSyncMethod(TSyncMethod::smNone);
     port.Open();
     port.SetSyncMethod(TSyncMethod::smNone);
-    try {
-        port.SetSyncMethod(TSyncMethod::smWindow);
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_STREQ(e.what(), "Cannot set SyncMethod while connected");
-    }
+    EXPECT_EQ(PortError([&] { port.SetSyncMethod(TSyncMethod::smWindow); }),
+              "Cannot set SyncMethod while connected");
     EXPECT_EQ(port.SyncMethod(), TSyncMethod::smNone);
 }
 

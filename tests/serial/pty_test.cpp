@@ -1,5 +1,6 @@
 #include "serial/comport.h"
 #include "serial/run_queue.h"
+#include "tests/serial/port_error.h"
 #include "tests/serial/pty_pair.h"
 
 #include <asm/termbits.h>
@@ -14,6 +15,7 @@
 
 using namespace dedarida;
 using namespace std::chrono_literals;
+using dedarida::testing::PortError;
 using dedarida::testing::PtyPair;
 
 namespace {
@@ -46,12 +48,7 @@ long CpuTicks(const std::string& tid) {
 }
 
 std::string ErrorOf(TComPort& port) {
-    try {
-        port.Open();
-    } catch (const EComPort& e) {
-        return e.what();
-    }
-    return "";
+    return PortError([&] { port.Open(); });
 }
 
 bool IsOpenError(const std::string& text) {
