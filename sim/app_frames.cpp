@@ -1,6 +1,7 @@
 #include "sim/app_frames.h"
 
-#include <numeric>
+#include "sim/checksum.h"
+
 #include <stdexcept>
 
 namespace dedarida::sim {
@@ -8,10 +9,6 @@ namespace dedarida::sim {
 namespace {
 
 constexpr std::array<std::uint8_t, 4> RequestHead = {0x55, 0x30, 0x3F, 0x02};
-
-std::uint8_t Sum(std::span<const std::uint8_t> bytes) {
-    return static_cast<std::uint8_t>(std::accumulate(bytes.begin(), bytes.end(), 0U) & 0xFFU);
-}
 
 } // namespace
 
@@ -28,7 +25,7 @@ std::optional<std::uint8_t> AppRequestParser::Feed(std::uint8_t byte) {
         return std::nullopt;
     }
     count_ = 0;
-    if (Sum(std::span(frame_).first(5)) != frame_[5]) {
+    if (Checksum(std::span(frame_).first(5)) != frame_[5]) {
         return std::nullopt;
     }
     return frame_[4];
@@ -49,7 +46,7 @@ std::size_t BuildAppReply(std::uint8_t code, std::string_view text,
     for (const char c : text) {
         out[size++] = static_cast<std::uint8_t>(c);
     }
-    out[size] = Sum(out.first(size));
+    out[size] = Checksum(out.first(size));
     return size + 1;
 }
 

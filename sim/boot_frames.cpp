@@ -1,6 +1,6 @@
 #include "sim/boot_frames.h"
 
-#include <numeric>
+#include "sim/checksum.h"
 
 namespace dedarida::sim {
 
@@ -51,8 +51,7 @@ BootRequestParser::Result BootRequestParser::Finish() {
         return Result::Rejected;
     }
     const std::size_t length = body_[0] | (static_cast<std::size_t>(body_[1]) << 8);
-    const auto sum = std::accumulate(body_.begin(), body_.begin() + (size_ - 1), 0U) & 0xFFU;
-    if (length != size_ || sum != body_[size_ - 1]) {
+    if (length != size_ || Checksum(std::span(body_).first(size_ - 1)) != body_[size_ - 1]) {
         return Result::Rejected;
     }
     return Result::Request;
@@ -61,8 +60,7 @@ BootRequestParser::Result BootRequestParser::Finish() {
 std::size_t BuildBootReply(std::uint8_t command, std::uint8_t status,
                            std::span<std::uint8_t, BootReplyMax> out, std::uint8_t checksumDelta) {
     std::array<std::uint8_t, BootReplyBody> body = {BootReplyBody, 0x00, command, status, 0};
-    body[4] = static_cast<std::uint8_t>(
-        (std::accumulate(body.begin(), body.end() - 1, 0U) + checksumDelta) & 0xFFU);
+    body[4] = static_cast<std::uint8_t>(Checksum(std::span(body).first(4)) + checksumDelta);
     std::size_t size = 0;
     out[size++] = Dle;
     out[size++] = 0x02;

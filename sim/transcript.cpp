@@ -6,6 +6,8 @@ namespace dedarida::sim {
 
 namespace {
 
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
 std::string_view DirectionName(Direction direction) {
     switch (direction) {
     case Direction::ToDevice:
@@ -19,12 +21,11 @@ std::string_view DirectionName(Direction direction) {
 }
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
-    static constexpr char Digits[] = "0123456789ABCDEF";
     std::string hex;
     hex.reserve(bytes.size() * 2);
     for (const std::uint8_t b : bytes) {
-        hex += Digits[b >> 4];
-        hex += Digits[b & 0x0F];
+        hex += HexDigits[b >> 4];
+        hex += HexDigits[b & 0x0F];
     }
     return hex;
 }
@@ -36,11 +37,10 @@ void AppendJsonString(std::string& out, std::string_view text) {
             out += '\\';
             out += c;
         } else if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) {
-            static constexpr char Digits[] = "0123456789abcdef";
             const auto code = static_cast<unsigned char>(c);
             out += "\\u00";
-            out += Digits[code >> 4];
-            out += Digits[code & 0x0F];
+            out += HexDigits[code >> 4];
+            out += HexDigits[code & 0x0F];
         } else {
             out += c;
         }
