@@ -45,9 +45,8 @@ TForm1::TForm1(MainThread& main)
     setWindowTitle(Caption);
     setToolTip("Firmware upgrade tool for Fernwick2");
     setFont(WindowFont(WindowFontHeight));
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
-    setPalette(colours);
+    // Every shade, the bevel's light and dark lines included, from silver.
+    setPalette(QPalette(QColor(0xC0, 0xC0, 0xC0)));
 
     BuildControls();
     BuildMenus();
@@ -85,6 +84,7 @@ void TForm1::BuildControls() {
     for (std::size_t i = 0; i < panels_.size(); ++i) {
         panels_[i] = new QLabel(PanelTexts[i], statusBar);
         panels_[i]->setFixedWidth(PanelWidths[i]);
+        panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar->addWidget(panels_[i]);
     }
 

@@ -45,9 +45,6 @@ public:
     void Converti();
     void Save1Click();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void BuildControls();
     void BuildMenus();
@@ -68,7 +65,6 @@ private:
 
     TForm2* portDialog_ = nullptr;
     std::unique_ptr<FirmwareFile> firmwareFile_;
-    bool centred_ = false;
     // Last: it reaches the controls above until CloseAll has run.
     Programmer programmer_;
 };

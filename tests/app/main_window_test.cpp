@@ -139,6 +139,7 @@ TEST_F(MainWindowTest, UpdatesFromAnotherThreadArrivePosted) {
         window.SetProgress(97);
         window.SetStartEnabled(false);
         window.ShowMessage(MessageKind::Error, "System Program Fail");
+        window.ShowError("Unable to open com port: 2");
     });
     other.join();
     // Nothing changed on the other thread; the main thread applies it.
@@ -147,10 +148,12 @@ TEST_F(MainWindowTest, UpdatesFromAnotherThreadArrivePosted) {
     EXPECT_EQ(Panels()[1]->text(), "Wait for CRC Check....");
     EXPECT_EQ(Child<QProgressBar>("ProgressBar1").value(), 97);
     EXPECT_FALSE(Child<QPushButton>("Button1").isEnabled());
-    ASSERT_EQ(messages.boxes.size(), 1U);
+    ASSERT_EQ(messages.boxes.size(), 2U);
     EXPECT_EQ(messages.boxes[0].kind, MessageKind::Error);
     EXPECT_EQ(messages.boxes[0].caption, "RU Zededir");
     EXPECT_EQ(messages.boxes[0].text, "System Program Fail");
+    EXPECT_EQ(messages.boxes[1].caption, "RU Zededir");
+    EXPECT_EQ(messages.boxes[1].text, "Unable to open com port: 2");
 }
 
 TEST_F(MainWindowTest, PanelTextsKeepEveryByte) {
