@@ -1,13 +1,13 @@
 // Throughput of the receive framer in both modes, and the cost of building
 // and writing one data block.
 
-#include <benchmark/benchmark.h>
-
-#include <algorithm>
-#include <vector>
-
 #include "link/link.h"
 #include "serial/run_queue.h"
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -44,8 +44,8 @@ public:
 std::vector<std::uint8_t> Replies(std::uint8_t mode) {
     const std::vector<std::uint8_t> boot = {0x10, 0x02, 0x06, 0x00, 0x02,
                                             0x10, 0x10, 0x18, 0x10, 0x03};
-    const std::vector<std::uint8_t> app = {0x55, 0x3F, 0x30, 0x06, 0x5D, 0x00,
-                                           0x4F, 0x4B, 0x21, 0xF8};
+    const std::vector<std::uint8_t> app = {0x55, 0x3F, 0x30, 0x06, 0x5D,
+                                           0x00, 0x4F, 0x4B, 0x21, 0xF8};
     const auto& reply = mode == BootMode ? boot : app;
     std::vector<std::uint8_t> bytes;
     while (bytes.size() + reply.size() <= 2000)

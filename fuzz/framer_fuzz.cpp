@@ -4,12 +4,12 @@
 //   RxBuffer after the chunk's loop, as the controller does.
 // Checks that every frame taken fits RxFrame and that each loop ends.
 
+#include "tests/link/link_fixture.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-
-#include "tests/link/link_fixture.h"
 
 namespace {
 

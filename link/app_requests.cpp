@@ -1,4 +1,5 @@
 #include "link/link.h"
+#include "link/wire_bytes.h"
 
 #include <algorithm>
 
@@ -6,9 +7,6 @@ namespace dedarida {
 
 namespace {
 
-constexpr std::uint8_t AppStart = 0x55;
-constexpr std::uint8_t AppFixed = 0x30;
-constexpr std::uint8_t AppMarker = 0x3F;
 // Command code and checksum.
 constexpr std::uint8_t AppCommandLength = 2;
 constexpr std::size_t AppFrameSize = AppCommandLength + 4;

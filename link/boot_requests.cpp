@@ -1,5 +1,6 @@
 #include "link/boot_command.h"
 #include "link/link.h"
+#include "link/wire_bytes.h"
 
 #include <stdexcept>
 #include <string>
@@ -8,7 +9,6 @@ namespace dedarida {
 
 namespace {
 
-constexpr std::uint8_t Dle = 0x10;
 constexpr std::uint8_t RequestStart = 0x04;
 constexpr std::uint8_t RequestEnd = 0x05;
 constexpr std::int32_t BlockSize = 1024;

@@ -1,5 +1,7 @@
 #include "link/receive_framer.h"
 
+#include "link/wire_bytes.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -7,13 +9,9 @@ namespace dedarida {
 
 namespace {
 
-constexpr std::uint8_t Dle = 0x10;
 constexpr std::uint8_t ReplyStart = 0x02;
 constexpr std::uint8_t ReplyEnd = 0x03;
-constexpr std::uint8_t AppStart = 0x55;
-constexpr std::uint8_t AppMarker = 0x3F;
 constexpr std::uint8_t AppMarkerAlt = 0x0F;
-constexpr std::uint8_t AppFixed = 0x30;
 constexpr std::uint8_t AppLengthLimit = 41;
 // Length bytes above this give a frame longer than RxFrame.
 constexpr std::int32_t AppLengthFit = static_cast<std::int32_t>(RxFrameSize) - 4;

@@ -98,6 +98,17 @@ TEST(BootFramer, ABodyTooLongForRxFrameIsDropped) {
     EXPECT_EQ(r.Receive(tooLong), FrameList{});
 }
 
+TEST(AppFramer, ReplyWholeOrByteByByte) {
+    Receiver whole(AppMode);
+    EXPECT_EQ(whole.Receive(TextAppReply), FrameList{TextAppReply});
+    Receiver bytewise(AppMode);
+    FrameList frames;
+    for (std::uint8_t byte : TextAppReply)
+        for (Bytes& frame : bytewise.Receive({byte}))
+            frames.push_back(frame);
+    EXPECT_EQ(frames, FrameList{TextAppReply});
+}
+
 TEST(AppFramer, NoiseBeforeTheStartByteIsDropped) {
     Receiver r(AppMode);
     EXPECT_EQ(r.Receive(Join({{0x00, 0x3F, 0x30, 0x10, 0x02}, TextAppReply})),
