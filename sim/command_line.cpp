@@ -101,8 +101,8 @@ struct Option {
     Setter set;
 };
 
-const std::array<Option, 28>& Options() {
-    static const std::array<Option, 28> options = {{
+const std::array<Option, 27>& Options() {
+    static const std::array<Option, 27> options = {{
         {"--help", false, [](CommandLine& c, auto, auto) { c.help = true; }},
         {"--link", true, [](CommandLine& c, auto, auto a) { c.config.linkPath = a; }},
         {"--paced", false, [](CommandLine& c, auto, auto) { c.config.paced = true; }},
@@ -164,10 +164,6 @@ const std::array<Option, 28>& Options() {
          }},
         {"--seed", true,
          [](CommandLine& c, auto o, auto a) { c.config.faults.seed = Number(o, a); }},
-        {"--", false,
-         [](CommandLine&, auto o, auto) {
-             throw std::invalid_argument(std::string(o) + ": no operands are taken");
-         }},
     }};
     return options;
 }
