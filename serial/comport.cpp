@@ -17,9 +17,6 @@ namespace {
 // keep running deliveries meanwhile.
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 
-// Close re-sends its abort at this period until the transfers have left.
-constexpr auto kAbortRetry = std::chrono::milliseconds(20);
-
 } // namespace
 
 // Marks this thread as the one opening or closing the port; nested calls from
@@ -51,7 +48,7 @@ TComPort::~TComPort() {
     } catch (const std::exception&) {
         // Raised by a main-thread routine run while waiting, after the thread ended.
     }
-    if (deviceUsable_.load())
+    if (deviceUsers_.Admitting())
         CloseDevice();
     while (!PendingOps.IsEmpty())
         delete PendingOps.Pop();
@@ -172,20 +169,15 @@ void TComPort::OpenDevice() {
         std::lock_guard lock(configMutex_);
         path = devicePath_.empty() ? DevicePathForComName(*portName_.load()) : devicePath_;
     }
-    std::unique_lock device(deviceLock_);
     if (!driver_->Open(path))
         Fail("Unable to open com port: ");
-    deviceUsable_ = true;
+    deviceUsers_.Admit();
 }
 
 void TComPort::CloseDevice() {
-    // A transfer started before this point is woken and leaves; one that
-    // slipped in after the first abort is caught by the next.
-    deviceUsable_ = false;
-    std::unique_lock device(deviceLock_, std::defer_lock);
-    do {
-        driver_->Purge(purge::TxAbort | purge::RxAbort);
-    } while (!device.try_lock_for(kAbortRetry));
+    // A transfer waiting on the line is woken, so the descriptor is never
+    // closed under it.
+    deviceUsers_.Drain([this] { driver_->Purge(purge::TxAbort | purge::RxAbort); });
     driver_->Close();
 }
 
@@ -193,7 +185,9 @@ void TComPort::ConfigureBuffers() {
     std::lock_guard lock(configMutex_);
     if (!connected_.load())
         return;
-    std::shared_lock device(deviceLock_);
+    const DeviceUsers::Use device(deviceUsers_);
+    if (!device.In())
+        return; // closing: the next Open sends it
     if (!driver_->SetupComm(readBufSize_, writeBufSize_))
         Fail("Unable to set com state: ");
 }
@@ -227,7 +221,9 @@ void TComPort::ConfigureLine() {
     std::lock_guard lock(configMutex_);
     if (!connected_.load())
         return;
-    std::shared_lock device(deviceLock_);
+    const DeviceUsers::Use device(deviceUsers_);
+    if (!device.In())
+        return; // closing: the next Open sends it
     if (!driver_->SetCommState(BuildDcb()))
         Fail("Unable to set com state: ");
 }
@@ -241,7 +237,9 @@ void TComPort::ConfigureTimeouts() {
                                 static_cast<std::uint32_t>(timeouts_.readTotalConstant_),
                                 static_cast<std::uint32_t>(timeouts_.writeTotalMultiplier_),
                                 static_cast<std::uint32_t>(timeouts_.writeTotalConstant_)};
-    std::shared_lock device(deviceLock_);
+    const DeviceUsers::Use device(deviceUsers_);
+    if (!device.In())
+        return; // closing: the next Open sends it
     if (!driver_->SetCommTimeouts(timeouts))
         Fail("Unable to set com state: ");
 }

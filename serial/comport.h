@@ -3,6 +3,7 @@
 #include "serial/com_timeouts.h"
 #include "serial/comport_types.h"
 #include "serial/data_port.h"
+#include "serial/device_users.h"
 #include "serial/ecomport.h"
 #include "serial/flow_control.h"
 #include "serial/gen_alg.h"
@@ -16,7 +17,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <thread>
 
@@ -175,9 +175,8 @@ private:
     std::atomic<bool> inTransition_ = false;
     std::unique_ptr<TComThread> eventThread_;
 
-    // Shared by every use of the open device, exclusive to open/close it.
-    std::shared_timed_mutex deviceLock_;
-    std::atomic<bool> deviceUsable_ = false;
+    // Every call that uses the open device; closing waits for them.
+    DeviceUsers deviceUsers_;
     // Serialises transfers of one direction, so bytes keep their call order.
     std::array<std::mutex, 2> directionMutex_;
     // Guards PendingOps itself; held only briefly.

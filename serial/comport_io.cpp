@@ -33,8 +33,8 @@ std::int32_t TComPort::StartTransfer(Direction direction, std::uint8_t* data, st
         Raise("Operation failed: ", EINVAL);
     if (count == 0)
         return 0;
-    std::shared_lock device(deviceLock_);
-    if (!deviceUsable_.load())
+    const DeviceUsers::Use device(deviceUsers_);
+    if (!device.In())
         Raise("Operation failed: ", EBADF);
     std::lock_guard serial(directionMutex_[direction]);
     AsyncRecord record;
@@ -83,10 +83,10 @@ std::int32_t TComPort::WaitForWrite() {
         record.reset(PendingOps.Pop());
     }
     const Direction direction = record->op.write ? kWrite : kRead;
-    std::shared_lock device(deviceLock_);
+    const DeviceUsers::Use device(deviceUsers_);
     std::lock_guard serial(directionMutex_[direction]);
     if (record->state == Progress::Pending) {
-        if (!deviceUsable_.load())
+        if (!device.In())
             Raise("Operation failed: ", EBADF);
         AdvanceEarlier(direction, true);
         record->state = driver_->Advance(record->op, true);
@@ -118,8 +118,8 @@ void TComPort::AbortAll() {
 }
 
 std::int32_t TComPort::InputCount() {
-    std::shared_lock device(deviceLock_);
-    if (!deviceUsable_.load())
+    const DeviceUsers::Use device(deviceUsers_);
+    if (!device.In())
         Raise("Unable to read com status: ", EBADF);
     std::int32_t count = 0;
     if (!driver_->InputCount(count))
