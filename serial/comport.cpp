@@ -181,15 +181,19 @@ void TComPort::CloseDevice() {
     driver_->Close();
 }
 
-void TComPort::ConfigureBuffers() {
+void TComPort::SendSettings(const std::function<bool()>& send) {
     std::lock_guard lock(configMutex_);
     if (!connected_.load())
         return;
     const DeviceUsers::Use device(deviceUsers_);
     if (!device.In())
-        return; // closing: the next Open sends it
-    if (!driver_->SetupComm(readBufSize_, writeBufSize_))
+        return; // closing: the next Open sends them
+    if (!send())
         Fail("Unable to set com state: ");
+}
+
+void TComPort::ConfigureBuffers() {
+    SendSettings([this] { return driver_->SetupComm(readBufSize_, writeBufSize_); });
 }
 
 Dcb TComPort::BuildDcb() const {
@@ -218,30 +222,18 @@ Dcb TComPort::BuildDcb() const {
 }
 
 void TComPort::ConfigureLine() {
-    std::lock_guard lock(configMutex_);
-    if (!connected_.load())
-        return;
-    const DeviceUsers::Use device(deviceUsers_);
-    if (!device.In())
-        return; // closing: the next Open sends it
-    if (!driver_->SetCommState(BuildDcb()))
-        Fail("Unable to set com state: ");
+    SendSettings([this] { return driver_->SetCommState(BuildDcb()); });
 }
 
 void TComPort::ConfigureTimeouts() {
-    std::lock_guard lock(configMutex_);
-    if (!connected_.load())
-        return;
-    const CommTimeouts timeouts{static_cast<std::uint32_t>(timeouts_.readInterval_),
-                                static_cast<std::uint32_t>(timeouts_.readTotalMultiplier_),
-                                static_cast<std::uint32_t>(timeouts_.readTotalConstant_),
-                                static_cast<std::uint32_t>(timeouts_.writeTotalMultiplier_),
-                                static_cast<std::uint32_t>(timeouts_.writeTotalConstant_)};
-    const DeviceUsers::Use device(deviceUsers_);
-    if (!device.In())
-        return; // closing: the next Open sends it
-    if (!driver_->SetCommTimeouts(timeouts))
-        Fail("Unable to set com state: ");
+    SendSettings([this] {
+        return driver_->SetCommTimeouts(
+            {static_cast<std::uint32_t>(timeouts_.readInterval_),
+             static_cast<std::uint32_t>(timeouts_.readTotalMultiplier_),
+             static_cast<std::uint32_t>(timeouts_.readTotalConstant_),
+             static_cast<std::uint32_t>(timeouts_.writeTotalMultiplier_),
+             static_cast<std::uint32_t>(timeouts_.writeTotalConstant_)});
+    });
 }
 
 void TComPort::ConfigureAll() {

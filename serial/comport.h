@@ -15,6 +15,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -115,6 +116,8 @@ private:
     std::recursive_mutex& ConfigMutex() const { return configMutex_; }
     void OpenDevice();
     void CloseDevice();
+    // Under the config lock, only while connected; `send` false raises.
+    void SendSettings(const std::function<bool()>& send);
     void ConfigureBuffers();
     void ConfigureLine();
     void ConfigureTimeouts();

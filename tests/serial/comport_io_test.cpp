@@ -15,7 +15,7 @@ using dedarida::testing::PortError;
 
 namespace {
 
-class ComPortIo : public ::testing::Test {
+class ComPortIo : public dedarida::testing::FakePortTest {
 protected:
     void OpenWith(TEvents events) {
         port.SetEvents(events);
@@ -28,9 +28,6 @@ protected:
         ASSERT_TRUE(done());
     }
 
-    RunQueue main;
-    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
-    TComPort port{main, std::make_unique<FakeDriver>(line)};
     std::uint8_t buffer[16] = {};
 };
 

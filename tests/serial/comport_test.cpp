@@ -12,15 +12,12 @@ using dedarida::testing::PortError;
 
 namespace {
 
-class ComPortConfig : public ::testing::Test {
+class ComPortConfig : public dedarida::testing::FakePortTest {
 protected:
     ComPortConfig() {
         port.SetEvents({});
         port.SetDevicePath("/dev/fake");
     }
-    RunQueue main;
-    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
-    TComPort port{main, std::make_unique<FakeDriver>(line)};
 };
 
 TEST_F(ComPortConfig, DefaultsAreThoseOfANewPort) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "serial/comport.h"
 #include "serial/event_fd.h"
+#include "serial/run_queue.h"
 #include "serial/serial_driver.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -157,6 +160,14 @@ private:
 
     std::shared_ptr<FakeLine> line_;
     std::atomic<int> lastError_ = 0;
+};
+
+// A port on a fake driver, with the test thread as its main thread.
+class FakePortTest : public ::testing::Test {
+protected:
+    RunQueue main;
+    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
+    TComPort port{main, std::make_unique<FakeDriver>(line)};
 };
 
 } // namespace dedarida::testing
