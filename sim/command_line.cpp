@@ -20,6 +20,8 @@ SIGINT or SIGTERM. The device starts in application mode (4800 baud, 0x55
 frames), enters its bootloader (38400 baud, DLE frames) after "GOING OFFLINE"
 and the reboot delay, and returns to application mode after a good final check.
 Bytes sent at a speed the device is not listening at are line garbage.
+Replies: 55 3F 30 L 5D <command> <text> <sum> in application mode, and
+10 02 <05 00 command status sum, 0x10 doubled> 10 03 in bootloader mode.
 
 Line and device:
   --link PATH          also make PATH a symlink to the slave (a stale one is replaced)

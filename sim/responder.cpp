@@ -72,6 +72,9 @@ Response Responder::OnAppCommand(std::uint8_t code) {
     }
     OutFrame frame;
     frame.size = BuildAppReply(code, text, std::span(frame.bytes));
+    if (Targets(config_.faults.corruptChecksum, *kind, n)) {
+        ++frame.bytes[frame.size - 1]; // application frames are not stuffed
+    }
     frame.meaning = "\"" + std::string(text) + "\"";
     Answer(response, *kind, n, std::move(frame));
     return response;
@@ -156,6 +159,7 @@ void Responder::Program(Response& response, unsigned n, std::span<const std::uin
 void Responder::AnswerBoot(Response& response, RequestKind kind, unsigned n, std::uint8_t command,
                            std::uint8_t status, std::chrono::milliseconds delay) {
     OutFrame frame;
+    // Corrupted before stuffing, so a checksum that becomes 0x10 is still sent doubled.
     const std::uint8_t delta = Targets(config_.faults.corruptChecksum, kind, n) ? 1 : 0;
     frame.size =
         BuildBootReply(command, status, std::span(frame.bytes).first<BootReplyMax>(), delta);
@@ -168,9 +172,6 @@ void Responder::Answer(Response& response, RequestKind kind, unsigned n, OutFram
     const auto& faults = config_.faults;
     if (silent_ || Targets(faults.dropReply, kind, n)) {
         return;
-    }
-    if (kind <= RequestKind::GoOffline && Targets(faults.corruptChecksum, kind, n)) {
-        ++frame.bytes[frame.size - 1];
     }
     if (Targets(faults.halfReply, kind, n)) {
         frame.half = true;
