@@ -53,8 +53,17 @@ void TComThread::Execute() {
     try {
         // A failed wait means the device has gone (hang-up, unplugged):
         // waiting again would only fail again at once.
-        while (driver.WaitCommEvent(StopEvent.Fd(), EventMask) == SerialDriver::WaitOutcome::Events)
+        SerialDriver::WaitOutcome outcome;
+        while ((outcome = driver.WaitCommEvent(StopEvent.Fd(), EventMask)) ==
+               SerialDriver::WaitOutcome::Events)
             DispatchEvents();
+        // The owner hears of the lost line once, as a line error, so a
+        // program waiting for replies is not left waiting unaware.
+        if (outcome == SerialDriver::WaitOutcome::Failed &&
+            owner_.Events().Contains(TEvent::evError)) {
+            EventMask = event_bit::Error;
+            DispatchEvents();
+        }
     } catch (...) {
         // A handler's error ends the deliveries; nobody is there to hear it.
     }

@@ -199,6 +199,7 @@ bool PosixSerialDriver::Step(Transfer& op) {
             outputQueued_.Set();
         } else {
             op.lastByte = Clock::now();
+            ++readGeneration_;
         }
         return true;
     }
@@ -279,13 +280,14 @@ SerialDriver::Progress PosixSerialDriver::Advance(Transfer& op, bool block) {
 SerialDriver::WaitOutcome PosixSerialDriver::WaitCommEvent(int stopFd, std::uint32_t& eventBits) {
     for (;;) {
         const std::uint32_t mask = mask_.load();
+        const std::uint64_t generation = readGeneration_.load();
         std::int32_t queued = 0;
         if (!InputCount(queued))
             return WaitOutcome::Failed;
         if (queued == 0)
             reportedQueue_ = 0;
         eventBits = 0;
-        if (queued > 0 && queued != reportedQueue_) {
+        if (queued > 0 && (queued != reportedQueue_ || generation != reportedGeneration_)) {
             eventBits |= mask & event_bit::RxChar;
             const std::uint64_t full = std::uint64_t{inQueue_.load()} * 8;
             if (full > 0 && std::uint64_t(queued) * 10 >= full)
@@ -304,8 +306,10 @@ SerialDriver::WaitOutcome PosixSerialDriver::WaitCommEvent(int stopFd, std::uint
             }
         }
         if (eventBits != 0) {
-            if ((eventBits & event_bit::RxChar) != 0)
+            if ((eventBits & event_bit::RxChar) != 0) {
                 reportedQueue_ = queued;
+                reportedGeneration_ = generation;
+            }
             return WaitOutcome::Events;
         }
         const WaitOutcome outcome = AwaitLineChange(stopFd, queued, mask, unsent);

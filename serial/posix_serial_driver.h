@@ -65,9 +65,13 @@ private:
     std::mutex timeoutsMutex_;
     CommTimeouts timeouts_;
     std::atomic<std::uint32_t> bitsPerSecond_ = 9600;
-    // Event thread only: the queue count last reported with evRxChar, and
-    // the driver's counters when last looked at.
+    // Counts the reads that took bytes: the same queue count after a read is
+    // new input, not the input already reported.
+    std::atomic<std::uint64_t> readGeneration_ = 0;
+    // Event thread only: the queue count and read generation last reported
+    // with evRxChar, and the driver's counters when last looked at.
     std::int32_t reportedQueue_ = 0;
+    std::uint64_t reportedGeneration_ = 0;
     bool countersChecked_ = false;
     bool countersKnown_ = false;
     serial_icounter_struct counters_{};

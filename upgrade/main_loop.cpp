@@ -7,7 +7,9 @@ namespace dedarida {
 
 MainLoop::MainLoop(std::chrono::milliseconds interval) : interval_(interval) {}
 
-void MainLoop::SetOnTimer(std::function<void()> onTimer) { onTimer_ = std::move(onTimer); }
+void MainLoop::SetOnTimer(std::function<void()> onTimer) {
+    onTimer_ = std::move(onTimer);
+}
 
 void MainLoop::SetTimerEnabled(bool enabled) {
     nextExpiry_ = (Clock::now() + interval_).time_since_epoch().count();

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "serial/run_queue.h"
+
 #include <atomic>
 #include <chrono>
 #include <functional>
-
-#include "serial/run_queue.h"
 
 namespace dedarida {
 
@@ -26,7 +26,8 @@ public:
 
     // Runs until Quit, or until `done` holds (checked after each routine and
     // timer expiry), or until `deadline`. Returns whether `done` held.
-    bool RunUntil(const std::function<bool()>& done, Clock::time_point deadline = Clock::time_point::max());
+    bool RunUntil(const std::function<bool()>& done,
+                  Clock::time_point deadline = Clock::time_point::max());
     // Any thread: ends the current RunUntil.
     void Quit();
 

@@ -9,17 +9,23 @@ namespace dedarida {
 
 namespace {
 
-std::string PortText(const TComPort& port) { return "COM: " + std::to_string(port.Port() + 1); }
+std::string PortText(const TComPort& port) {
+    return "COM: " + std::to_string(port.Port() + 1);
+}
 
 } // namespace
 
 Programmer::Programmer(ProgrammerWindow& window, MainThread& main) : window_(window), main_(main) {}
 
-Programmer::~Programmer() { CloseAll(); }
+Programmer::~Programmer() {
+    CloseAll();
+}
 
 void Programmer::Init(bool startTicking) {
     ComPort1_ = std::make_unique<TComPort>(main_);
     ComPort1_->SetOnRxChar([this](TComPort& Sender, std::int32_t InQue) { Rx(Sender, InQue); });
+    // Closing inside the port's own delivery would wait for itself: later.
+    ComPort1_->SetOnError([this](TComPort&) { main_.Post([this] { LineLost(); }); });
     ComPort1_->SetSyncMethod(TSyncMethod::smSynchronize);
     ComPort1_->SetWriteBufSize(2048);
     ComPort1_->SetReadBufSize(2048);
@@ -139,9 +145,28 @@ void Programmer::PortSetup() {
     window_.SetTimerEnabled(true);
 }
 
-void Programmer::Timeout() { TickEvent.Set(); }
+void Programmer::Timeout() {
+    TickEvent.Set();
+}
 
-void Programmer::SetTrace(TrafficTrace* trace) { tracedPort_->SetTrace(trace); }
+// The line has gone (a hang-up, an adapter pulled out) while the tool waits
+// for replies that cannot come. Closing lets the next tick open the line
+// again once the device is back; it starts in its application, so the link
+// goes back to application mode and START is offered again.
+void Programmer::LineLost() {
+    {
+        std::lock_guard lock(portMutex_);
+        ComPort1_->Close();
+        SetMode(AppMode);
+    }
+    window_.SetPanelText(0, "COM: busy");
+    window_.SetStartEnabled(true);
+    window_.ShowError("Operation failed: the line to the device was lost");
+}
+
+void Programmer::SetTrace(TrafficTrace* trace) {
+    tracedPort_->SetTrace(trace);
+}
 
 void Programmer::DisplayCmdErr(int code) {
     window_.SetPanelText(1, "Command " + std::to_string(code) + " Error");

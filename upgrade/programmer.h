@@ -1,11 +1,5 @@
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-#include <mutex>
-#include <string>
-
 #include "image/flash_image.h"
 #include "link/link.h"
 #include "serial/comport.h"
@@ -13,6 +7,12 @@
 #include "upgrade/manual_reset_event.h"
 #include "upgrade/programmer_window.h"
 #include "upgrade/traced_port.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
 
 namespace dedarida {
 
@@ -56,6 +56,7 @@ public:
 
     TComPort& ComPort1() { return *ComPort1_; }
     Link& LinkState() { return *link_; }
+    TFlashImage& FlashImage() { return FlashImage_; }
     const TFlashImage& FlashImage() const { return FlashImage_; }
 
     // Upgrade state; atomics because the tick thread shares it.
@@ -74,6 +75,7 @@ private:
     // "Open the port where needed": true when the port is open afterwards.
     bool OpenIfNeeded(OpenFailure onFailure);
     void SetMode(std::uint8_t mode);
+    void LineLost();
     void TraceReply();
     void InterpretBootReply();
     void InterpretAppReply();

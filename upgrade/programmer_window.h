@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
-
 #include "link/status_panels.h"
+
+#include <string>
 
 namespace dedarida {
 

@@ -1,11 +1,11 @@
+#include "link/boot_command.h"
+#include "upgrade/programmer.h"
+#include "upgrade/status_texts.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <thread>
-
-#include "link/boot_command.h"
-#include "upgrade/programmer.h"
-#include "upgrade/status_texts.h"
 
 namespace dedarida {
 
@@ -134,8 +134,8 @@ void Programmer::InterpretAppReply() {
         return;
 
     if (length > static_cast<std::int32_t>(TextStart)) {
-        const std::size_t count =
-            std::min<std::size_t>(length - TextStart, std::min(ReplyText.size(), frame.size() - TextStart));
+        const std::size_t count = std::min<std::size_t>(
+            length - TextStart, std::min(ReplyText.size(), frame.size() - TextStart));
         std::copy_n(frame.begin() + TextStart, count, ReplyText.begin());
     }
 
@@ -168,7 +168,8 @@ void Programmer::InterpretAppReply() {
         ReadyDelay = 2;
         OfflineRequestPending = 1;
         window_.SetPanelText(1, ReplyText);
-    } else if (Contains(ReplyText, "NUM_PAIRED_DEV_RESP") || Contains(ReplyText, "BT_STATUS_RESP")) {
+    } else if (Contains(ReplyText, "NUM_PAIRED_DEV_RESP") ||
+               Contains(ReplyText, "BT_STATUS_RESP")) {
         window_.SetStartEnabled(true);
     }
 }

@@ -1,16 +1,18 @@
 #include "upgrade/timer.h"
 
+#include "upgrade/programmer.h"
+
 #include <chrono>
 #include <exception>
-
-#include "upgrade/programmer.h"
 
 namespace dedarida {
 
 Timer::Timer(Programmer& programmer, ProgrammerWindow& window, MainThread& main)
     : programmer_(programmer), window_(window), main_(main), thread_([this] { Execute(); }) {}
 
-Timer::~Timer() { Stop(); }
+Timer::~Timer() {
+    Stop();
+}
 
 void Timer::Execute() {
     while (programmer_.TickEvent.Wait([this] { return stopping_.load(); }) && !stopping_) {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <atomic>
-#include <thread>
-
 #include "serial/main_thread.h"
 #include "upgrade/programmer_window.h"
+
+#include <atomic>
+#include <thread>
 
 namespace dedarida {
 

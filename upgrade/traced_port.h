@@ -1,9 +1,9 @@
 #pragma once
 
-#include <atomic>
-
 #include "serial/comport.h"
 #include "upgrade/traffic_trace.h"
+
+#include <atomic>
 
 namespace dedarida {
 

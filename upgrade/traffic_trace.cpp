@@ -1,11 +1,11 @@
 #include "upgrade/traffic_trace.h"
 
+#include "link/app_command.h"
+#include "link/boot_command.h"
+
 #include <cerrno>
 #include <ctime>
 #include <system_error>
-
-#include "link/app_command.h"
-#include "link/boot_command.h"
 
 namespace dedarida {
 
@@ -108,7 +108,9 @@ TrafficTrace::TrafficTrace(const std::string& path) : file_(std::fopen(path.c_st
         throw std::system_error(errno, std::generic_category(), "cannot write the trace " + path);
 }
 
-TrafficTrace::~TrafficTrace() { std::fclose(file_); }
+TrafficTrace::~TrafficTrace() {
+    std::fclose(file_);
+}
 
 void TrafficTrace::Sent(const std::uint8_t* bytes, std::size_t count, std::uint32_t baud) {
     Line("TX", baud, bytes, count, RequestMeaning(bytes, count));

@@ -27,8 +27,8 @@ public:
     // A reply as the framer assembled it: a bootloader body without framing
     // and stuffing (`bootMode`), or a whole application frame. `request` is
     // the bootloader request it answers.
-    void Received(const std::uint8_t* frame, std::size_t count, bool bootMode,
-                  std::uint8_t request, std::uint32_t baud);
+    void Received(const std::uint8_t* frame, std::size_t count, bool bootMode, std::uint8_t request,
+                  std::uint32_t baud);
 
 private:
     void Line(const char* direction, std::uint32_t baud, const std::uint8_t* bytes,

@@ -1,9 +1,5 @@
 #include "app/headless/headless.h"
 
-#include <cstdio>
-#include <optional>
-#include <system_error>
-
 #include "app/headless/headless_options.h"
 #include "app/headless/headless_window.h"
 #include "app/headless/port_diagnosis.h"
@@ -13,6 +9,10 @@
 #include "upgrade/main_loop.h"
 #include "upgrade/programmer.h"
 
+#include <cstdio>
+#include <optional>
+#include <system_error>
+
 namespace dedarida {
 
 namespace {
@@ -21,7 +21,8 @@ constexpr int UsageStatus = 64;
 
 // "COMn" gives the port's ordinal n - 1, so the status shows its number.
 std::optional<std::uint8_t> ComOrdinal(const std::string& port) {
-    if (port.size() < 4 || port.size() > 6 || (port.compare(0, 3, "COM") != 0 && port.compare(0, 3, "com") != 0))
+    if (port.size() < 4 || port.size() > 6 ||
+        (port.compare(0, 3, "COM") != 0 && port.compare(0, 3, "com") != 0))
         return std::nullopt;
     int number = 0;
     for (std::size_t i = 3; i < port.size(); ++i) {
@@ -96,7 +97,8 @@ int RunHeadless(int argc, const char* const* argv) {
     }
 
     std::FILE* out = options->json ? stderr : stdout;
-    UpgradeReport report(options->fromBootloader ? UpgradeReport::Polling : UpgradeReport::Identity);
+    UpgradeReport report(options->fromBootloader ? UpgradeReport::Polling
+                                                 : UpgradeReport::Identity);
     report.port = options->port;
     UpgradeResult result;
     try {

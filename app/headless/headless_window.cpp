@@ -1,8 +1,8 @@
 #include "app/headless/headless_window.h"
 
-#include <unistd.h>
-
 #include "upgrade/main_loop.h"
+
+#include <unistd.h>
 
 namespace dedarida {
 
@@ -72,7 +72,9 @@ void HeadlessWindow::SetProgress(int position) {
     });
 }
 
-void HeadlessWindow::SetTimerEnabled(bool enabled) { loop_.SetTimerEnabled(enabled); }
+void HeadlessWindow::SetTimerEnabled(bool enabled) {
+    loop_.SetTimerEnabled(enabled);
+}
 
 void HeadlessWindow::ShowMessage(MessageKind kind, const std::string& text) {
     if ((text == "You can not update this device !" || text == "Unknown device !") && identity_)

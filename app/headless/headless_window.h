@@ -1,12 +1,12 @@
 #pragma once
 
-#include <cstdio>
-#include <functional>
-#include <string>
-
 #include "app/headless/upgrade_report.h"
 #include "serial/main_thread.h"
 #include "upgrade/programmer_window.h"
+
+#include <cstdio>
+#include <functional>
+#include <string>
 
 namespace dedarida {
 

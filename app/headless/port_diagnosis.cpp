@@ -1,10 +1,10 @@
 #include "app/headless/port_diagnosis.h"
 
+#include "serial/list_com_ports.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
-
-#include "serial/list_com_ports.h"
 
 namespace dedarida {
 

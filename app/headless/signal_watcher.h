@@ -2,9 +2,8 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
-
 #include <signal.h>
+#include <thread>
 
 namespace dedarida {
 

@@ -1,8 +1,8 @@
 #include "app/headless/upgrade_report.h"
 
-#include <cstdio>
-
 #include "image/flash_image.h"
+
+#include <cstdio>
 
 namespace dedarida {
 
@@ -78,12 +78,14 @@ const char* ResultName(UpgradeResult result) {
 }
 
 const char* UpgradeReport::PhaseName(Phase phase) {
-    static const char* const names[PhaseCount] = {"identity", "handshake", "polling",
+    static const char* const names[PhaseCount] = {"identity", "handshake",   "polling",
                                                   "erase",    "programming", "check"};
     return names[phase];
 }
 
-UpgradeReport::UpgradeReport(Phase first) { entered_[first] = start_; }
+UpgradeReport::UpgradeReport(Phase first) {
+    entered_[first] = start_;
+}
 
 void UpgradeReport::Enter(Phase phase) {
     if (!entered_[phase])
@@ -121,7 +123,9 @@ void UpgradeReport::PanelText(int index, const std::string& text) {
         Finish(UpgradeResult::EraseRefused);
 }
 
-void UpgradeReport::Progress(int) { Moved(); }
+void UpgradeReport::Progress(int) {
+    Moved();
+}
 
 void UpgradeReport::Message(MessageKind kind, const std::string& text) {
     Moved();
@@ -156,7 +160,8 @@ std::string UpgradeReport::Json() const {
             }
         if (!phases.empty())
             phases += ", ";
-        phases += Quoted(PhaseName(static_cast<Phase>(p))) + ": " + Number(Seconds(until - *entered_[p]));
+        phases +=
+            Quoted(PhaseName(static_cast<Phase>(p))) + ": " + Number(Seconds(until - *entered_[p]));
     }
     std::string rate = "null";
     if (entered_[Programming] && entered_[Check]) {
@@ -171,9 +176,11 @@ std::string UpgradeReport::Json() const {
            ", \"result\": " + Quoted(ResultName(result)) +
            ", \"exitStatus\": " + std::to_string(ExitStatus(result)) +
            ", \"seconds\": " + Number(Seconds(end - start_)) + ", \"phases\": {" + phases +
-           "}, \"blocksSent\": " + std::to_string(blocksSent_) + ", \"blocksInImage\": " +
-           std::to_string(TxSize / 1024) + ", \"verifyErrors\": " + std::to_string(verifyErrors_) +
-           ", \"commandErrors\": " + std::to_string(commandErrors_) + ", \"dataRate\": " + rate + "}";
+           "}, \"blocksSent\": " + std::to_string(blocksSent_) +
+           ", \"blocksInImage\": " + std::to_string(TxSize / 1024) +
+           ", \"verifyErrors\": " + std::to_string(verifyErrors_) +
+           ", \"commandErrors\": " + std::to_string(commandErrors_) + ", \"dataRate\": " + rate +
+           "}";
 }
 
 } // namespace dedarida

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "upgrade/programmer_window.h"
+
 #include <array>
 #include <chrono>
 #include <optional>
 #include <string>
-
-#include "upgrade/programmer_window.h"
 
 namespace dedarida {
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "upgrade/programmer_window.h"
+
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "upgrade/programmer_window.h"
 
 namespace dedarida::test {
 

@@ -1,19 +1,20 @@
 #pragma once
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <unistd.h>
-
 #include "image/embedded_firmware.h"
 #include "sim/sim_device.h"
 #include "tests/upgrade/recording_window.h"
 #include "upgrade/main_loop.h"
 #include "upgrade/programmer.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace dedarida::test {
 
@@ -44,6 +45,7 @@ public:
         device_.Start();
         loop_.SetOnTimer([this] { programmer_.Timeout(); });
         programmer_.Init(ticking);
+        programmer_.SetTrace(&trace_);
         programmer_.ComPort1().SetDevicePath(dir_ + "/line");
         if (ticking)
             loop_.SetTimerEnabled(true);
@@ -51,6 +53,8 @@ public:
     ~UpgradeBench() {
         programmer_.CloseAll();
         device_.Stop();
+        if (::testing::Test::HasFailure())
+            PrintTail();
         std::filesystem::remove_all(dir_);
     }
 
@@ -68,6 +72,14 @@ public:
         return std::equal(firmware.begin(), firmware.end(), flash.begin());
     }
     unsigned Requests(sim::RequestKind kind) const { return device_.Status().Requests(kind); }
+    // Lines of the tool's traffic trace that end in `meaning`.
+    unsigned Traced(const std::string& meaning) const {
+        std::ifstream trace(dir_ + "/trace");
+        unsigned count = 0;
+        for (std::string line; std::getline(trace, line);)
+            count += line.ends_with("| " + meaning);
+        return count;
+    }
 
     RecordingWindow& Window() { return window_; }
     Programmer& Tool() { return programmer_; }
@@ -75,8 +87,27 @@ public:
     MainLoop& Loop() { return loop_; }
 
 private:
+    // What both sides saw last, to tell a failure's story.
+    void PrintTail() const {
+        std::vector<std::string> lines;
+        std::ifstream trace(dir_ + "/trace");
+        for (std::string line; std::getline(trace, line);)
+            lines.push_back(line.size() > 160
+                                ? line.substr(0, 100) + " ... " + line.substr(line.rfind('|'))
+                                : line);
+        std::printf("-- tool trace, last lines:\n");
+        for (std::size_t i = lines.size() > 12 ? lines.size() - 12 : 0; i < lines.size(); ++i)
+            std::printf("%s\n", lines[i].c_str());
+        const auto transcript = device_.Transcript();
+        std::printf("-- device transcript, last entries:\n");
+        for (std::size_t i = transcript.size() > 12 ? transcript.size() - 12 : 0;
+             i < transcript.size(); ++i)
+            std::printf("%s\n", sim::ToJsonLine(transcript[i]).substr(0, 200).c_str());
+    }
+
     static std::string MakeDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "dedarida-e2e-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "dedarida-e2e-XXXXXX").string();
         return mkdtemp(pattern.data());
     }
     static sim::SimConfig Configured(const std::string& linkPath,
@@ -89,6 +120,7 @@ private:
 
     std::string dir_;
     MainLoop loop_;
+    TrafficTrace trace_{dir_ + "/trace"};
     RecordingWindow window_;
     Programmer programmer_{window_, loop_.Queue()};
     sim::SimDevice device_;

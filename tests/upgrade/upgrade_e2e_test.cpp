@@ -1,6 +1,7 @@
-#include <gtest/gtest.h>
-
+#include "link/boot_command.h"
 #include "tests/upgrade/upgrade_bench.h"
+
+#include <gtest/gtest.h>
 
 using namespace dedarida;
 using namespace dedarida::test;
@@ -54,7 +55,7 @@ TEST(Upgrade, AGoingOfflineNeverAnsweredSwitchesByItself) {
     UpgradeBench bench([](sim::SimConfig& c) { c.faults.silentGoOffline = true; });
     bench.Tool().Button1Click();
     ExpectProgrammed(bench);
-    EXPECT_EQ(bench.Requests(RequestKind::GoOffline), 3u);
+    EXPECT_EQ(bench.Traced("go offline"), 3u);
 }
 
 TEST(Upgrade, VersionTwoAndUnknownDevicesAreRefused) {
@@ -132,16 +133,19 @@ TEST(Upgrade, SendProgramInApplicationModeWritesEraseAt38400AndWaits) {
     EXPECT_EQ(bench.Tool().ComPort1().BaudRate(), TBaudRate::br38400);
     EXPECT_EQ(bench.Tool().LinkState().LastBootCommand, BootEraseFlash);
     EXPECT_EQ(bench.Window().Panel(2), "Erase Flash");
-    ASSERT_TRUE(bench.Device().WaitFor([](const sim::SimStatus& s) { return s.garbageBytes > 0; }, 2s));
+    ASSERT_TRUE(
+        bench.Device().WaitFor([](const sim::SimStatus& s) { return s.garbageBytes > 0; }, 2s));
     bench.RunFor(200ms);
     EXPECT_EQ(bench.Device().Status().framesOut, 0u);
     EXPECT_EQ(bench.Tool().LinkState().LastBootCommand, BootEraseFlash);
 }
 
 TEST(Upgrade, HalfAReplyThenSilenceHangsNothing) {
-    UpgradeBench bench([](sim::SimConfig& c) {
-        c.faults.halfReply = {{RequestKind::Identity, 1}};
-    }, false);
+    UpgradeBench bench(
+        [](sim::SimConfig& c) {
+            c.faults.halfReply = {{RequestKind::Identity, 1}};
+        },
+        false);
     bench.Tool().Button1Click();
     ASSERT_TRUE(bench.RunUntil([&] { return bench.Device().Status().silent; }, 5s));
     bench.RunFor(100ms);
@@ -160,8 +164,58 @@ TEST(Upgrade, AHangUpMidTransferIsShownAndALaterStartWorks) {
     bench.Tool().Button1Click();
     ASSERT_TRUE(bench.RunUntil([&] { return !bench.Window().Errors().empty(); }));
     EXPECT_FALSE(bench.MessageShown());
-    ASSERT_TRUE(bench.Device().WaitFor([](const sim::SimStatus& s) { return s.ptyGeneration == 2; }, 5s));
+    ASSERT_TRUE(
+        bench.Device().WaitFor([](const sim::SimStatus& s) { return s.ptyGeneration == 2; }, 5s));
     ASSERT_TRUE(bench.RunUntil([&] { return bench.Tool().ComPort1().Connected(); }));
     bench.Tool().Button1Click();
     ExpectProgrammed(bench);
+}
+
+// Ticks by hand: the go-offline command on the third tick after "READY TO
+// UPGRADE", again two and four ticks later, the switch on the sixth, then a
+// Poll every second tick until one is answered.
+TEST(Upgrade, TimedStepsFollowTheTicks) {
+    UpgradeBench bench(
+        [](sim::SimConfig& c) {
+            c.faults.silentGoOffline = true;
+            c.faults.ignoredPolls = 1;
+        },
+        false);
+    auto tick = [&] {
+        bench.Tool().Tick();
+        bench.RunFor(30ms);
+    };
+    auto expectAfterTick = [&](const char* request, unsigned count) {
+        tick();
+        EXPECT_EQ(bench.Traced(request), count) << request;
+    };
+
+    bench.Tool().Button1Click();
+    ASSERT_TRUE(bench.RunUntil(
+        [&] { return bench.Window().Panel(1).starts_with("READY TO UPGRADE"); }, 5s));
+    bench.RunFor(50ms);
+
+    expectAfterTick("go offline", 0);
+    expectAfterTick("go offline", 0);
+    expectAfterTick("go offline", 1);
+    expectAfterTick("go offline", 1);
+    expectAfterTick("go offline", 2);
+    expectAfterTick("go offline", 2);
+    expectAfterTick("go offline", 3);
+    expectAfterTick("go offline", 3);
+    EXPECT_EQ(bench.Tool().LinkState().LinkMode(), AppMode);
+    tick();
+    EXPECT_EQ(bench.Tool().LinkState().LinkMode(), BootMode);
+    EXPECT_EQ(bench.Tool().ComPort1().BaudRate(), TBaudRate::br38400);
+    EXPECT_EQ(bench.Tool().LinkState().LastAppCommand, 0xFF);
+    EXPECT_EQ(bench.Tool().OfflineRetries, 0);
+    EXPECT_TRUE(bench.Window().StartEnabled());
+
+    expectAfterTick("Poll", 0);
+    expectAfterTick("Poll", 1);
+    expectAfterTick("Poll", 1);
+    expectAfterTick("Poll", 2);
+    ASSERT_TRUE(bench.RunUntil([&] { return bench.MessageShown(); }));
+    EXPECT_EQ(bench.Window().Messages()[0].text, "System Programmed OK  v4.5");
+    EXPECT_EQ(bench.Traced("go offline"), 3u);
 }
