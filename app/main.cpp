@@ -1,5 +1,9 @@
+#include "app/headless/headless.h"
+#include "app/headless/headless_options.h"
 #include "app/window_app.h"
 
 int main(int argc, char** argv) {
+    if (dedarida::WantsHeadless(argc, argv))
+        return dedarida::RunHeadless(argc, argv);
     return dedarida::RunWindow(argc, argv);
 }

@@ -29,6 +29,8 @@ public:
     explicit TForm1(MainThread& main);
     ~TForm1() override;
 
+    Programmer& Controller() { return programmer_; }
+
     // The dialog that Serial Port shows; it is created after this window.
     void SetPortDialog(TForm2* dialog) { portDialog_ = dialog; }
 
