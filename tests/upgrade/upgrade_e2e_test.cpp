@@ -63,7 +63,8 @@ TEST(Upgrade, VersionTwoAndUnknownDevicesAreRefused) {
          {std::tuple{"FW ID  v2.3", "You can not update this device !", "v2.7"},
           std::tuple{"fw id  v7.0", "Unknown device !", "v4.5"}}) {
         SCOPED_TRACE(identity);
-        UpgradeBench bench([&](sim::SimConfig& c) { c.identity = identity; }, false);
+        const std::string text = identity;
+        UpgradeBench bench([&](sim::SimConfig& c) { c.identity = text; }, false);
         bench.Tool().Button1Click();
         ASSERT_TRUE(bench.RunUntil([&] { return bench.MessageShown(); }));
         EXPECT_EQ(bench.Window().Messages()[0].kind, MessageKind::Information);
