@@ -58,7 +58,7 @@ void Programmer::TraceReply() {
     // at index RxFrameLength.
     const bool bootMode = link_->LinkMode() == BootMode;
     const std::int32_t count = link_->RxFrameLength() + (bootMode ? 0 : 1);
-    trace->Received(link_->RxFrame().data(),
+    trace->Received(link_->RxFrame(),
                     static_cast<std::size_t>(std::clamp<std::int32_t>(count, 0, RxFrameSize)),
                     bootMode, link_->LastBootCommand, BitsPerSecond(ComPort1_->BaudRate()));
 }

@@ -2,6 +2,8 @@
 
 #include "link/app_command.h"
 #include "link/boot_command.h"
+#include "link/link.h"
+#include "link/wire_bytes.h"
 
 #include <cerrno>
 #include <ctime>
@@ -10,8 +12,6 @@
 namespace dedarida {
 
 namespace {
-
-constexpr std::uint8_t Dle = 0x10;
 
 std::string Hex(unsigned value) {
     char text[8];
@@ -39,7 +39,7 @@ std::size_t Unstuff(const std::uint8_t* bytes, std::size_t size, std::size_t fro
 }
 
 std::string RequestMeaning(const std::uint8_t* bytes, std::size_t count) {
-    if (count == 6 && bytes[0] == 0x55) {
+    if (count == 6 && bytes[0] == AppStart) {
         switch (bytes[4]) {
         case AppCommandIdentity:
             return "identity request";
@@ -75,14 +75,7 @@ std::string StatusMeaning(std::uint8_t status) {
     }
 }
 
-bool ChecksumOk(const std::uint8_t* frame, std::size_t count) {
-    unsigned sum = 0;
-    for (std::size_t i = 0; i + 1 < count; ++i)
-        sum += frame[i];
-    return count > 0 && (sum & 0xFF) == frame[count - 1];
-}
-
-std::string ReplyMeaning(const std::uint8_t* frame, std::size_t count, bool bootMode,
+std::string ReplyMeaning(const TRxFrame& frame, std::size_t count, bool bootMode,
                          std::uint8_t request) {
     std::string meaning;
     if (bootMode) {
@@ -96,7 +89,7 @@ std::string ReplyMeaning(const std::uint8_t* frame, std::size_t count, bool boot
     } else {
         meaning = count > 4 ? "reply kind " + Hex(frame[4]) : "short reply";
     }
-    if (!ChecksumOk(frame, count))
+    if (count == 0 || !Link::FrameChecksumOk(static_cast<std::uint8_t>(count - 1), frame))
         meaning += " (bad checksum)";
     return meaning;
 }
@@ -116,9 +109,9 @@ void TrafficTrace::Sent(const std::uint8_t* bytes, std::size_t count, std::uint3
     Line("TX", baud, bytes, count, RequestMeaning(bytes, count));
 }
 
-void TrafficTrace::Received(const std::uint8_t* frame, std::size_t count, bool bootMode,
+void TrafficTrace::Received(const TRxFrame& frame, std::size_t count, bool bootMode,
                             std::uint8_t request, std::uint32_t baud) {
-    Line("RX", baud, frame, count, ReplyMeaning(frame, count, bootMode, request));
+    Line("RX", baud, frame.data(), count, ReplyMeaning(frame, count, bootMode, request));
 }
 
 void TrafficTrace::Line(const char* direction, std::uint32_t baud, const std::uint8_t* bytes,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/receive_framer.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -25,9 +27,10 @@ public:
     // A request as written to the line (stuffed, framed).
     void Sent(const std::uint8_t* bytes, std::size_t count, std::uint32_t baud);
     // A reply as the framer assembled it: a bootloader body without framing
-    // and stuffing (`bootMode`), or a whole application frame. `request` is
+    // and stuffing (`bootMode`), or a whole application frame, of `count`
+    // bytes (at most the frame's size). `request` is
     // the bootloader request it answers.
-    void Received(const std::uint8_t* frame, std::size_t count, bool bootMode, std::uint8_t request,
+    void Received(const TRxFrame& frame, std::size_t count, bool bootMode, std::uint8_t request,
                   std::uint32_t baud);
 
 private:

@@ -1,5 +1,6 @@
 #include "image/embedded_firmware.h"
 #include "sim/sim_device.h"
+#include "tests/upgrade/upgrade_bench.h"
 
 #include <chrono>
 #include <csignal>
@@ -30,13 +31,7 @@ protected:
         std::string pattern =
             (std::filesystem::temp_directory_path() / "dedarida-cli-XXXXXX").string();
         dir_ = mkdtemp(pattern.data());
-        config_.linkPath = dir_ + "/line";
-        config_.rebootDelay = 50ms;
-        config_.eraseTime = 10ms;
-        config_.programTime = 0ms;
-        config_.checkTime = 10ms;
-        const auto firmware = dedarida::EmbeddedFirmware();
-        config_.reference.assign(firmware.begin(), firmware.end());
+        config_ = dedarida::test::QuickDevice(dir_ + "/line");
     }
     ~Headless() override { std::filesystem::remove_all(dir_); }
 
