@@ -23,6 +23,13 @@ Bytes Join(std::initializer_list<Bytes> parts) {
     return all;
 }
 
+Bytes Repeated(const Bytes& frame, int times) {
+    Bytes all;
+    for (int i = 0; i < times; ++i)
+        all.insert(all.end(), frame.begin(), frame.end());
+    return all;
+}
+
 // Runs the interpreter's loop over `bytes` and collects the frames taken.
 struct Receiver : LinkFixture {
     explicit Receiver(std::uint8_t mode) { link.SetLinkMode(mode); }
@@ -199,9 +206,7 @@ TEST(AppFramer, ReplyTooLongForRxFrameIsPassedOver) {
 
 TEST(Drain, MoreThanRxBufferLosesNoByte) {
     Receiver r(AppMode);
-    Bytes flood;
-    for (int i = 0; i < 1000; ++i)
-        flood.insert(flood.end(), ShortAppReply.begin(), ShortAppReply.end());
+    const Bytes flood = Repeated(ShortAppReply, 1000);
     r.port.Arrive(flood);
     r.link.ReceiveFrames();
     EXPECT_LE(r.link.RxCount(), static_cast<std::int32_t>(RxBufferSize));
@@ -234,9 +239,7 @@ TEST(Drain, AReplyAlreadyReadSurvivesAPortFailureAfterIt) {
 TEST(Drain, WhatAFullBufferLeftInThePortKeepsTheLoopGoing) {
     Receiver r(BootMode);
     // Bootloader replies of 9 bytes: 233 fill RxBuffer but for 3 bytes.
-    Bytes flood;
-    for (int i = 0; i < 240; ++i)
-        flood.insert(flood.end(), BootReply.begin(), BootReply.end());
+    const Bytes flood = Repeated(BootReply, 240);
     r.port.Arrive(flood);
     r.link.ReceiveFrames();
     EXPECT_TRUE(r.link.TakeFrame());
