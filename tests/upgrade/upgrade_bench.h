@@ -2,6 +2,7 @@
 
 #include "image/embedded_firmware.h"
 #include "sim/sim_device.h"
+#include "tests/upgrade/quick_device.h"
 #include "tests/upgrade/recording_window.h"
 #include "upgrade/main_loop.h"
 #include "upgrade/programmer.h"
@@ -19,20 +20,6 @@
 namespace dedarida::test {
 
 using namespace std::chrono_literals;
-
-// The simulated device with quick processing times, checking against the
-// embedded firmware, reachable through a symlink that survives a hang-up.
-inline sim::SimConfig QuickDevice(const std::string& linkPath) {
-    sim::SimConfig config;
-    config.linkPath = linkPath;
-    config.rebootDelay = 50ms;
-    config.eraseTime = 10ms;
-    config.programTime = 0ms;
-    config.checkTime = 10ms;
-    const auto firmware = EmbeddedFirmware();
-    config.reference.assign(firmware.begin(), firmware.end());
-    return config;
-}
 
 // A tool (the controller on the test's thread as its main thread) wired to a
 // simulated device over a pty. `ticking`: the real tick thread, with Timer1
