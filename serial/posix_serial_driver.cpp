@@ -89,7 +89,9 @@ bool PosixSerialDriver::Open(const std::string& path) {
     seen_ = {};
     txEmptyGeneration_ = writeGeneration_.load();
     watchDelayMs_ = 0;
-    countersChecked_ = false;
+    // Errors from here on are events; what the counters held before is not.
+    countersKnown_ = calls_.Ioctl(fd, TIOCGICOUNT, &counters_) == 0;
+    modemWatched_ = false;
     lastWriteLimit_ = 0;
     return true;
 }
@@ -436,9 +438,8 @@ SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, const W
 std::uint32_t PosixSerialDriver::CounterEvents(std::uint32_t mask) {
     constexpr std::uint32_t modemBits =
         event_bit::CTS | event_bit::DSR | event_bit::Ring | event_bit::RLSD;
-    if (!countersChecked_) {
-        countersChecked_ = true;
-        countersKnown_ = calls_.Ioctl(fd_, TIOCGICOUNT, &counters_) == 0;
+    if (!modemWatched_) {
+        modemWatched_ = true;
         if (countersKnown_ && (mask & modemBits) != 0)
             modemWatcher_ = std::make_unique<ModemWatcher>(fd_, calls_);
     }

@@ -102,7 +102,7 @@ private:
     Watch seen_;
     std::uint64_t txEmptyGeneration_ = 0;
     int watchDelayMs_ = 0;
-    bool countersChecked_ = false;
+    bool modemWatched_ = false;
     bool countersKnown_ = false;
     serial_icounter_struct counters_{};
     std::unique_ptr<ModemWatcher> modemWatcher_;
