@@ -37,9 +37,10 @@ timespec Until(Clock::time_point deadline) {
 
 } // namespace
 
-DeviceLoop::DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBoard& board)
-    : config_(config), transcript_(transcript), board_(board), mode_(config.startMode),
-      responder_(config), noise_(config.faults.seed) {
+DeviceLoop::DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBoard& board,
+                       InjectedFrames& injected)
+    : config_(config), transcript_(transcript), board_(board), injected_(injected),
+      mode_(config.startMode), responder_(config), noise_(config.faults.seed) {
     OpenLine();
     board_.Update([this](SimStatus& s) { s.mode = mode_; });
 }
@@ -57,7 +58,7 @@ void DeviceLoop::Run(int stopFd) {
         ReleaseDue(now);
         WriteDue(now);
 
-        std::array<pollfd, 3> fds{};
+        std::array<pollfd, 4> fds{};
         fds[0] = {stopFd, POLLIN, 0};
         nfds_t count = 1;
         if (pty_) {
@@ -73,12 +74,14 @@ void DeviceLoop::Run(int stopFd) {
             }
             fds[count++] = {pty_->MasterFd(), events, 0};
         }
+        // Always last, so the indices above keep their meaning.
+        fds[count] = {injected_.Fd(), POLLIN, 0};
         const auto deadline = NextDeadline(now);
         timespec timeout{};
         if (deadline) {
             timeout = Until(*deadline);
         }
-        if (::ppoll(fds.data(), count, deadline ? &timeout : nullptr, nullptr) < 0) {
+        if (::ppoll(fds.data(), count + 1, deadline ? &timeout : nullptr, nullptr) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -97,6 +100,9 @@ void DeviceLoop::Run(int stopFd) {
         }
         if (count == 3 && (fds[2].revents & POLLIN) != 0) {
             ReadLine(Clock::now());
+        }
+        if (fds[count].revents != 0) {
+            SendInjected(Clock::now());
         }
     }
 }

@@ -43,6 +43,13 @@ struct SimFaults {
     std::uint32_t seed = 1;
 };
 
+// The answer to one application request carries `text` (at most 38
+// characters) in place of the device's own.
+struct ScriptedText {
+    FaultTarget target;
+    std::string text;
+};
+
 // Everything the simulated device lets a test or the command line choose.
 struct SimConfig {
     std::string identity = "FW ID  v4.1"; // at most 38 characters
@@ -56,6 +63,7 @@ struct SimConfig {
     std::vector<std::uint8_t> reference; // empty, or the 88064 bytes the check compares with
     std::string transcriptPath;          // empty: the transcript is kept in memory only
     SimFaults faults;
+    std::vector<ScriptedText> replyTexts;
 };
 
 } // namespace dedarida::sim

@@ -86,14 +86,14 @@ void Programmer::Button1Click() {
     LoadFw();
     if (!OpenIfNeeded(OpenFailure::Report))
         return;
-    link_->SendAppCommand(AppCommandIdentity);
+    SendAppCommand(AppCommandIdentity);
 }
 
 void Programmer::StartBootSequence1Click() {
     if (!OpenIfNeeded(OpenFailure::Report))
         return;
     window_.SetPanelText(1, "START UPGRADE");
-    link_->SendAppCommand(AppCommandStartUpgrade);
+    SendAppCommand(AppCommandStartUpgrade);
     PollAnswered = 0;
 }
 
@@ -123,6 +123,14 @@ void Programmer::SetMode(std::uint8_t mode) {
     if (link_->LinkMode() != mode)
         link_->SetLinkMode(mode);
     ComPort1_->SetBaudRate(mode == BootMode ? TBaudRate::br38400 : TBaudRate::br4800);
+}
+
+bool Programmer::SendAppCommand(std::uint8_t code) {
+    if (link_->SendAppCommand(code))
+        return true;
+    if (TrafficTrace* trace = tracedPort_->Trace())
+        trace->AppCommandDropped(code, BitsPerSecond(ComPort1_->BaudRate()));
+    return false;
 }
 
 void Programmer::SwitchStatus1Click() {
@@ -196,11 +204,16 @@ void Programmer::Tick() {
         }
     } else if (link_->LastAppCommand == AppCommandGoOffline && ++TickCounter >= 2) {
         TickCounter = 0;
+        if (linkStepHook_)
+            linkStepHook_();
+        // "GOING OFFLINE" may have been interpreted since the test above: a
+        // re-send is then dropped (and not counted), and the switch sets
+        // bootloader mode rather than toggling the one just set back.
         if (OfflineRetries < 2) {
-            link_->SendAppCommand(AppCommandGoOffline);
-            ++OfflineRetries;
+            if (SendAppCommand(AppCommandGoOffline))
+                ++OfflineRetries;
         } else {
-            SwitchStatus1Click();
+            SetMode(BootMode);
             OfflineRetries = 0;
             link_->LastAppCommand = 0xFF;
         }
@@ -209,7 +222,7 @@ void Programmer::Tick() {
     if (ReadyDelay > 0) {
         --ReadyDelay;
     } else if (OfflineRequestPending == 1) {
-        link_->SendAppCommand(AppCommandGoOffline);
+        SendAppCommand(AppCommandGoOffline);
         TickCounter = 0;
         link_->ClearRxBuffer();
         OfflineRequestPending = 0;

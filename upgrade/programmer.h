@@ -55,6 +55,11 @@ public:
     // One tick of the tick thread, in the rules' order.
     void Tick();
 
+    // Test seam: runs inside Tick once the link step has read the state it
+    // acts on and before it acts, where the main thread may interpret a
+    // reply. Set it before ticks run.
+    void SetLinkStepHook(std::function<void()> hook) { linkStepHook_ = std::move(hook); }
+
     // Any thread; null ends tracing. The trace must outlive the Programmer's use of it.
     void SetTrace(TrafficTrace* trace);
 
@@ -79,6 +84,9 @@ private:
     // "Open the port where needed": true when the port is open afterwards.
     bool OpenIfNeeded(OpenFailure onFailure);
     void SetMode(std::uint8_t mode);
+    // Link::SendAppCommand; a command dropped because the link has left
+    // application mode is noted in the trace.
+    bool SendAppCommand(std::uint8_t code);
     void LineLost();
     void TraceReply();
     void InterpretBootReply();
@@ -92,6 +100,7 @@ private:
     std::unique_ptr<TracedPort> tracedPort_;
     std::unique_ptr<Link> link_;
     std::unique_ptr<Timer> timer_;
+    std::function<void()> linkStepHook_;
     // Keeps the two threads' open-if-needed and mode switches whole.
     std::recursive_mutex portMutex_;
 };
