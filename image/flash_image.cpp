@@ -7,8 +7,11 @@
 namespace dedarida {
 
 void LoadFw(TFlashImage& FlashImage) {
-    const auto firmware = EmbeddedFirmware();
-    std::copy(firmware.begin(), firmware.end(), FlashImage.begin());
+    LoadFw(FlashImage, EmbeddedFirmware());
+}
+
+void LoadFw(TFlashImage& FlashImage, std::span<const std::uint8_t, TxSize> Firmware) {
+    std::copy(Firmware.begin(), Firmware.end(), FlashImage.begin());
 }
 
 } // namespace dedarida

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace dedarida {
 
@@ -17,7 +18,9 @@ using TFlashImage = std::array<std::uint8_t, FlashImageSize>;
 
 static_assert(TxSize % 1024 == 0 && TxSize <= static_cast<std::int32_t>(FlashImageSize));
 
-// Copies EmbeddedFirmware over indices 0 .. TxSize-1; the rest is untouched.
+// Copies EmbeddedFirmware (or `Firmware`) over indices 0 .. TxSize-1; the
+// rest is untouched.
 void LoadFw(TFlashImage& FlashImage);
+void LoadFw(TFlashImage& FlashImage, std::span<const std::uint8_t, TxSize> Firmware);
 
 } // namespace dedarida

@@ -29,7 +29,12 @@ SRecordLoad LoadSRecordFile(UntypedFile& SRecordFile, TReadBuffer& ReadBuffer,
         walked += got;
     }
     walker.Finish();
-    return {true, walker.OutOfRangeBytes(), walker.RejectedRecords()};
+    return {true,
+            walker.OutOfRangeBytes(),
+            walker.RejectedRecords(),
+            walker.BadChecksums(),
+            walker.CoveredBytes(0, TxSize),
+            walker.CoveredBytes(TxSize, FlashImageSize)};
 }
 
 } // namespace dedarida

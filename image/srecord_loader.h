@@ -19,6 +19,11 @@ struct SRecordLoad {
     std::size_t OutOfRangeBytes = 0;
     // Records with a character that is no upper-case hex digit, not stored.
     std::size_t RejectedRecords = 0;
+    // Well-formed records whose checksum is wrong (stored all the same).
+    std::size_t BadChecksums = 0;
+    // Distinct bytes set inside the TxSize bytes sent, and past them.
+    std::size_t SentBytesCovered = 0;
+    std::size_t UnsentBytesCovered = 0;
 };
 
 // Reopens SRecordFile from its start, fills FlashImage with 0xFF and loads the

@@ -52,6 +52,7 @@ void SRecordWalker::Pair(std::uint8_t first, std::uint8_t second) {
             step_ = Step::Scan;
         } else {
             left_ = static_cast<unsigned>(count);
+            sum_ = left_;
             step_ = left_ == 0 ? Step::LineEnd : Step::Bytes;
         }
         break;
@@ -79,6 +80,10 @@ void SRecordWalker::RecordByte(int value) {
     if (value < 0)
         wellFormed_ = false;
     const auto byte = static_cast<std::uint8_t>(value);
+    if (left_ == 1)
+        checksum_ = byte;
+    else
+        sum_ += byte;
     if (addressRead_ < addressBytes_) {
         address_ = address_ << 8 | byte;
         ++addressRead_;
@@ -106,16 +111,27 @@ void SRecordWalker::StoreRecord() {
         ++rejected_;
         return;
     }
+    if (((sum_ + checksum_) & 0xFF) != 0xFF)
+        ++badChecksums_;
     if (!dataRecord_)
         return;
     const std::int64_t start = static_cast<std::int64_t>(address_) - AddressOffset;
     for (std::size_t k = 0; k < dataCount_; ++k) {
         const std::int64_t index = start + static_cast<std::int64_t>(k);
-        if (index >= 0 && index < static_cast<std::int64_t>(FlashImageSize))
+        if (index >= 0 && index < static_cast<std::int64_t>(FlashImageSize)) {
             image_[static_cast<std::size_t>(index)] = data_[k];
-        else
+            covered_.set(static_cast<std::size_t>(index));
+        } else {
             ++outOfRange_;
+        }
     }
+}
+
+std::size_t SRecordWalker::CoveredBytes(std::size_t begin, std::size_t end) const {
+    std::size_t count = 0;
+    for (std::size_t i = begin; i < end && i < covered_.size(); ++i)
+        count += covered_.test(i);
+    return count;
 }
 
 } // namespace dedarida

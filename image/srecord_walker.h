@@ -3,6 +3,7 @@
 #include "image/flash_image.h"
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -15,10 +16,11 @@ namespace dedarida {
 // arrive in chunks of any size, the walker keeps its place across them.
 //
 // A record is stored once its last byte has been read, and only if every
-// field is upper-case hex; otherwise it counts as rejected. Checksums are not
-// verified. Bytes addressed outside the image are dropped and counted. A
-// record cut off by the end of the text keeps the data bytes read before the
-// cut (see Finish); a trailing half pair is dropped. Not thread-safe.
+// field is upper-case hex; otherwise it counts as rejected. Checksums are
+// counted, never enforced: a record with a wrong one is still stored. Bytes
+// addressed outside the image are dropped and counted. A record cut off by
+// the end of the text keeps the data bytes read before the cut (see Finish);
+// a trailing half pair is dropped. Not thread-safe.
 class SRecordWalker {
 public:
     explicit SRecordWalker(TFlashImage& FlashImage) : image_(FlashImage) {}
@@ -29,6 +31,9 @@ public:
 
     std::size_t OutOfRangeBytes() const { return outOfRange_; }
     std::size_t RejectedRecords() const { return rejected_; }
+    std::size_t BadChecksums() const { return badChecksums_; }
+    // Distinct image indices in [begin, end) that a data record set.
+    std::size_t CoveredBytes(std::size_t begin, std::size_t end) const;
 
 private:
     enum class Step { Scan, Count, Bytes, LineEnd };
@@ -50,12 +55,16 @@ private:
     unsigned left_ = 0;
     unsigned addressRead_ = 0;
     std::uint32_t address_ = 0;
+    unsigned sum_ = 0;
+    std::uint8_t checksum_ = 0;
     // A record holds at most 255 bytes after its count.
     std::array<std::uint8_t, 255> data_{};
     std::size_t dataCount_ = 0;
 
     std::size_t outOfRange_ = 0;
     std::size_t rejected_ = 0;
+    std::size_t badChecksums_ = 0;
+    std::bitset<FlashImageSize> covered_;
 };
 
 } // namespace dedarida

@@ -79,7 +79,12 @@ bool Programmer::OpenIfNeeded(OpenFailure onFailure) {
 
 void Programmer::LoadFw() {
     window_.SetProgress(0);
-    dedarida::LoadFw(FlashImage_);
+    dedarida::LoadFw(FlashImage_, firmware_);
+}
+
+void Programmer::SetFirmware(std::span<const std::uint8_t, TxSize> image, std::string version) {
+    firmware_ = image;
+    firmwareVersion_ = std::move(version);
 }
 
 void Programmer::Button1Click() {

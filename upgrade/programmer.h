@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/embedded_firmware.h"
 #include "image/flash_image.h"
 #include "link/link.h"
 #include "serial/comport.h"
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 namespace dedarida {
@@ -51,6 +53,10 @@ public:
     void Rx(TComPort& Sender, std::int32_t InQue);
     void DisplayCmdErr(int code);
     void LoadFw();
+    // The image every load sends (at START and again at Erase Flash) and the
+    // version the success message names; an empty version keeps the one the
+    // device's identity selects. The image must outlive the Programmer.
+    void SetFirmware(std::span<const std::uint8_t, TxSize> image, std::string version);
 
     // One tick of the tick thread, in the rules' order.
     void Tick();
@@ -96,6 +102,8 @@ private:
     MainThread& main_;
     DriverFactory makeDriver_;
     TFlashImage FlashImage_{};
+    std::span<const std::uint8_t, TxSize> firmware_ = EmbeddedFirmware();
+    std::string firmwareVersion_;
     std::unique_ptr<TComPort> ComPort1_;
     std::unique_ptr<TracedPort> tracedPort_;
     std::unique_ptr<Link> link_;

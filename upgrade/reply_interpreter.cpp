@@ -106,7 +106,9 @@ void Programmer::InterpretBootReply() {
         if (status == StatusDone) {
             window_.SetPanelText(1, "Programmed OK");
             window_.SetProgress(0);
-            window_.ShowMessage(MessageKind::Information, "System Programmed OK  " + TargetVersion);
+            window_.ShowMessage(MessageKind::Information,
+                                "System Programmed OK  " +
+                                    (firmwareVersion_.empty() ? TargetVersion : firmwareVersion_));
             SwitchStatus1Click();
             window_.SetStartEnabled(true);
             break;

@@ -1,9 +1,13 @@
 #include "app/headless/headless.h"
 
+#include "app/headless/headless_firmware.h"
 #include "app/headless/headless_options.h"
 #include "app/headless/headless_window.h"
 #include "app/headless/port_diagnosis.h"
+#include "app/headless/port_supervisor.h"
+#include "app/headless/progress_output.h"
 #include "app/headless/signal_watcher.h"
+#include "app/headless/supervised_lines.h"
 #include "app/headless/upgrade_report.h"
 #include "serial/com_names.h"
 #include "upgrade/main_loop.h"
@@ -35,24 +39,32 @@ std::optional<std::uint8_t> ComOrdinal(const std::string& port) {
     return static_cast<std::uint8_t>(number - 1);
 }
 
-UpgradeResult Upgrade(const HeadlessOptions& options, std::FILE* out, UpgradeReport& report) {
+UpgradeResult Upgrade(const HeadlessOptions& options, const HeadlessFirmware& firmware,
+                      ProgressOutput& output, UpgradeReport& report) {
     MainLoop loop;
     SignalWatcher signals([&loop] { loop.Quit(); });
     std::optional<TrafficTrace> trace;
     if (!options.tracePath.empty())
         trace.emplace(options.tracePath);
 
-    HeadlessWindow window(out, loop, report);
+    HeadlessWindow window(output, loop, report);
     Programmer programmer(window, loop.Queue());
-    loop.SetOnTimer([&programmer] { programmer.Timeout(); });
+    programmer.SetFirmware(firmware.Bytes(), firmware.version);
+    if (firmware.version.empty())
+        report.firmwareVersion = programmer.TargetVersion;
+    loop.SetOnTimer([&] {
+        programmer.Timeout();
+        window.Refresh();
+    });
     window.SetIdentitySource([&programmer] { return programmer.ReplyText; });
     programmer.Init();
     if (trace)
         programmer.SetTrace(&*trace);
 
+    const std::string& portName = options.ports.front();
     TComPort& port = programmer.ComPort1();
-    const std::string device = DevicePathForPortArgument(options.port);
-    if (const auto ordinal = ComOrdinal(options.port))
+    const std::string device = DevicePathForPortArgument(portName);
+    if (const auto ordinal = ComOrdinal(portName))
         port.SetPort(*ordinal);
     try {
         if (device.empty())
@@ -61,10 +73,10 @@ UpgradeResult Upgrade(const HeadlessOptions& options, std::FILE* out, UpgradeRep
         port.Open();
     } catch (const EComPort& failure) {
         std::fprintf(stderr, "dedarida: %s\n",
-                     DiagnoseOpenFailure(options.port, device, failure.what()).c_str());
+                     DiagnoseOpenFailure(portName, device, failure.what()).c_str());
         return UpgradeResult::PortError;
     }
-    std::fprintf(out, "port: %s (%s)\n", options.port.c_str(), device.c_str());
+    output.Event(0, "port: " + portName + " (" + device + ")");
 
     if (options.fromBootloader) {
         programmer.SwitchStatus1Click();
@@ -76,10 +88,42 @@ UpgradeResult Upgrade(const HeadlessOptions& options, std::FILE* out, UpgradeRep
         return report.Result() || signals.Signalled() ||
                UpgradeReport::Clock::now() - report.LastProgress() > options.timeout;
     });
-    window.EndProgressLine();
+    if (firmware.version.empty())
+        report.firmwareVersion = programmer.TargetVersion;
     if (report.Result())
         return *report.Result();
     return signals.Signalled() ? UpgradeResult::Interrupted : UpgradeResult::Timeout;
+}
+
+int RunOne(const HeadlessOptions& options, const HeadlessFirmware& firmware, std::FILE* out) {
+    ProgressOutput output(out, ProgressOutput::StyleFor(out, options.quiet, options.supervised),
+                          options.ports);
+    if (!firmware.Line(options).empty())
+        output.Event(0, firmware.Line(options));
+    UpgradeReport report(options.fromBootloader ? UpgradeReport::Polling : UpgradeReport::Identity);
+    report.port = options.ports.front();
+    report.firmwareFile = options.firmwarePath;
+    report.firmwareSha256 = firmware.sha256;
+    report.firmwareVersion = firmware.version;
+    UpgradeResult result;
+    try {
+        result = Upgrade(options, firmware, output, report);
+    } catch (const std::system_error& failure) {
+        std::fprintf(stderr, "dedarida: %s\n", failure.what());
+        return UsageStatus;
+    }
+    report.Finish(result);
+    if (result == UpgradeResult::Timeout)
+        output.Event(0, "result: no reply moved the upgrade on for " +
+                            std::to_string(options.timeout.count()) + "s");
+    else if (result == UpgradeResult::Interrupted)
+        output.Event(0, "result: interrupted; the port is closed");
+    output.Result(0, ResultLine(ResultName(result), ExitStatus(result)));
+    if (options.supervised)
+        std::fprintf(out, "%s\n", SummaryLine(SummaryOf(report, result)).c_str());
+    if (options.json || options.supervised)
+        std::printf("%s\n", report.Json().c_str());
+    return ExitStatus(result);
 }
 
 } // namespace
@@ -95,28 +139,17 @@ int RunHeadless(int argc, const char* const* argv) {
         std::fputs(HeadlessUsage, stdout);
         return 0;
     }
-
-    std::FILE* out = options->json ? stderr : stdout;
-    UpgradeReport report(options->fromBootloader ? UpgradeReport::Polling
-                                                 : UpgradeReport::Identity);
-    report.port = options->port;
-    UpgradeResult result;
+    HeadlessFirmware firmware;
     try {
-        result = Upgrade(*options, out, report);
-    } catch (const std::system_error& failure) {
-        std::fprintf(stderr, "dedarida: %s\n", failure.what());
+        firmware = ChooseFirmware(*options);
+    } catch (const EFirmwareRefused& refusal) {
+        std::fprintf(stderr, "dedarida: refused: %s\n", refusal.what());
         return UsageStatus;
     }
-    report.Finish(result);
-    if (result == UpgradeResult::Timeout)
-        std::fprintf(out, "result: no reply moved the upgrade on for %llds\n",
-                     static_cast<long long>(options->timeout.count()));
-    else if (result == UpgradeResult::Interrupted)
-        std::fprintf(out, "result: interrupted; the port is closed\n");
-    std::fprintf(out, "result: %s (exit %d)\n", ResultName(result), ExitStatus(result));
-    if (options->json)
-        std::printf("%s\n", report.Json().c_str());
-    return ExitStatus(result);
+    std::FILE* out = options->json || options->supervised ? stderr : stdout;
+    if (options->ports.size() > 1)
+        return SuperviseUpgrades(*options, out);
+    return RunOne(*options, firmware, out);
 }
 
 } // namespace dedarida

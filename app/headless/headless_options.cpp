@@ -1,28 +1,49 @@
 #include "app/headless/headless_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
 namespace dedarida {
 
 const char* const HeadlessUsage = R"(Usage: dedarida                       the window
-       dedarida --upgrade --port PORT [options]
+       dedarida --upgrade --port PORT [--port PORT ...] [options]
 
-Runs one firmware upgrade without a window and exits with its result.
+Runs a firmware upgrade without a window and exits with its result.
 
   --port PORT         COM name (COM1 ... COM9, or any COMn named by the
-                      variable DEDARIDA_COMn) or a device path (/dev/ttyUSB0)
+                      variable DEDARIDA_COMn) or a device path (/dev/ttyUSB0).
+                      Give it several times to upgrade several devices at
+                      once, each in a process of its own; lines then start
+                      with the port, and a summary table ends the run
+  --firmware FILE     send FILE instead of the built-in image: a raw image of
+                      exactly 88064 bytes, or an S-record file (.s .mot .s19
+                      .s28 .s37 .srec; 0xFF where it sets nothing). Refused
+                      (exit 64, nothing sent) for data outside
+                      0x0E8800-0x0FDFFF, a wrong record checksum, a malformed
+                      record or no data
+  --firmware-version TEXT
+                      the version the result names for FILE (default: the
+                      file's name and SHA-256)
+  --quiet             print only the result line
   --from-bootloader   start at the bootloader phase: poll until the bootloader
                       answers, then erase and program (a device left in its
                       bootloader by an interrupted upgrade)
   --timeout SECONDS   give up when no reply has moved the upgrade on for this
                       long (default 60)
   --json              print one JSON result record on standard output at the
-                      end (progress and status lines go to standard error)
-  --trace FILE        write every frame sent and received to FILE
+                      end, with several ports one array of records (progress
+                      and status lines go to standard error)
+  --trace FILE        write every frame sent and received to FILE (with
+                      several ports: FILE.PORT, each '/' of PORT as '_')
   --help              this text
 
-Exit status:
+On a terminal the progress is one line redrawn in place (bar, percent, block,
+data rate, time elapsed and left, step); in a file or pipe it is a line per
+ten percent.
+
+Exit status (with several ports: 0 when every device succeeded, otherwise
+the status of the first port that failed, in the order given):
   0    "System Programmed OK"
   1    "System Program Fail", the device refused to erase its flash, or the
        line failed during the upgrade
@@ -30,10 +51,16 @@ Exit status:
        recognised ("Unknown device !")
   3    no reply moved the upgrade on for --timeout seconds
   4    the port could not be opened
-  64   the command line is wrong
+  64   the command line is wrong, or the --firmware file is refused
   130  interrupted (Ctrl-C); the port is closed first
 
-The window (no arguments) reads DEDARIDA_TRACE=FILE for the same trace.
+Examples:
+  dedarida --upgrade --port COM5
+  dedarida --upgrade --port COM5 --firmware fw45.s19 --firmware-version v4.5.1
+  dedarida --upgrade --port COM5 --port COM6 --port /dev/ttyUSB3 --json
+
+The window (no arguments) reads DEDARIDA_TRACE=FILE for the same trace; it
+always sends the built-in image.
 )";
 
 bool WantsHeadless(int argc, const char* const* argv) {
@@ -63,16 +90,23 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
             options.fromBootloader = true;
         } else if (argument == "--json") {
             options.json = true;
-        } else if (argument == "--port") {
-            const char* port = value();
-            if (!port)
+        } else if (argument == "--quiet") {
+            options.quiet = true;
+        } else if (argument == "--supervised") {
+            options.supervised = true;
+        } else if (argument == "--port" || argument == "--trace" || argument == "--firmware" ||
+                   argument == "--firmware-version") {
+            const char* text = value();
+            if (!text)
                 return std::nullopt;
-            options.port = port;
-        } else if (argument == "--trace") {
-            const char* path = value();
-            if (!path)
-                return std::nullopt;
-            options.tracePath = path;
+            if (argument == "--port")
+                options.ports.push_back(text);
+            else if (argument == "--trace")
+                options.tracePath = text;
+            else if (argument == "--firmware")
+                options.firmwarePath = text;
+            else
+                options.firmwareVersion = text;
         } else if (argument == "--timeout") {
             const char* text = value();
             if (!text)
@@ -96,8 +130,18 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
         error = "the options need --upgrade";
         return std::nullopt;
     }
-    if (options.port.empty()) {
+    if (options.ports.empty()) {
         error = "--upgrade needs --port PORT";
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < options.ports.size(); ++i)
+        if (std::find(options.ports.begin(), options.ports.begin() + i, options.ports[i]) !=
+            options.ports.begin() + i) {
+            error = "--port " + options.ports[i] + " is given twice";
+            return std::nullopt;
+        }
+    if (options.supervised && options.ports.size() != 1) {
+        error = "--supervised takes one port";
         return std::nullopt;
     }
     return options;

@@ -3,16 +3,22 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dedarida {
 
 // The command line of the headless upgrade.
 struct HeadlessOptions {
-    std::string port; // a COM name or a device path
+    std::vector<std::string> ports; // COM names or device paths, each upgraded at once
     std::chrono::seconds timeout{60};
     bool fromBootloader = false;
     bool json = false;
     std::string tracePath;
+    std::string firmwarePath; // empty: the built-in image
+    std::string firmwareVersion;
+    bool quiet = false;
+    // One port's upgrade run by the several-port mode (machine-read output).
+    bool supervised = false;
     bool help = false;
 };
 

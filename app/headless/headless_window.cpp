@@ -2,13 +2,9 @@
 
 #include "upgrade/main_loop.h"
 
-#include <unistd.h>
-
 namespace dedarida {
 
 namespace {
-
-constexpr int BarWidth = 40;
 
 std::string Trimmed(const std::string& text) {
     const auto end = text.find_last_not_of(' ');
@@ -17,8 +13,8 @@ std::string Trimmed(const std::string& text) {
 
 } // namespace
 
-HeadlessWindow::HeadlessWindow(std::FILE* out, MainLoop& loop, UpgradeReport& report)
-    : out_(out), terminal_(isatty(fileno(out)) == 1), loop_(loop), report_(report) {}
+HeadlessWindow::HeadlessWindow(ProgressOutput& output, MainLoop& loop, UpgradeReport& report)
+    : output_(output), loop_(loop), report_(report) {}
 
 void HeadlessWindow::OnMain(std::function<void()> routine) {
     if (loop_.Queue().IsMainThread())
@@ -27,17 +23,12 @@ void HeadlessWindow::OnMain(std::function<void()> routine) {
         loop_.Queue().Post(std::move(routine));
 }
 
-void HeadlessWindow::EndProgressLine() {
-    if (barOpen_) {
-        std::fputc('\n', out_);
-        barOpen_ = false;
-    }
+void HeadlessWindow::Refresh() {
+    output_.Update(0, SnapshotOf(report_, UpgradeReport::Clock::now()));
 }
 
 void HeadlessWindow::Print(const char* label, const std::string& text) {
-    EndProgressLine();
-    std::fprintf(out_, "%s: %s\n", label, Trimmed(text).c_str());
-    std::fflush(out_);
+    output_.Event(0, label + std::string(": ") + Trimmed(text));
 }
 
 void HeadlessWindow::SetPanelText(int index, const std::string& text) {
@@ -45,6 +36,7 @@ void HeadlessWindow::SetPanelText(int index, const std::string& text) {
         if (index == 1 && text == "START UPGRADE" && identity_)
             report_.identity = Trimmed(identity_());
         report_.PanelText(index, text);
+        Refresh();
         // A re-sent Poll shows the same text again; only changes are news.
         if (index < 0 || index > 2 || panels_[index] == text)
             return;
@@ -54,21 +46,10 @@ void HeadlessWindow::SetPanelText(int index, const std::string& text) {
     });
 }
 
-void HeadlessWindow::SetProgress(int position) {
-    OnMain([this, position] {
-        report_.Progress(position);
-        if (position == progress_)
-            return;
-        progress_ = position;
-        if (!terminal_) {
-            std::fprintf(out_, "progress: %d%%\n", position);
-        } else {
-            const int filled = position * BarWidth / 100;
-            std::fprintf(out_, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-                         std::string(BarWidth - filled, '.').c_str(), position);
-            barOpen_ = true;
-        }
-        std::fflush(out_);
+void HeadlessWindow::SetProgress(int) {
+    OnMain([this] {
+        report_.Progress(0);
+        Refresh();
     });
 }
 

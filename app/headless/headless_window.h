@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/headless/progress_output.h"
 #include "app/headless/upgrade_report.h"
 #include "serial/main_thread.h"
 #include "upgrade/programmer_window.h"
 
-#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -12,13 +12,12 @@ namespace dedarida {
 
 class MainLoop;
 
-// The window of the headless mode: prints each status change as a line and
-// the progress (a bar redrawn in place on a terminal, plain percentage lines
-// otherwise) to `out`, and feeds the report. Calls from other threads are
-// handed to the main thread.
+// The window of the headless mode: shows each status change and the progress
+// through `output` (row 0), and feeds the report. Calls from other threads
+// are handed to the main thread.
 class HeadlessWindow : public ProgrammerWindow {
 public:
-    HeadlessWindow(std::FILE* out, MainLoop& loop, UpgradeReport& report);
+    HeadlessWindow(ProgressOutput& output, MainLoop& loop, UpgradeReport& report);
 
     // Asked when the device's identity is first known (main thread).
     void SetIdentitySource(std::function<std::string()> source) { identity_ = std::move(source); }
@@ -31,21 +30,18 @@ public:
     void ShowError(const std::string& text) override;
     void ShowPortDialog(TComPort&) override {}
 
-    // Ends a bar drawn in place, so that what follows starts on its own line.
-    void EndProgressLine();
+    // Shows the progress as it stands now (the elapsed time moves on).
+    void Refresh();
 
 private:
     void OnMain(std::function<void()> routine);
     void Print(const char* label, const std::string& text);
 
-    std::FILE* out_;
-    bool terminal_;
+    ProgressOutput& output_;
     MainLoop& loop_;
     UpgradeReport& report_;
     std::function<std::string()> identity_;
     std::string panels_[3];
-    int progress_ = -1;
-    bool barOpen_ = false;
 };
 
 } // namespace dedarida

@@ -2,14 +2,12 @@
 
 #include "image/flash_image.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace dedarida {
 
 namespace {
-
-// 38400 baud at ten bits a byte.
-constexpr double LineLimitBytesPerSecond = 3840.0;
 
 double Seconds(UpgradeReport::Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
@@ -45,6 +43,7 @@ int ExitStatus(UpgradeResult result) {
     switch (result) {
     case UpgradeResult::EraseRefused:
     case UpgradeResult::LineError:
+    case UpgradeResult::Crashed:
         return 1;
     case UpgradeResult::UnknownDevice:
         return 2;
@@ -73,6 +72,8 @@ const char* ResultName(UpgradeResult result) {
         return "port-error";
     case UpgradeResult::Interrupted:
         return "interrupted";
+    case UpgradeResult::Crashed:
+        return "crashed";
     }
     return "unknown";
 }
@@ -146,6 +147,18 @@ void UpgradeReport::Finish(UpgradeResult result) {
     finished_ = Clock::now();
 }
 
+int UpgradeReport::BlocksDone() const {
+    return entered_[Check] ? blocksSent_ : std::max(0, blocksSent_ - 1);
+}
+
+std::optional<double> UpgradeReport::DataRate(Clock::time_point now) const {
+    if (!entered_[Programming])
+        return std::nullopt;
+    const double seconds =
+        Seconds(std::min(now, entered_[Check].value_or(now)) - *entered_[Programming]);
+    return seconds > 0 ? BlocksDone() * 1024.0 / seconds : 0.0;
+}
+
 std::string UpgradeReport::Json() const {
     const auto end = finished_.value_or(Clock::now());
     std::string phases;
@@ -164,16 +177,19 @@ std::string UpgradeReport::Json() const {
             Quoted(PhaseName(static_cast<Phase>(p))) + ": " + Number(Seconds(until - *entered_[p]));
     }
     std::string rate = "null";
-    if (entered_[Programming] && entered_[Check]) {
-        const double seconds = Seconds(*entered_[Check] - *entered_[Programming]);
-        const double bytesPerSecond = seconds > 0 ? blocksSent_ * 1024.0 / seconds : 0.0;
+    if (entered_[Check]) {
+        const double bytesPerSecond = DataRate(*entered_[Check]).value_or(0.0);
         rate = "{\"bytesPerSecond\": " + Number(bytesPerSecond) +
                ", \"limitBytesPerSecond\": " + Number(LineLimitBytesPerSecond) +
                ", \"fractionOfLimit\": " + Number(bytesPerSecond / LineLimitBytesPerSecond) + "}";
     }
     const UpgradeResult result = result_.value_or(UpgradeResult::Interrupted);
+    const std::string firmware =
+        "{\"file\": " + (firmwareFile.empty() ? "null" : Quoted(firmwareFile)) +
+        ", \"sha256\": " + Quoted(firmwareSha256) + ", \"version\": " + Quoted(firmwareVersion) +
+        "}";
     return "{\"port\": " + Quoted(port) + ", \"identity\": " + Quoted(identity) +
-           ", \"result\": " + Quoted(ResultName(result)) +
+           ", \"firmware\": " + firmware + ", \"result\": " + Quoted(ResultName(result)) +
            ", \"exitStatus\": " + std::to_string(ExitStatus(result)) +
            ", \"seconds\": " + Number(Seconds(end - start_)) + ", \"phases\": {" + phases +
            "}, \"blocksSent\": " + std::to_string(blocksSent_) +

@@ -9,6 +9,9 @@
 
 namespace dedarida {
 
+// 38400 baud at ten bits a byte.
+inline constexpr double LineLimitBytesPerSecond = 3840.0;
+
 // How one headless upgrade ended; the exit status is the enum's value.
 enum class UpgradeResult {
     Programmed = 0,
@@ -20,6 +23,7 @@ enum class UpgradeResult {
     Timeout = 3,
     PortError = 4,
     Interrupted = 130,
+    Crashed = 104, // the upgrade's own process died; exits 1 as well
 };
 
 int ExitStatus(UpgradeResult result);
@@ -45,9 +49,23 @@ public:
     std::optional<UpgradeResult> Result() const { return result_; }
     // When a reply last moved the upgrade on.
     Clock::time_point LastProgress() const { return lastProgress_; }
+    Clock::time_point Started() const { return start_; }
+    // When the upgrade entered `phase`, if it has.
+    std::optional<Clock::time_point> Entered(Phase phase) const { return entered_[phase]; }
+    int BlocksSent() const { return blocksSent_; }
+    // Blocks the device has answered: all sent ones once the check has begun.
+    int BlocksDone() const;
+    // Bytes a second the device took while programming, up to the check or
+    // `now`; none before programming began.
+    std::optional<double> DataRate(Clock::time_point now) const;
 
     std::string identity;
     std::string port;
+    // The image sent: its file (empty for the built-in one), its SHA-256 and
+    // the version named for it.
+    std::string firmwareFile;
+    std::string firmwareSha256;
+    std::string firmwareVersion;
 
     // The record printed with --json.
     std::string Json() const;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/headless/headless_options.h"
+#include "image/firmware_choice.h"
+
+#include <memory>
+#include <string>
+
+namespace dedarida {
+
+// The image a headless upgrade sends, and how its result names it.
+struct HeadlessFirmware {
+    std::unique_ptr<FirmwareImage> file; // null: the built-in image
+    std::string sha256;
+    // For a file: --firmware-version, or the file's name and SHA-256. Empty
+    // for the built-in image, whose version the device's identity selects.
+    std::string version;
+
+    std::span<const std::uint8_t, TxSize> Bytes() const;
+    // "firmware: FILE, N bytes covered, sha256 HEX"; empty for the built-in image.
+    std::string Line(const HeadlessOptions& options) const;
+};
+
+// Reads --firmware (EFirmwareRefused when it is refused), or takes the built-in image.
+HeadlessFirmware ChooseFirmware(const HeadlessOptions& options);
+
+} // namespace dedarida

@@ -1,0 +1,83 @@
+#include "app/headless/progress_line.h"
+
+#include "image/flash_image.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace dedarida {
+
+namespace {
+
+constexpr int Blocks = TxSize / 1024;
+constexpr std::size_t NarrowestBar = 10;
+
+const char* StepName(const UpgradeReport& report) {
+    using Phase = UpgradeReport::Phase;
+    static constexpr struct {
+        Phase phase;
+        const char* step;
+    } steps[] = {{Phase::Check, "checking CRC"},
+                 {Phase::Programming, "programming"},
+                 {Phase::Erase, "erasing"},
+                 {Phase::Polling, "waiting for the bootloader"},
+                 {Phase::Handshake, "waiting for the bootloader"}};
+    for (const auto& s : steps)
+        if (report.Entered(s.phase))
+            return s.step;
+    return "identity";
+}
+
+std::string Clock(double seconds) {
+    const long whole = std::max(0L, static_cast<long>(seconds + 0.5));
+    char text[48];
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+std::string Details(const ProgressSnapshot& s) {
+    char rate[48] = "    - B/s";
+    std::string left = "-:--";
+    if (s.bytesPerSecond) {
+        std::snprintf(rate, sizeof rate, "%5.0f B/s (%3.0f%% of 38400 baud)", *s.bytesPerSecond,
+                      100.0 * *s.bytesPerSecond / LineLimitBytesPerSecond);
+        if (*s.bytesPerSecond > 0)
+            left = Clock((Blocks - s.blocksDone) * 1024.0 / *s.bytesPerSecond);
+    }
+    char text[256];
+    std::snprintf(text, sizeof text, "%3d%%  block %2d/%d  %s  %s elapsed  %s left  %s",
+                  s.Percent(), s.blocksSent, Blocks, rate, Clock(s.elapsedSeconds).c_str(),
+                  left.c_str(), s.step.c_str());
+    return text;
+}
+
+} // namespace
+
+int ProgressSnapshot::Percent() const {
+    return std::clamp(blocksDone, 0, Blocks) * 100 / Blocks;
+}
+
+ProgressSnapshot SnapshotOf(const UpgradeReport& report, UpgradeReport::Clock::time_point now) {
+    return {StepName(report), std::min(report.BlocksSent(), Blocks), report.BlocksDone(),
+            std::chrono::duration<double>(now - report.Started()).count(), report.DataRate(now)};
+}
+
+std::string ProgressLine(const ProgressSnapshot& snapshot, std::size_t width) {
+    const std::string details = Details(snapshot);
+    // "[" bar "] " details
+    if (width < details.size() + NarrowestBar + 3)
+        return details.substr(0, width);
+    const std::size_t bar = width - details.size() - 3;
+    const std::size_t filled = bar * static_cast<std::size_t>(snapshot.Percent()) / 100;
+    return "[" + std::string(filled, '#') + std::string(bar - filled, '.') + "] " + details;
+}
+
+std::string ProgressLogLine(const ProgressSnapshot& snapshot) {
+    return "progress: " + Details(snapshot);
+}
+
+std::string ResultLine(const std::string& resultName, int exitStatus) {
+    return "result: " + resultName + " (exit " + std::to_string(exitStatus) + ")";
+}
+
+} // namespace dedarida

@@ -1,0 +1,114 @@
+#include "app/headless/progress_output.h"
+
+#include "app/headless/supervised_lines.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace dedarida {
+
+namespace {
+
+constexpr std::size_t FallbackWidth = 80;
+constexpr std::size_t WidestLine = 160;
+
+} // namespace
+
+ProgressOutput::Style ProgressOutput::StyleFor(std::FILE* out, bool quiet, bool supervised) {
+    if (supervised)
+        return Style::Supervised;
+    if (quiet)
+        return Style::Quiet;
+    return isatty(fileno(out)) == 1 ? Style::Live : Style::Log;
+}
+
+ProgressOutput::ProgressOutput(std::FILE* out, Style style, std::vector<std::string> rowNames)
+    : out_(out), style_(style) {
+    for (auto& name : rowNames)
+        rows_.push_back({rowNames.size() > 1 ? name + ": " : std::string(), {}, {}, 0});
+}
+
+std::size_t ProgressOutput::Width() const {
+    winsize size{};
+    if (ioctl(fileno(out_), TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
+        return FallbackWidth;
+    return size.ws_col;
+}
+
+void ProgressOutput::Print(std::size_t row, const std::string& line) {
+    std::fprintf(out_, "%s%s\n", rows_[row].prefix.c_str(), line.c_str());
+    std::fflush(out_);
+}
+
+void ProgressOutput::Event(std::size_t row, const std::string& line) {
+    if (style_ == Style::Quiet)
+        return;
+    if (style_ != Style::Live) {
+        Print(row, line);
+        return;
+    }
+    const std::string text = rows_[row].prefix + line;
+    Redraw(&text);
+}
+
+void ProgressOutput::Update(std::size_t row, const ProgressSnapshot& snapshot) {
+    Row& r = rows_[row];
+    if (r.shown == snapshot || !r.result.empty())
+        return;
+    r.shown = snapshot;
+    switch (style_) {
+    case Style::Live:
+        Redraw(nullptr);
+        break;
+    case Style::Log:
+        if (snapshot.Percent() / 10 > r.loggedTenths) {
+            r.loggedTenths = snapshot.Percent() / 10;
+            Print(row, ProgressLogLine(snapshot));
+        }
+        break;
+    case Style::Supervised:
+        Print(row, LiveLine(snapshot));
+        break;
+    case Style::Quiet:
+        break;
+    }
+}
+
+void ProgressOutput::Result(std::size_t row, const std::string& line) {
+    rows_[row].result = line;
+    if (style_ == Style::Live)
+        Redraw(nullptr);
+    // A supervisor learns the result from the summary line.
+    else if (style_ != Style::Supervised)
+        Print(row, line);
+}
+
+void ProgressOutput::Redraw(const std::string* above) {
+    // A terminal made narrower may have wrapped the old lines onto more rows.
+    const std::size_t width = Width();
+    std::size_t screenRows = 0;
+    for (const std::size_t length : drawn_)
+        screenRows += length == 0 ? 1 : (length + width - 1) / width;
+    if (screenRows > 0)
+        std::fprintf(out_, "\r\033[%zuA", screenRows);
+    std::fputs("\r\033[J", out_);
+    if (above)
+        std::fprintf(out_, "%s\n", above->c_str());
+    drawn_.clear();
+    const std::size_t lineWidth = std::min(width - 1, WidestLine);
+    for (const Row& r : rows_) {
+        std::string line = r.prefix;
+        if (!r.result.empty())
+            line += r.result;
+        else if (r.shown)
+            line += ProgressLine(*r.shown, lineWidth > line.size() ? lineWidth - line.size() : 0);
+        else
+            line += "starting";
+        line = line.substr(0, lineWidth);
+        std::fprintf(out_, "%s\n", line.c_str());
+        drawn_.push_back(line.size());
+    }
+    std::fflush(out_);
+}
+
+} // namespace dedarida

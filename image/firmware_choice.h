@@ -1,0 +1,38 @@
+#pragma once
+
+#include "image/flash_image.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace dedarida {
+
+// A firmware file refused before anything is sent; the message names the file
+// and the reason.
+class EFirmwareRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The image a firmware file gives: the TxSize bytes that go to the device.
+struct FirmwareImage {
+    std::array<std::uint8_t, TxSize> Bytes{};
+    // Bytes the file itself sets; the rest are the loader's 0xFF fill.
+    std::size_t BytesCovered = 0;
+};
+
+// Whether the name ends in an S-record extension (.s .mot .s19 .s28 .s37
+// .srec, any case); any other file is read as a raw image.
+bool IsSRecordFileName(const std::string& FileName);
+
+// Reads a raw image of exactly TxSize bytes, or an S-record file through the
+// project's loader (0xFF fill, index = address - AddressOffset). Raises
+// EFirmwareRefused for a raw file of another size, an S-record file with a
+// data byte outside the sent blocks, a wrong checksum, a malformed record or
+// no data at all, and a file that cannot be read.
+FirmwareImage LoadFirmwareImage(const std::string& FileName);
+
+} // namespace dedarida
