@@ -140,6 +140,10 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
             error = "--port " + options.ports[i] + " is given twice";
             return std::nullopt;
         }
+    if (!options.firmwareVersion.empty() && options.firmwarePath.empty()) {
+        error = "--firmware-version names a --firmware FILE";
+        return std::nullopt;
+    }
     if (options.supervised && options.ports.size() != 1) {
         error = "--supervised takes one port";
         return std::nullopt;

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int Blocks = TxSize / 1024;
 constexpr std::size_t NarrowestBar = 10;
+constexpr std::size_t WidestBar = 50;
 
 const char* StepName(const UpgradeReport& report) {
     using Phase = UpgradeReport::Phase;
@@ -35,19 +36,34 @@ std::string Clock(double seconds) {
     return text;
 }
 
-std::string Details(const ProgressSnapshot& s) {
+std::string TimeLeft(const ProgressSnapshot& s) {
+    if (!s.bytesPerSecond || *s.bytesPerSecond <= 0)
+        return "-:--";
+    return Clock((Blocks - s.blocksDone) * 1024.0 / *s.bytesPerSecond);
+}
+
+// Every field spelled out, for a wide terminal and for logs.
+std::string LongDetails(const ProgressSnapshot& s) {
     char rate[48] = "    - B/s";
-    std::string left = "-:--";
-    if (s.bytesPerSecond) {
+    if (s.bytesPerSecond)
         std::snprintf(rate, sizeof rate, "%5.0f B/s (%3.0f%% of 38400 baud)", *s.bytesPerSecond,
                       100.0 * *s.bytesPerSecond / LineLimitBytesPerSecond);
-        if (*s.bytesPerSecond > 0)
-            left = Clock((Blocks - s.blocksDone) * 1024.0 / *s.bytesPerSecond);
-    }
     char text[256];
     std::snprintf(text, sizeof text, "%3d%%  block %2d/%d  %s  %s elapsed  %s left  %s",
                   s.Percent(), s.blocksSent, Blocks, rate, Clock(s.elapsedSeconds).c_str(),
-                  left.c_str(), s.step.c_str());
+                  TimeLeft(s).c_str(), s.step.c_str());
+    return text;
+}
+
+// The same fields in short, for an 80-column terminal.
+std::string ShortDetails(const ProgressSnapshot& s) {
+    char rate[32] = "   -B/s   -";
+    if (s.bytesPerSecond)
+        std::snprintf(rate, sizeof rate, "%4.0fB/s %3.0f%%", *s.bytesPerSecond,
+                      100.0 * *s.bytesPerSecond / LineLimitBytesPerSecond);
+    char text[160];
+    std::snprintf(text, sizeof text, "%3d%% %2d/%d %s %s -%s %s", s.Percent(), s.blocksSent, Blocks,
+                  rate, Clock(s.elapsedSeconds).c_str(), TimeLeft(s).c_str(), s.step.c_str());
     return text;
 }
 
@@ -63,17 +79,19 @@ ProgressSnapshot SnapshotOf(const UpgradeReport& report, UpgradeReport::Clock::t
 }
 
 std::string ProgressLine(const ProgressSnapshot& snapshot, std::size_t width) {
-    const std::string details = Details(snapshot);
+    std::string details = LongDetails(snapshot);
     // "[" bar "] " details
     if (width < details.size() + NarrowestBar + 3)
+        details = ShortDetails(snapshot);
+    if (width < details.size() + NarrowestBar + 3)
         return details.substr(0, width);
-    const std::size_t bar = width - details.size() - 3;
+    const std::size_t bar = std::min(width - details.size() - 3, WidestBar);
     const std::size_t filled = bar * static_cast<std::size_t>(snapshot.Percent()) / 100;
     return "[" + std::string(filled, '#') + std::string(bar - filled, '.') + "] " + details;
 }
 
 std::string ProgressLogLine(const ProgressSnapshot& snapshot) {
-    return "progress: " + Details(snapshot);
+    return "progress: " + LongDetails(snapshot);
 }
 
 std::string ResultLine(const std::string& resultName, int exitStatus) {

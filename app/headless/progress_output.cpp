@@ -84,18 +84,14 @@ void ProgressOutput::Result(std::size_t row, const std::string& line) {
 }
 
 void ProgressOutput::Redraw(const std::string* above) {
-    // A terminal made narrower may have wrapped the old lines onto more rows.
-    const std::size_t width = Width();
-    std::size_t screenRows = 0;
-    for (const std::size_t length : drawn_)
-        screenRows += length == 0 ? 1 : (length + width - 1) / width;
-    if (screenRows > 0)
-        std::fprintf(out_, "\r\033[%zuA", screenRows);
+    // Each line is drawn narrower than the terminal was, so none has wrapped
+    // and the rows start that many lines up.
+    if (drawnRows_ > 0)
+        std::fprintf(out_, "\r\033[%zuA", drawnRows_);
     std::fputs("\r\033[J", out_);
     if (above)
         std::fprintf(out_, "%s\n", above->c_str());
-    drawn_.clear();
-    const std::size_t lineWidth = std::min(width - 1, WidestLine);
+    const std::size_t lineWidth = std::min(Width() - 1, WidestLine);
     for (const Row& r : rows_) {
         std::string line = r.prefix;
         if (!r.result.empty())
@@ -106,8 +102,8 @@ void ProgressOutput::Redraw(const std::string* above) {
             line += "starting";
         line = line.substr(0, lineWidth);
         std::fprintf(out_, "%s\n", line.c_str());
-        drawn_.push_back(line.size());
     }
+    drawnRows_ = rows_.size();
     std::fflush(out_);
 }
 

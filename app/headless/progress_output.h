@@ -47,8 +47,7 @@ private:
     std::FILE* out_;
     Style style_;
     std::vector<Row> rows_;
-    // Lengths of the live lines on screen, to find their start again.
-    std::vector<std::size_t> drawn_;
+    std::size_t drawnRows_ = 0;
 };
 
 } // namespace dedarida

@@ -1,85 +1,16 @@
 #include "image/embedded_firmware.h"
-#include "sim/sim_device.h"
-#include "tests/upgrade/upgrade_bench.h"
+#include "tests/headless/headless_fixture.h"
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 using namespace std::chrono_literals;
+using dedarida::test::Headless;
 namespace sim = dedarida::sim;
-
-// The tool's executable run headless against a simulated device.
-class Headless : public ::testing::Test {
-protected:
-    Headless() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "dedarida-cli-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
-        config_ = dedarida::test::QuickDevice(dir_ + "/line");
-    }
-    ~Headless() override { std::filesystem::remove_all(dir_); }
-
-    // Starts the device, runs the tool with `arguments`, and returns its exit
-    // status; `interruptAfter` sends it SIGINT that long after it started.
-    int Run(std::vector<std::string> arguments, std::chrono::milliseconds interruptAfter = 0ms) {
-        sim::SimDevice device(config_);
-        device.Start();
-        std::vector<std::string> argv = {DEDARIDA_EXECUTABLE};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        std::vector<char*> pointers;
-        for (auto& a : argv)
-            pointers.push_back(a.data());
-        pointers.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ),
-                  0);
-        posix_spawn_file_actions_destroy(&actions);
-        if (interruptAfter > 0ms) {
-            std::this_thread::sleep_for(interruptAfter);
-            kill(pid, SIGINT);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        flash_ = device.Flash();
-        device.Stop();
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string Read(const std::string& name) const {
-        std::ifstream file(dir_ + "/" + name);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-    std::string Line() const { return dir_ + "/line"; }
-
-    std::string dir_;
-    sim::SimConfig config_;
-    std::array<std::uint8_t, sim::FlashSize> flash_{};
-};
 
 std::string HexOf(const std::vector<std::uint8_t>& bytes) {
     std::string text;

@@ -23,6 +23,9 @@ struct Walked {
     TFlashImage image = Filled(0xFF);
     std::size_t outOfRange = 0;
     std::size_t rejected = 0;
+    std::size_t badChecksums = 0;
+    std::size_t sentCovered = 0;
+    std::size_t unsentCovered = 0;
 };
 
 Walked Walk(std::string_view text) {
@@ -32,6 +35,9 @@ Walked Walk(std::string_view text) {
     walker.Finish();
     result.outOfRange = walker.OutOfRangeBytes();
     result.rejected = walker.RejectedRecords();
+    result.badChecksums = walker.BadChecksums();
+    result.sentCovered = walker.CoveredBytes(0, TxSize);
+    result.unsentCovered = walker.CoveredBytes(TxSize, FlashImageSize);
     return result;
 }
 
@@ -70,8 +76,26 @@ TEST(SRecordWalker, RecordsThatStoreNothing) {
     EXPECT_EQ(Walk("S200\r\n").image, untouched) << "count 0";
 }
 
-TEST(SRecordWalker, WrongChecksumIsIgnored) {
-    EXPECT_EQ(Walk("S2140E8800000102030405060708090A0B0C0D0E0F00\r\n").image, WithFirst16());
+TEST(SRecordWalker, WrongChecksumIsStoredAndCounted) {
+    const Walked wrong = Walk("S2140E8800000102030405060708090A0B0C0D0E0F00\r\n");
+    EXPECT_EQ(wrong.image, WithFirst16());
+    EXPECT_EQ(wrong.badChecksums, 1u);
+    const Walked header = Walk("S008000068656C6C6FE4\r\n" + std::string(Data16));
+    EXPECT_EQ(header.badChecksums, 1u) << "a record without data counts too";
+    EXPECT_EQ(Walk(ThreeRecords()).badChecksums, 0u);
+    EXPECT_EQ(Walk("S9030000FC\r\nS5030001FB\r\nS70500000000FA\r\n").badChecksums, 0u);
+}
+
+TEST(SRecordWalker, CoveredBytesAreCountedOnceInsideAndPastTheSentBlocks) {
+    const Walked twice = Walk(ThreeRecords() + std::string(Data16));
+    EXPECT_EQ(twice.sentCovered, 16u);
+    EXPECT_EQ(twice.unsentCovered, 0u);
+    // 0x0FDFFE..0x0FE001: two bytes in the last sent block, two past it.
+    const Walked edge = Walk("S309000FDFFE1122334460\r\n");
+    EXPECT_EQ(edge.sentCovered, 2u);
+    EXPECT_EQ(edge.unsentCovered, 2u);
+    EXPECT_EQ(edge.badChecksums, 0u);
+    EXPECT_EQ(Walk("S200\r\n").sentCovered, 0u);
 }
 
 TEST(SRecordWalker, RecordIsFoundOnlyAtEvenOffset) {

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "sim/sim_device.h"
+#include "tests/headless/tool_process.h"
+#include "tests/upgrade/upgrade_bench.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace dedarida::test {
+
+namespace sim = dedarida::sim;
+
+// The tool's executable run headless against a simulated device.
+class Headless : public ::testing::Test {
+protected:
+    Headless() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "dedarida-cli-XXXXXX").string();
+        dir_ = mkdtemp(pattern.data());
+        config_ = QuickDevice(dir_ + "/line");
+    }
+    ~Headless() override { std::filesystem::remove_all(dir_); }
+
+    // Starts the device, runs the tool with `arguments`, and returns its exit
+    // status; `interruptAfter` sends it SIGINT that long after it started.
+    int Run(std::vector<std::string> arguments, std::chrono::milliseconds interruptAfter = 0ms) {
+        sim::SimDevice device(config_);
+        device.Start();
+        const pid_t pid = StartTool(arguments, dir_ + "/out", dir_ + "/err");
+        if (interruptAfter > 0ms) {
+            std::this_thread::sleep_for(interruptAfter);
+            kill(pid, SIGINT);
+        }
+        const int status = WaitForTool(pid);
+        flash_ = device.Flash();
+        frames_ = device.Status().Frames();
+        device.Stop();
+        return status;
+    }
+
+    std::string Read(const std::string& name) const {
+        std::ifstream file(dir_ + "/" + name);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    std::string Line() const { return dir_ + "/line"; }
+
+    std::string dir_;
+    sim::SimConfig config_;
+    std::array<std::uint8_t, sim::FlashSize> flash_{};
+    std::uint64_t frames_ = 0;
+};
+
+} // namespace dedarida::test

@@ -1,0 +1,124 @@
+#include "image/embedded_firmware.h"
+#include "tests/headless/headless_fixture.h"
+
+#include <csignal>
+#include <deque>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using dedarida::test::Headless;
+namespace sim = dedarida::sim;
+
+// Several simulated devices, each on its own line, and the tool run on all at once.
+class SeveralPorts : public Headless {
+protected:
+    // Adds a device on line `name`; the tool is given its port in this order.
+    sim::SimConfig& AddDevice(const std::string& name) {
+        configs_.push_back(dedarida::test::QuickDevice(dir_ + "/" + name));
+        return configs_.back();
+    }
+    int RunAll(std::vector<std::string> arguments, std::chrono::milliseconds interruptAfter = 0ms) {
+        std::vector<std::unique_ptr<sim::SimDevice>> devices;
+        for (const auto& config : configs_) {
+            devices.push_back(std::make_unique<sim::SimDevice>(config));
+            devices.back()->Start();
+        }
+        const pid_t pid = dedarida::test::StartTool(arguments, dir_ + "/out", dir_ + "/err");
+        if (interruptAfter > 0ms) {
+            std::this_thread::sleep_for(interruptAfter);
+            kill(pid, SIGINT);
+        }
+        const int status = dedarida::test::WaitForTool(pid);
+        for (auto& device : devices) {
+            flashes_.push_back(device->Flash());
+            checks_.push_back(device->Status().checkPassed);
+            device->Stop();
+        }
+        return status;
+    }
+    // The output line that starts with `start`, or an empty one.
+    std::string LineStarting(const std::string& name, const std::string& start) const {
+        std::istringstream text(Read(name));
+        for (std::string line; std::getline(text, line);)
+            if (line.starts_with(start))
+                return line;
+        return {};
+    }
+    std::string Port(const std::string& name) const { return dir_ + "/" + name; }
+
+    std::deque<sim::SimConfig> configs_;
+    std::vector<std::array<std::uint8_t, sim::FlashSize>> flashes_;
+    std::vector<std::optional<bool>> checks_;
+};
+
+TEST_F(SeveralPorts, FourDevicesAtOnceEachWithItsOwnOutcomeSummaryAndTheFirstFailureAsStatus) {
+    AddDevice("good1");
+    AddDevice("verify").faults.verifyErrorBlocks = {7};
+    AddDevice("good2");
+    const std::string missing = Port("missing");
+    EXPECT_EQ(RunAll({"--upgrade", "--port", Port("good1"), "--port", Port("verify"), "--port",
+                      missing, "--port", Port("good2"), "--json"}),
+              1);
+
+    const auto firmware = dedarida::EmbeddedFirmware();
+    for (const std::size_t programmed : {0, 2}) {
+        EXPECT_TRUE(std::equal(firmware.begin(), firmware.end(), flashes_[programmed].begin()));
+        EXPECT_EQ(checks_[programmed], true);
+    }
+    EXPECT_EQ(checks_[1], false);
+
+    // Every line carries its port; the table has a row per port in order.
+    const std::string err = Read("err");
+    EXPECT_NE(err.find(Port("verify") + ": status: Verify error"), std::string::npos) << err;
+    EXPECT_NE(err.find(missing + ": dedarida: " + missing + " does not exist"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find(Port("good2") + ": message: System Programmed OK  v4.5"), std::string::npos);
+    const std::string header = LineStarting("err", "port ");
+    ASSERT_FALSE(header.empty()) << err;
+    EXPECT_NE(header.find("identity"), std::string::npos);
+    EXPECT_NE(header.find("data rate"), std::string::npos);
+    const auto row = [&](const std::string& port) { return LineStarting("err", port + "  "); };
+    EXPECT_NE(row(Port("good1")).find("FW ID  v4.1  programmed (exit 0)"), std::string::npos)
+        << err;
+    EXPECT_NE(row(Port("verify")).find("program-fail (exit 1)"), std::string::npos) << err;
+    EXPECT_NE(row(missing).find("port-error (exit 4)"), std::string::npos) << err;
+    EXPECT_NE(row(Port("good2")).find("B/s"), std::string::npos) << err;
+    EXPECT_LT(err.find(row(Port("good1"))), err.find(row(Port("good2"))));
+
+    const std::string json = Read("out");
+    ASSERT_TRUE(json.starts_with("[\n  {\"port\": \"" + Port("good1") + "\"")) << json;
+    EXPECT_TRUE(json.ends_with("}\n]\n")) << json;
+    std::size_t at = 0;
+    for (const char* result : {"programmed", "program-fail", "port-error", "programmed"}) {
+        at = json.find(std::string("\"result\": \"") + result + "\"", at);
+        EXPECT_NE(at, std::string::npos) << result << "\n" << json;
+    }
+}
+
+TEST_F(SeveralPorts, CtrlCStopsEveryUpgradeAndReportsEachInterrupted) {
+    for (const char* name : {"one", "two"})
+        AddDevice(name).faults.dropReply = {{sim::RequestKind::Identity, 1}};
+    EXPECT_EQ(RunAll({"--upgrade", "--port", Port("one"), "--port", Port("two")}, 700ms), 130);
+    for (const char* name : {"one", "two"}) {
+        EXPECT_NE(Read("out").find(Port(name) + ": result: interrupted; the port is closed"),
+                  std::string::npos)
+            << Read("out");
+        EXPECT_NE(LineStarting("out", Port(name) + "  ").find("interrupted (exit 130)"),
+                  std::string::npos)
+            << Read("out");
+    }
+}
+
+TEST_F(SeveralPorts, APortGivenTwiceIsACommandLineMistake) {
+    EXPECT_EQ(RunAll({"--upgrade", "--port", Port("a"), "--port", Port("a")}), 64);
+    EXPECT_NE(Read("err").find("is given twice"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace dedarida::test {
+
+// Starts the tool's executable on `arguments`. Its standard output and error
+// go to the files `outPath` and `errPath`, or both to `terminal` when it is
+// a descriptor (a pty's slave).
+inline pid_t StartTool(const std::vector<std::string>& arguments, const std::string& outPath,
+                       const std::string& errPath, int terminal = -1) {
+    std::vector<std::string> argv = {DEDARIDA_EXECUTABLE};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> pointers;
+    for (auto& a : argv)
+        pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (terminal >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, terminal, 1);
+        posix_spawn_file_actions_adddup2(&actions, terminal, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+    }
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The tool's exit status; -1 when it did not exit by itself.
+inline int WaitForTool(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace dedarida::test
