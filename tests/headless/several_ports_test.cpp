@@ -1,6 +1,7 @@
 #include "image/embedded_firmware.h"
 #include "tests/headless/headless_fixture.h"
 
+#include <algorithm>
 #include <csignal>
 #include <deque>
 #include <gtest/gtest.h>
@@ -64,7 +65,7 @@ TEST_F(SeveralPorts, FourDevicesAtOnceEachWithItsOwnOutcomeSummaryAndTheFirstFai
     AddDevice("good2");
     const std::string missing = Port("missing");
     EXPECT_EQ(RunAll({"--upgrade", "--port", Port("good1"), "--port", Port("verify"), "--port",
-                      missing, "--port", Port("good2"), "--json"}),
+                      missing, "--port", Port("good2"), "--json", "--trace", dir_ + "/trace"}),
               1);
 
     const auto firmware = dedarida::EmbeddedFirmware();
@@ -73,6 +74,9 @@ TEST_F(SeveralPorts, FourDevicesAtOnceEachWithItsOwnOutcomeSummaryAndTheFirstFai
         EXPECT_EQ(checks_[programmed], true);
     }
     EXPECT_EQ(checks_[1], false);
+    std::string traceName = Port("verify");
+    std::replace(traceName.begin(), traceName.end(), '/', '_');
+    EXPECT_NE(Read("trace." + traceName).find("| Erase Flash"), std::string::npos);
 
     // Every line carries its port; the table has a row per port in order.
     const std::string err = Read("err");
