@@ -1,5 +1,6 @@
 #include "image/embedded_firmware.h"
 #include "tests/headless/headless_fixture.h"
+#include "tests/headless/terminal.h"
 
 #include <algorithm>
 #include <csignal>
@@ -118,6 +119,35 @@ TEST_F(SeveralPorts, CtrlCStopsEveryUpgradeAndReportsEachInterrupted) {
                   std::string::npos)
             << Read("out");
     }
+}
+
+TEST_F(SeveralPorts, OnATerminalEachPortHasALiveLineThatEndsAsItsResult) {
+    AddDevice("one");
+    AddDevice("two").identity = "FW ID  v2.0";
+    std::vector<std::unique_ptr<sim::SimDevice>> devices;
+    for (const auto& config : configs_) {
+        devices.push_back(std::make_unique<sim::SimDevice>(config));
+        devices.back()->Start();
+    }
+    dedarida::test::Terminal terminal(100);
+    const pid_t pid = dedarida::test::StartTool(
+        {"--upgrade", "--port", Port("one"), "--port", Port("two")}, "", "", terminal.Slave());
+    const std::string output = terminal.ReadAll();
+    EXPECT_EQ(dedarida::test::WaitForTool(pid), 2);
+    EXPECT_NE(output.find(Port("one") + ": [#"), std::string::npos) << output;
+
+    const auto screen = dedarida::test::Screen(output);
+    const auto shows = [&](const std::string& line) {
+        return std::find(screen.begin(), screen.end(), line) != screen.end();
+    };
+    EXPECT_TRUE(shows(Port("one") + ": result: programmed (exit 0)"));
+    EXPECT_TRUE(shows(Port("two") + ": result: refused (exit 2)"));
+    EXPECT_TRUE(shows(Port("two") + ": message: You can not update this device !"));
+    for (const auto& line : screen)
+        EXPECT_EQ(line.find(": ["), std::string::npos) << line;
+    ASSERT_GE(screen.size(), 3u);
+    EXPECT_TRUE(screen[screen.size() - 3].starts_with("port ")) << screen[screen.size() - 3];
+    EXPECT_TRUE(screen.back().starts_with(Port("two") + "  ")) << screen.back();
 }
 
 TEST_F(SeveralPorts, APortGivenTwiceIsACommandLineMistake) {
