@@ -46,9 +46,9 @@ void HeadlessWindow::SetPanelText(int index, const std::string& text) {
     });
 }
 
-void HeadlessWindow::SetProgress(int) {
-    OnMain([this] {
-        report_.Progress(0);
+void HeadlessWindow::SetProgress(int position) {
+    OnMain([this, position] {
+        report_.Progress(position);
         Refresh();
     });
 }
