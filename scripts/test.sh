@@ -13,7 +13,7 @@ jobs=$(nproc)
 run_suite() {
     local dir=$1 select=$2
     shift 2
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DDEDARIDA_WERROR=ON "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
     # shellcheck disable=SC2086
     (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest -j "$jobs" --output-on-failure $select)

@@ -81,12 +81,11 @@ std::string Lowered(const std::string& text) {
 void ListComPorts(std::vector<std::string>& list, bool withPath) {
     std::vector<std::string> found;
     for (const unsigned number : CandidateNumbers()) {
-        std::string name = "COM" + std::to_string(number);
-        const std::string path = DevicePathForComName(name);
+        const std::string digits = std::to_string(number);
+        const std::string path = DevicePathForComName("COM" + digits);
         if (!DevicePresent(path))
             continue;
-        if (name.size() == 4)
-            name.insert(3, "0");
+        const std::string name = (digits.size() == 1 ? "COM0" : "COM") + digits;
         found.push_back(withPath ? name + " " + path : name);
     }
     std::stable_sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
