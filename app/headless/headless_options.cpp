@@ -7,6 +7,8 @@ namespace dedarida {
 
 const char* const HeadlessUsage = R"(Usage: dedarida                       the window
        dedarida --upgrade --port PORT [options]
+       dedarida --list-ports [--json]
+       dedarida --version
 
 Runs one firmware upgrade without a window and exits with its result.
 
@@ -20,6 +22,12 @@ Runs one firmware upgrade without a window and exits with its result.
   --json              print one JSON result record on standard output at the
                       end (progress and status lines go to standard error)
   --trace FILE        write every frame sent and received to FILE
+  --list-ports        list the serial ports present: COM name, device, its
+                      /dev/serial/by-id name, the USB adapter's ids, maker,
+                      product and serial number, and whether another program
+                      holds it; with --json as one JSON array
+  --version           the tool's version and the size and SHA-256 of the
+                      firmware it carries
   --help              this text
 
 Exit status:
@@ -31,16 +39,14 @@ Exit status:
   3    no reply moved the upgrade on for --timeout seconds
   4    the port could not be opened
   64   the command line is wrong
+  69   the window found no display (use --upgrade, or set DISPLAY)
   130  interrupted (Ctrl-C); the port is closed first
 
 The window (no arguments) reads DEDARIDA_TRACE=FILE for the same trace.
 )";
 
-bool WantsHeadless(int argc, const char* const* argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--upgrade") == 0 || std::strcmp(argv[i], "--help") == 0)
-            return true;
-    return false;
+bool WantsHeadless(int argc) {
+    return argc > 1;
 }
 
 std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv,
@@ -59,6 +65,10 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
             upgrade = true;
         } else if (argument == "--help") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
+        } else if (argument == "--list-ports") {
+            options.listPorts = true;
         } else if (argument == "--from-bootloader") {
             options.fromBootloader = true;
         } else if (argument == "--json") {
@@ -90,8 +100,13 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
             return std::nullopt;
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return options;
+    if (options.listPorts) {
+        if (upgrade)
+            error = "--list-ports and --upgrade do not go together";
+        return upgrade ? std::nullopt : std::optional(options);
+    }
     if (!upgrade) {
         error = "the options need --upgrade";
         return std::nullopt;

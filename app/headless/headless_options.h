@@ -14,6 +14,8 @@ struct HeadlessOptions {
     bool json = false;
     std::string tracePath;
     bool help = false;
+    bool version = false;
+    bool listPorts = false; // with `json` for machines
 };
 
 extern const char* const HeadlessUsage;
@@ -23,7 +25,8 @@ extern const char* const HeadlessUsage;
 std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv,
                                                     std::string& error);
 
-// Whether argv asks for the headless mode rather than the window.
-bool WantsHeadless(int argc, const char* const* argv);
+// Whether argv asks for the command line rather than the window: any
+// argument does, so a mistyped one is a usage error, not a window.
+bool WantsHeadless(int argc);
 
 } // namespace dedarida
