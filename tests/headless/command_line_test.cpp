@@ -4,8 +4,12 @@
 #include "tests/serial/pty_pair.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
 
 namespace {
 
@@ -136,6 +140,29 @@ TEST_F(CommandLine, ListPortsAsTextEscapesTheDevicesStrings) {
     EXPECT_NE(run.out.find("COM12 " + pty.SlavePath() + ", in use by another program\n"),
               std::string::npos);
     EXPECT_EQ(run.out.find('\x1B'), std::string::npos);
+}
+
+std::set<std::string> Matches(const std::string& text, const std::regex& pattern) {
+    std::set<std::string> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
+         it != std::sregex_iterator(); ++it)
+        found.insert((*it)[1]);
+    return found;
+}
+
+// The man page writes "--port" as "\-\-port" and each exit status as ".B 64".
+TEST_F(CommandLine, TheManPageHasEveryOptionAndExitStatusOfTheHelp) {
+    const Finished help = Run({"--help"});
+    std::ifstream file(MAN_PAGE);
+    std::stringstream page;
+    page << file.rdbuf();
+    std::string man = std::regex_replace(page.str(), std::regex(R"(\\-)"), "-");
+    const std::regex option(R"((--[a-z][a-z-]*))");
+    EXPECT_EQ(Matches(help.out, option), Matches(man, option));
+    EXPECT_EQ(Matches(help.out, std::regex(R"(\n  ([0-9]+) )")),
+              Matches(man, std::regex(R"(\n\.B ([0-9]+)\n)")));
+    EXPECT_NE(man.find("COM5-COM7 = /dev/ttyUSB0-2"), std::string::npos);
+    EXPECT_NE(man.find("sudo usermod -aG dialout $USER"), std::string::npos);
 }
 
 } // namespace
