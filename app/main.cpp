@@ -3,7 +3,7 @@
 #include "app/window_app.h"
 
 int main(int argc, char** argv) {
-    if (dedarida::WantsHeadless(argc, argv))
+    if (dedarida::WantsHeadless(argc))
         return dedarida::RunHeadless(argc, argv);
     return dedarida::RunWindow(argc, argv);
 }

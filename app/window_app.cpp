@@ -2,16 +2,32 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/no_display.h"
 #include "app/port_dialog.h"
 #include "app/setup_dialog.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 namespace dedarida {
 
+namespace {
+
+std::unique_ptr<Application> StartApplication(int& argc, char** argv) {
+    const NoDisplayExit noAbort;
+    return std::make_unique<Application>(argc, argv);
+}
+
+} // namespace
+
 int RunWindow(int argc, char** argv) {
-    Application application(argc, argv);
+    if (!DisplayNamed()) {
+        std::fprintf(stderr, "%s\n", NoDisplayText);
+        return NoDisplayStatus;
+    }
+    const std::unique_ptr<Application> started = StartApplication(argc, argv);
+    Application& application = *started;
     // DEDARIDA_TRACE=FILE: every frame of the session goes to FILE.
     std::unique_ptr<TrafficTrace> trace;
     if (const char* path = std::getenv("DEDARIDA_TRACE"); path && *path)

@@ -7,7 +7,10 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev fonts-dejavu-core
+    pkgconf libudev-dev nlohmann-json3-dev
     xvfb xauth
+    umockdev libumockdev-dev
+    dpkg-dev fakeroot lintian
 )
 
 missing=()

@@ -7,7 +7,7 @@ seconds=${1:-30}
 dir=build/asan
 if [ ! -d "$dir/fuzz" ]; then
     scripts/deps.sh
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DDEDARIDA_WERROR=ON \
         -DDEDARIDA_SANITIZE=address -DDEDARIDA_FUZZ=ON >/dev/null
 fi
 cmake --build "$dir" -j "$(nproc)"

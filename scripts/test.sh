@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and runs the whole test suite: a normal build (g++), an ASan+UBSan
 # build with the fuzz targets (clang), and a ThreadSanitizer build of the core
-# (clang); then a short smoke run of each fuzz target. The one test that runs
+# (clang); Release builds with both compilers; the Debian package and its
+# check; then a short smoke run of each fuzz target. The one test that runs
 # a whole upgrade at the real line speeds (label sim_slow) runs in the normal
 # build only.
 set -euo pipefail
@@ -13,7 +14,7 @@ jobs=$(nproc)
 run_suite() {
     local dir=$1 select=$2
     shift 2
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DDEDARIDA_WERROR=ON "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
     # shellcheck disable=SC2086
     (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest -j "$jobs" --output-on-failure $select)
@@ -30,6 +31,17 @@ echo "== ThreadSanitizer build of the core (clang)"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     run_suite build/tsan "-LE slow" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
     -DDEDARIDA_SANITIZE=thread -DDEDARIDA_APP=OFF
+
+# Build-only Release checks (the suites above run the tests): the package is
+# the g++ Release build, so this one is clang's.
+echo "== Release build (clang)"
+cmake -S . -B build/release-clang -G Ninja -DDEDARIDA_WERROR=ON -DDEDARIDA_TESTS=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+cmake --build build/release-clang -j "$jobs"
+
+echo "== Debian package: Release build (g++)"
+scripts/package.sh -DDEDARIDA_WERROR=ON -DCMAKE_CXX_COMPILER=g++
+scripts/check_package.sh
 
 echo "== fuzz smoke runs"
 scripts/fuzz.sh 30

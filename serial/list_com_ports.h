@@ -1,14 +1,39 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace dedarida {
 
-// Replaces `list` with the COM names whose device is present, sorted without
+// What sysfs says about the USB adapter behind a port; the strings are the
+// device's own and may hold any byte.
+struct UsbAdapter {
+    std::string vendorId;  // four hex digits, as sysfs gives them
+    std::string productId; // four hex digits
+    std::string manufacturer;
+    std::string product;
+    std::string serialNumber;
+};
+
+struct SerialPortInfo {
+    std::vector<std::string> comNames; // every COM name that maps onto it, as "COM05"
+    std::string device;                // "/dev/ttyUSB0"
+    std::string byId;                  // its /dev/serial/by-id link, or empty
+    std::optional<UsbAdapter> usb;
+    bool inUse = false; // another program holds it open or locked
+};
+
+// Every serial port present, ordered by device path: the kernel's serial
+// devices (a /dev/ttyS device only when the kernel knows its UART type), and
+// the devices named by DEDARIDA_COMn that the kernel does not list (pseudo
+// terminals). Opens no port except a /dev/ttyS one whose UART type sysfs does
+// not tell, and changes none.
+std::vector<SerialPortInfo> ListSerialPorts();
+
+// Replaces `list` with the COM names of the ports present, sorted without
 // regard to case; a four-character name is shown with a 0 inserted (COM3 as
 // COM03). With `withPath` each item carries its device ("COM05 /dev/ttyUSB0").
-// A /dev/ttyS device counts only when the kernel knows its UART type.
 void ListComPorts(std::vector<std::string>& list, bool withPath = false);
 
 } // namespace dedarida

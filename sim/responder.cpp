@@ -91,7 +91,7 @@ Response Responder::OnAppCommand(std::uint8_t code) {
     if (Targets(config_.faults.corruptChecksum, *kind, n)) {
         ++frame.bytes[frame.size - 1]; // application frames are not stuffed
     }
-    frame.meaning = "\"" + std::string(text) + "\"";
+    frame.meaning.assign(1, '"').append(text).append(1, '"');
     Answer(response, *kind, n, std::move(frame));
     return response;
 }

@@ -4,11 +4,13 @@
 #include "app/headless/headless_options.h"
 #include "app/headless/headless_window.h"
 #include "app/headless/port_diagnosis.h"
+#include "app/headless/port_listing.h"
 #include "app/headless/port_supervisor.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/signal_watcher.h"
 #include "app/headless/supervised_lines.h"
 #include "app/headless/upgrade_report.h"
+#include "app/headless/version_text.h"
 #include "serial/com_names.h"
 #include "upgrade/main_loop.h"
 #include "upgrade/programmer.h"
@@ -139,6 +141,12 @@ int RunHeadless(int argc, const char* const* argv) {
         std::fputs(HeadlessUsage, stdout);
         return 0;
     }
+    if (options->version) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
+    if (options->listPorts)
+        return PrintPortList(options->json);
     HeadlessFirmware firmware;
     try {
         firmware = ChooseFirmware(*options);

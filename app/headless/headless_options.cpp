@@ -8,6 +8,8 @@ namespace dedarida {
 
 const char* const HeadlessUsage = R"(Usage: dedarida                       the window
        dedarida --upgrade --port PORT [--port PORT ...] [options]
+       dedarida --list-ports [--json]
+       dedarida --version
 
 Runs a firmware upgrade without a window and exits with its result.
 
@@ -36,6 +38,12 @@ Runs a firmware upgrade without a window and exits with its result.
                       and status lines go to standard error)
   --trace FILE        write every frame sent and received to FILE (with
                       several ports: FILE.PORT, each '/' of PORT as '_')
+  --list-ports        list the serial ports present: COM name, device, its
+                      /dev/serial/by-id name, the USB adapter's ids, maker,
+                      product and serial number, and whether another program
+                      holds it; with --json as one JSON array
+  --version           the tool's version and the size and SHA-256 of the
+                      firmware it carries
   --help              this text
 
 On a terminal the progress is one line redrawn in place (bar, percent, block,
@@ -52,6 +60,7 @@ the status of the first port that failed, in the order given):
   3    no reply moved the upgrade on for --timeout seconds
   4    the port could not be opened
   64   the command line is wrong, or the --firmware file is refused
+  69   the window found no display (use --upgrade, or set DISPLAY)
   130  interrupted (Ctrl-C); the port is closed first
 
 Examples:
@@ -63,11 +72,8 @@ The window (no arguments) reads DEDARIDA_TRACE=FILE for the same trace; it
 always sends the built-in image.
 )";
 
-bool WantsHeadless(int argc, const char* const* argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--upgrade") == 0 || std::strcmp(argv[i], "--help") == 0)
-            return true;
-    return false;
+bool WantsHeadless(int argc) {
+    return argc > 1;
 }
 
 std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv,
@@ -86,6 +92,10 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
             upgrade = true;
         } else if (argument == "--help") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
+        } else if (argument == "--list-ports") {
+            options.listPorts = true;
         } else if (argument == "--from-bootloader") {
             options.fromBootloader = true;
         } else if (argument == "--json") {
@@ -124,8 +134,13 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
             return std::nullopt;
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return options;
+    if (options.listPorts) {
+        if (upgrade)
+            error = "--list-ports and --upgrade do not go together";
+        return upgrade ? std::nullopt : std::optional(options);
+    }
     if (!upgrade) {
         error = "the options need --upgrade";
         return std::nullopt;

@@ -20,6 +20,8 @@ struct HeadlessOptions {
     // One port's upgrade run by the several-port mode (machine-read output).
     bool supervised = false;
     bool help = false;
+    bool version = false;
+    bool listPorts = false; // with `json` for machines
 };
 
 extern const char* const HeadlessUsage;
@@ -29,7 +31,8 @@ extern const char* const HeadlessUsage;
 std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv,
                                                     std::string& error);
 
-// Whether argv asks for the headless mode rather than the window.
-bool WantsHeadless(int argc, const char* const* argv);
+// Whether argv asks for the command line rather than the window: any
+// argument does, so a mistyped one is a usage error, not a window.
+bool WantsHeadless(int argc);
 
 } // namespace dedarida

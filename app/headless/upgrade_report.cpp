@@ -1,8 +1,10 @@
 #include "app/headless/upgrade_report.h"
 
+#include "app/headless/json_text.h"
 #include "image/flash_image.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace dedarida {
@@ -13,28 +15,9 @@ double Seconds(UpgradeReport::Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
 }
 
-std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20 || u >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string Number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    return text;
+// Milliseconds are all a person or a script needs of a phase time.
+double Rounded(double value) {
+    return std::round(value * 1000.0) / 1000.0;
 }
 
 } // namespace
@@ -161,7 +144,7 @@ std::optional<double> UpgradeReport::DataRate(Clock::time_point now) const {
 
 std::string UpgradeReport::Json() const {
     const auto end = finished_.value_or(Clock::now());
-    std::string phases;
+    dedarida::Json phases = dedarida::Json::object();
     for (int p = 0; p < PhaseCount; ++p) {
         if (!entered_[p])
             continue;
@@ -171,32 +154,33 @@ std::string UpgradeReport::Json() const {
                 until = *entered_[next];
                 break;
             }
-        if (!phases.empty())
-            phases += ", ";
-        phases +=
-            Quoted(PhaseName(static_cast<Phase>(p))) + ": " + Number(Seconds(until - *entered_[p]));
+        phases[PhaseName(static_cast<Phase>(p))] = Rounded(Seconds(until - *entered_[p]));
     }
-    std::string rate = "null";
+    dedarida::Json rate;
     if (entered_[Check]) {
         const double bytesPerSecond = DataRate(*entered_[Check]).value_or(0.0);
-        rate = "{\"bytesPerSecond\": " + Number(bytesPerSecond) +
-               ", \"limitBytesPerSecond\": " + Number(LineLimitBytesPerSecond) +
-               ", \"fractionOfLimit\": " + Number(bytesPerSecond / LineLimitBytesPerSecond) + "}";
+        rate = {{"bytesPerSecond", Rounded(bytesPerSecond)},
+                {"limitBytesPerSecond", LineLimitBytesPerSecond},
+                {"fractionOfLimit", Rounded(bytesPerSecond / LineLimitBytesPerSecond)}};
     }
     const UpgradeResult result = result_.value_or(UpgradeResult::Interrupted);
-    const std::string firmware =
-        "{\"file\": " + (firmwareFile.empty() ? "null" : Quoted(firmwareFile)) +
-        ", \"sha256\": " + Quoted(firmwareSha256) + ", \"version\": " + Quoted(firmwareVersion) +
-        "}";
-    return "{\"port\": " + Quoted(port) + ", \"identity\": " + Quoted(identity) +
-           ", \"firmware\": " + firmware + ", \"result\": " + Quoted(ResultName(result)) +
-           ", \"exitStatus\": " + std::to_string(ExitStatus(result)) +
-           ", \"seconds\": " + Number(Seconds(end - start_)) + ", \"phases\": {" + phases +
-           "}, \"blocksSent\": " + std::to_string(blocksSent_) +
-           ", \"blocksInImage\": " + std::to_string(TxSize / 1024) +
-           ", \"verifyErrors\": " + std::to_string(verifyErrors_) +
-           ", \"commandErrors\": " + std::to_string(commandErrors_) + ", \"dataRate\": " + rate +
-           "}";
+    const dedarida::Json firmware = {
+        {"file", firmwareFile.empty() ? dedarida::Json() : dedarida::Json(firmwareFile)},
+        {"sha256", firmwareSha256},
+        {"version", firmwareVersion}};
+    const dedarida::Json record = {{"port", port},
+                                   {"identity", identity},
+                                   {"firmware", firmware},
+                                   {"result", ResultName(result)},
+                                   {"exitStatus", ExitStatus(result)},
+                                   {"seconds", Rounded(Seconds(end - start_))},
+                                   {"phases", phases},
+                                   {"blocksSent", blocksSent_},
+                                   {"blocksInImage", TxSize / 1024},
+                                   {"verifyErrors", verifyErrors_},
+                                   {"commandErrors", commandErrors_},
+                                   {"dataRate", rate}};
+    return JsonText(record);
 }
 
 } // namespace dedarida

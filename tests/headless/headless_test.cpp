@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -53,9 +54,12 @@ TEST_F(Headless, AProgrammedDeviceExitsZeroAndTheTraceHoldsTheExactFrames) {
               std::string::npos);
     EXPECT_NE(trace.find("TX 38400 | 10 04 04 00 04 08 10 05 | Start Application"),
               std::string::npos);
-    const std::string json = Read("out");
-    EXPECT_NE(json.find("\"result\": \"programmed\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"blocksSent\": 86"), std::string::npos) << json;
+    const auto record = nlohmann::json::parse(Read("out"));
+    EXPECT_EQ(record["result"], "programmed");
+    EXPECT_EQ(record["exitStatus"], 0);
+    EXPECT_EQ(record["blocksSent"], 86);
+    EXPECT_EQ(record["blocksInImage"], 86);
+    EXPECT_EQ(record["port"], Line());
     EXPECT_NE(Read("err").find("message: System Programmed OK  v4.5"), std::string::npos);
 }
 
@@ -75,7 +79,7 @@ TEST_F(Headless, RefusedAndUnknownDevicesExitTwo) {
     EXPECT_NE(Read("out").find("You can not update this device !"), std::string::npos);
     config_.identity = "FW ID  v9.9";
     EXPECT_EQ(Run({"--upgrade", "--port", Line(), "--json"}), 2);
-    EXPECT_NE(Read("out").find("\"identity\": \"FW ID  v9.9\""), std::string::npos) << Read("out");
+    EXPECT_EQ(nlohmann::json::parse(Read("out"))["identity"], "FW ID  v9.9");
 }
 
 TEST_F(Headless, SilenceExitsThreeAfterTheTimeout) {

@@ -98,11 +98,11 @@ TEST_F(SeveralPorts, FourDevicesAtOnceEachWithItsOwnOutcomeSummaryAndTheFirstFai
     EXPECT_LT(err.find(row(Port("good1"))), err.find(row(Port("good2"))));
 
     const std::string json = Read("out");
-    ASSERT_TRUE(json.starts_with("[\n  {\"port\": \"" + Port("good1") + "\"")) << json;
+    ASSERT_TRUE(json.starts_with("[\n  {\"port\":\"" + Port("good1") + "\"")) << json;
     EXPECT_TRUE(json.ends_with("}\n]\n")) << json;
     std::size_t at = 0;
     for (const char* result : {"programmed", "program-fail", "port-error", "programmed"}) {
-        at = json.find(std::string("\"result\": \"") + result + "\"", at);
+        at = json.find(std::string("\"result\":\"") + result + "\"", at);
         EXPECT_NE(at, std::string::npos) << result << "\n" << json;
     }
 }

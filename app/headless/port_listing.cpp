@@ -1,0 +1,92 @@
+#include "app/headless/port_listing.h"
+
+#include "app/headless/json_text.h"
+#include "serial/ecomport.h"
+
+#include <cstdio>
+
+namespace dedarida {
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Names(const std::vector<std::string>& comNames) {
+    std::string text;
+    for (const std::string& name : comNames)
+        text += name + " ";
+    return text.empty() ? "(no COM name) " : text;
+}
+
+Json NullOr(const std::string& text) {
+    return text.empty() ? Json() : Json(text);
+}
+
+} // namespace
+
+std::string PortListText(const std::vector<SerialPortInfo>& ports) {
+    if (ports.empty())
+        return "No serial ports are present; set DEDARIDA_COMn=/dev/... to name one.\n";
+    std::string text;
+    for (const SerialPortInfo& port : ports) {
+        text += Names(port.comNames) + port.device;
+        if (port.inUse)
+            text += ", in use by another program";
+        text += "\n";
+        if (!port.byId.empty())
+            text += "  by-id: " + port.byId + "\n";
+        if (port.usb)
+            text += "  usb: " + port.usb->vendorId + ":" + port.usb->productId + ", manufacturer " +
+                    Quoted(port.usb->manufacturer) + ", product " + Quoted(port.usb->product) +
+                    ", serial " + Quoted(port.usb->serialNumber) + "\n";
+    }
+    return text;
+}
+
+std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
+    Json list = Json::array();
+    for (const SerialPortInfo& port : ports) {
+        Json usb;
+        if (port.usb)
+            usb = {{"vendorId", port.usb->vendorId},
+                   {"productId", port.usb->productId},
+                   {"manufacturer", port.usb->manufacturer},
+                   {"product", port.usb->product},
+                   {"serialNumber", port.usb->serialNumber}};
+        list.push_back({{"comNames", port.comNames},
+                        {"device", port.device},
+                        {"byId", NullOr(port.byId)},
+                        {"usb", usb},
+                        {"inUse", port.inUse}});
+    }
+    return JsonText(list, 2) + "\n";
+}
+
+int PrintPortList(bool json) {
+    try {
+        const auto ports = ListSerialPorts();
+        std::fputs((json ? PortListJson(ports) : PortListText(ports)).c_str(), stdout);
+        return 0;
+    } catch (const EComPort& failure) {
+        std::fprintf(stderr, "dedarida: %s\n", failure.what());
+        return 1;
+    }
+}
+
+} // namespace dedarida
