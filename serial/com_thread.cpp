@@ -10,6 +10,7 @@ namespace dedarida {
 namespace {
 
 constexpr auto kWaitSlice = std::chrono::milliseconds(100);
+constexpr auto kRetryPause = std::chrono::milliseconds(100);
 
 } // namespace
 
@@ -26,6 +27,11 @@ TComThread::~TComThread() {
 }
 
 void TComThread::SignalStop() {
+    {
+        std::lock_guard lock(stopMutex_);
+        stopRequested_ = true;
+    }
+    stopChanged_.notify_all();
     StopEvent.Set();
 }
 
@@ -51,22 +57,37 @@ void TComThread::Stop() {
 void TComThread::Execute() {
     SerialDriver& driver = *owner_.driver_;
     try {
-        // A failed wait means the device has gone (hang-up, unplugged):
-        // waiting again would only fail again at once.
-        SerialDriver::WaitOutcome outcome;
-        while ((outcome = driver.WaitCommEvent(StopEvent.Fd(), EventMask)) ==
-               SerialDriver::WaitOutcome::Events)
-            DispatchEvents();
-        // No line event can come any more, so a program waiting for replies
-        // hears of it instead of waiting unaware.
-        if (outcome == SerialDriver::WaitOutcome::Failed)
-            owner_.ReportLineLost();
+        for (;;) {
+            const SerialDriver::WaitOutcome outcome =
+                driver.WaitCommEvent(StopEvent.Fd(), EventMask);
+            if (outcome == SerialDriver::WaitOutcome::Events) {
+                DispatchEvents();
+                continue;
+            }
+            if (outcome == SerialDriver::WaitOutcome::Stopped)
+                break;
+            // The device has gone: no line event can come any more, so a
+            // program waiting for replies hears of it instead of waiting unaware.
+            if (driver.IsLineLost(driver.LastError())) {
+                owner_.ReportLineLost();
+                break;
+            }
+            // Any other failure may pass (an interrupted wait): look again
+            // after a pause, so that one which repeats cannot spin.
+            if (StopWithin(kRetryPause))
+                break;
+        }
     } catch (...) {
         // A handler's error ends the deliveries; nobody is there to hear it.
     }
     driver.Purge(purge::TxAbort | purge::RxAbort | purge::TxClear | purge::RxClear);
     finished_ = true;
     owner_.main_.Post([] {});
+}
+
+bool TComThread::StopWithin(std::chrono::milliseconds pause) {
+    std::unique_lock lock(stopMutex_);
+    return stopChanged_.wait_for(lock, pause, [this] { return stopRequested_; });
 }
 
 void TComThread::DispatchEvents() {

@@ -4,8 +4,11 @@
 #include "serial/event_fd.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 namespace dedarida {
@@ -30,6 +33,8 @@ public:
 
 private:
     void Execute();
+    // True once SignalStop was called, waiting at most `pause` for it.
+    bool StopWithin(std::chrono::milliseconds pause);
     void DispatchEvents();
     void SendEventMessages();
     void DeliverEvents();
@@ -38,6 +43,9 @@ private:
     TComPort& owner_;
     std::uint32_t EventMask = 0;
     EventFd StopEvent;
+    std::mutex stopMutex_;
+    std::condition_variable stopChanged_;
+    bool stopRequested_ = false;
     TSyncMethod syncMethod_;
     std::atomic<bool> finished_ = false;
     std::thread thread_;

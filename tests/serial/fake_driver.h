@@ -38,17 +38,22 @@ struct FakeLine {
     // Byte count of every blocking transfer step, negative for non-blocking.
     std::vector<std::int32_t> steps;
     std::deque<std::uint32_t> events;
-    // The event wait fails from now on, as when the device has gone.
-    bool lost = false;
+    // The event wait fails with this errno: from now on for a lost line,
+    // otherwise `waitFailures` times.
+    int waitError = 0;
+    int waitFailures = 0;
+    int waitsFailed = 0;
     EventFd eventsReady;
 
-    void Lose() {
+    void FailWaits(int error, int times) {
         {
             std::lock_guard lock(mutex);
-            lost = true;
+            waitError = error;
+            waitFailures = times;
         }
         eventsReady.Set();
     }
+    void Lose() { FailWaits(ENODEV, 1 << 30); }
 
     void Raise(std::uint32_t bits) {
         {
@@ -144,8 +149,12 @@ public:
         for (;;) {
             {
                 std::lock_guard lock(line_->mutex);
-                if (line_->lost)
+                if (line_->waitFailures > 0) {
+                    --line_->waitFailures;
+                    ++line_->waitsFailed;
+                    lastError_ = line_->waitError;
                     return WaitOutcome::Failed;
+                }
                 if (!line_->events.empty()) {
                     bits = line_->events.front();
                     line_->events.pop_front();

@@ -139,4 +139,21 @@ TEST_F(ReentrantPort, AFailedEventWaitReportsTheLostLineOnce) {
     port.Close();
 }
 
+// A failure that does not mean a lost line (an interrupted wait) is looked
+// at again after a pause: no report, no spin, and events flow again.
+TEST_F(ReentrantPort, AnotherFailedEventWaitIsRetriedAfterAPause) {
+    int lost = 0;
+    int cts = 0;
+    port.SetOnLineLost([&](TComPort&) { ++lost; });
+    port.SetOnCTS([&](TComPort&) { ++cts; });
+    port.Open();
+    line->FailWaits(EINTR, 3);
+    line->Raise(event_bit::CTS);
+    main.RunQueuedFor(2s, [&] { return cts == 1; });
+    EXPECT_EQ(cts, 1);
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(line->waitsFailed, 3);
+    port.Close();
+}
+
 } // namespace
