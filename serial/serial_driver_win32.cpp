@@ -13,6 +13,9 @@ namespace {
 
 thread_local DWORD tLastError = 0;
 
+constexpr DWORD kModemLineEvents =
+    event_bit::CTS | event_bit::DSR | event_bit::RLSD | event_bit::Ring;
+
 // How long an operation may take to end once it has been cancelled.
 constexpr DWORD kCancelLimitMs = 2000;
 
@@ -249,6 +252,13 @@ SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(int stopFd, std::uint
         }
         if (!ended) {
             const DWORD error = GetLastError();
+            // A port without modem status lines (wine on a pty, some virtual
+            // ports) refuses to wait for their changes: wait for the rest.
+            if (error == ERROR_NOT_SUPPORTED && (mask_ & kModemLineEvents) != 0 &&
+                ::SetCommMask(handle_, mask_ & ~kModemLineEvents)) {
+                mask_ &= ~kModemLineEvents;
+                continue;
+            }
             // Ended by a mask change, or by wine when a pty has no modem lines;
             // a lost line fails the look at its status.
             if (error == ERROR_OPERATION_ABORTED) {

@@ -175,12 +175,17 @@ TEST_F(Win32Pty, AbortEndsAPendingRead) {
     op.data = buffer.data();
     op.count = static_cast<std::int32_t>(buffer.size());
     ASSERT_EQ(driver.Advance(op, false), SerialDriver::Progress::Pending);
-    auto read = std::async(std::launch::async, [&] { return driver.Advance(op, true); });
+    // LastError belongs to the thread that made the call.
+    auto read = std::async(std::launch::async, [&] {
+        const auto progress = driver.Advance(op, true);
+        return std::pair{progress, driver.LastError()};
+    });
     EXPECT_EQ(read.wait_for(100ms), std::future_status::timeout);
     ASSERT_TRUE(driver.Purge(purge::RxAbort)) << driver.LastError();
     ASSERT_EQ(read.wait_for(kPatience), std::future_status::ready);
-    EXPECT_EQ(read.get(), SerialDriver::Progress::Failed);
-    EXPECT_EQ(driver.LastError(), ERROR_OPERATION_ABORTED);
+    const auto [progress, error] = read.get();
+    EXPECT_EQ(progress, SerialDriver::Progress::Failed);
+    EXPECT_EQ(error, ERROR_OPERATION_ABORTED);
     // The next read gets the line, not the dropped one's leftovers.
     Write({'x'});
     EXPECT_EQ(Read(1), std::vector<std::uint8_t>{'x'});
