@@ -277,8 +277,9 @@ void DeviceLoop::Release(const PendingFrame& pending) {
     const auto& frame = pending.frame;
     const std::size_t size = frame.half ? std::max<std::size_t>(1, frame.size / 2) : frame.size;
     const auto bytes = std::span(frame.bytes).first(size);
-    const auto done = Queue(bytes, start, true);
-    Note(done, Direction::FromDevice, ModeBaud(), bytes,
+    const unsigned baud = frame.wrongSpeed ? (ModeBaud() == AppBaud ? BootBaud : AppBaud) : 0;
+    const auto done = Queue(bytes, start, true, baud);
+    Note(done, Direction::FromDevice, baud != 0 ? baud : ModeBaud(), bytes,
          frame.half ? frame.meaning + " (first half only, then silence)" : frame.meaning);
     board_.Update([](SimStatus& s) { ++s.framesOut; });
     if (pending.rebootInto) {
@@ -289,8 +290,8 @@ void DeviceLoop::Release(const PendingFrame& pending) {
 }
 
 Clock::time_point DeviceLoop::Queue(std::span<const std::uint8_t> bytes, Clock::time_point start,
-                                    bool split) {
-    const unsigned baud = ModeBaud();
+                                    bool split, unsigned speed) {
+    const unsigned baud = speed != 0 ? speed : ModeBaud();
     const auto byteTime = WireByte(baud);
     const unsigned piece = split ? config_.faults.splitPiece : 0;
     auto t = std::max(start, txWireFree_);

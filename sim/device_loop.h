@@ -47,7 +47,9 @@ private:
     void Handle(Response response, Clock::time_point now);
     void ReleaseDue(Clock::time_point now);
     void Release(const PendingFrame& pending);
-    Clock::time_point Queue(std::span<const std::uint8_t> bytes, Clock::time_point now, bool split);
+    // `baud` 0: the mode's own speed.
+    Clock::time_point Queue(std::span<const std::uint8_t> bytes, Clock::time_point now, bool split,
+                            unsigned baud = 0);
     void WriteDue(Clock::time_point now);
     void RunTimers(Clock::time_point now);
     void SwitchMode(DeviceMode mode, Clock::time_point now);

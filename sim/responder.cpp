@@ -173,6 +173,7 @@ void Responder::Answer(Response& response, RequestKind kind, unsigned n, OutFram
     if (silent_ || Targets(faults.dropReply, kind, n)) {
         return;
     }
+    frame.wrongSpeed = Targets(faults.wrongSpeed, kind, n);
     if (Targets(faults.halfReply, kind, n)) {
         frame.half = true;
         silent_ = true;

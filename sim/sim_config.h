@@ -26,6 +26,7 @@ struct SimFaults {
     std::vector<FaultTarget> dropReply;       // the request gets no answer
     std::vector<FaultTarget> corruptChecksum; // the answer's checksum byte is off by one
     std::vector<FaultTarget> halfReply;       // half the answer, then silence for good
+    std::vector<FaultTarget> wrongSpeed;      // the answer goes out at the other mode's speed
     unsigned splitPiece = 0;                  // >0: replies go out in pieces of this many bytes
     Millis splitGap{0};                       // pause between two pieces
     unsigned noiseBytes = 0;                  // random bytes sent before every reply

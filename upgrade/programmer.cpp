@@ -15,17 +15,19 @@ std::string PortText(const TComPort& port) {
 
 } // namespace
 
-Programmer::Programmer(ProgrammerWindow& window, MainThread& main) : window_(window), main_(main) {}
+Programmer::Programmer(ProgrammerWindow& window, MainThread& main, DriverFactory makeDriver)
+    : window_(window), main_(main), makeDriver_(std::move(makeDriver)) {}
 
 Programmer::~Programmer() {
     CloseAll();
 }
 
 void Programmer::Init(bool startTicking) {
-    ComPort1_ = std::make_unique<TComPort>(main_);
+    ComPort1_ = makeDriver_ ? std::make_unique<TComPort>(main_, makeDriver_())
+                            : std::make_unique<TComPort>(main_);
     ComPort1_->SetOnRxChar([this](TComPort& Sender, std::int32_t InQue) { Rx(Sender, InQue); });
     // Closing inside the port's own delivery would wait for itself: later.
-    ComPort1_->SetOnError([this](TComPort&) { main_.Post([this] { LineLost(); }); });
+    ComPort1_->SetOnLineLost([this](TComPort&) { LineLost(); });
     ComPort1_->SetSyncMethod(TSyncMethod::smSynchronize);
     ComPort1_->SetWriteBufSize(2048);
     ComPort1_->SetReadBufSize(2048);

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,7 +27,10 @@ class Timer;
 // tick thread runs (it hands SendPoll to the main thread and waits for it).
 class Programmer {
 public:
-    Programmer(ProgrammerWindow& window, MainThread& main);
+    // Makes the port's driver; empty for the system's own.
+    using DriverFactory = std::function<std::unique_ptr<SerialDriver>()>;
+
+    Programmer(ProgrammerWindow& window, MainThread& main, DriverFactory makeDriver = {});
     ~Programmer();
     Programmer(const Programmer&) = delete;
     Programmer& operator=(const Programmer&) = delete;
@@ -82,6 +86,7 @@ private:
 
     ProgrammerWindow& window_;
     MainThread& main_;
+    DriverFactory makeDriver_;
     TFlashImage FlashImage_{};
     std::unique_ptr<TComPort> ComPort1_;
     std::unique_ptr<TracedPort> tracedPort_;

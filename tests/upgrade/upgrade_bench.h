@@ -40,8 +40,10 @@ inline sim::SimConfig QuickDevice(const std::string& linkPath) {
 class UpgradeBench {
 public:
     explicit UpgradeBench(const std::function<void(sim::SimConfig&)>& configure = {},
-                          bool ticking = true, std::chrono::milliseconds tick = 40ms)
-        : dir_(MakeDir()), loop_(tick), device_(Configured(dir_ + "/line", configure)) {
+                          bool ticking = true, std::chrono::milliseconds tick = 40ms,
+                          Programmer::DriverFactory makeDriver = {})
+        : dir_(MakeDir()), loop_(tick), programmer_(window_, loop_.Queue(), std::move(makeDriver)),
+          device_(Configured(dir_ + "/line", configure)) {
         device_.Start();
         loop_.SetOnTimer([this] { programmer_.Timeout(); });
         programmer_.Init(ticking);
@@ -122,7 +124,7 @@ private:
     MainLoop loop_;
     TrafficTrace trace_{dir_ + "/trace"};
     RecordingWindow window_;
-    Programmer programmer_{window_, loop_.Queue()};
+    Programmer programmer_;
     sim::SimDevice device_;
 };
 
