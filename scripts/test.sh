@@ -3,7 +3,8 @@
 # build with the fuzz targets (clang), and a ThreadSanitizer build of the core
 # (clang); then a short smoke run of each fuzz target. The one test that runs
 # a whole upgrade at the real line speeds (label sim_slow) runs in the normal
-# build only.
+# build only. Last, the Windows stage (scripts/test_windows.sh) runs the
+# cross-built Windows version under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -33,3 +34,6 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 
 echo "== fuzz smoke runs"
 scripts/fuzz.sh 30
+
+echo "== Windows build under wine"
+scripts/test_windows.sh build/normal
