@@ -101,11 +101,17 @@ expect_exit() {
     timeout 180 "$wine" "$dir/dedarida.exe" --upgrade "${tool_args[@]}" \
         >"$work/headless.out" 2>&1 || got=$?
     stop_line
-    if [ "$got" -eq "$status" ] && grep -qF -- "$text" "$work/headless.out"; then
-        echo "exit $got as expected: $text"
+    check_run "$status" "$text" "$got" "$work/headless.out"
+}
+
+# check_run STATUS TEXT GOT OUTPUT: counts a failure unless the run exited
+# STATUS and its OUTPUT has TEXT.
+check_run() {
+    if [ "$3" -eq "$1" ] && grep -qF -- "$2" "$4"; then
+        echo "exit $3 as expected: $2"
     else
-        echo "FAILED: expected exit $status and \"$text\", got exit $got:" >&2
-        tail -n 20 "$work/headless.out" >&2
+        echo "FAILED: expected exit $1 and \"$2\", got exit $3:" >&2
+        tail -n 20 "$4" >&2
         failures=$((failures + 1))
     fi
 }
@@ -125,13 +131,7 @@ got=0
 (cd "$dir" && timeout 180 "$wine" cmd /c 'dedarida --upgrade --port COM5 & exit /b %errorlevel%') \
     >"$work/cmd.out" 2>&1 || got=$?
 stop_line
-if [ "$got" -eq 2 ] && grep -qF "You can not update this device !" "$work/cmd.out"; then
-    echo "exit 2 through cmd.exe, with the output"
-else
-    echo "FAILED: cmd.exe run: exit $got" >&2
-    tail -n 20 "$work/cmd.out" >&2
-    failures=$((failures + 1))
-fi
+check_run 2 "You can not update this device !" "$got" "$work/cmd.out"
 
 echo "-- Windows stage: $(($(date +%s) - began)) s"
 [ "$failures" -eq 0 ]

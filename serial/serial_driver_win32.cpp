@@ -96,14 +96,21 @@ bool Win32SerialDriver::SetCommState(const Dcb& dcb) {
     if (!GetCommState(handle_, &current))
         return Failed(GetLastError());
     DCB wanted = Win32Dcb(dcb, current);
-    return ::SetCommState(handle_, &wanted) || Failed(GetLastError());
+    if (!::SetCommState(handle_, &wanted))
+        return Failed(GetLastError());
+    bitsPerSecond_ = dcb.BaudRate;
+    return true;
 }
 
 bool Win32SerialDriver::SetCommTimeouts(const CommTimeouts& timeouts) {
     COMMTIMEOUTS t{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
                    timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
                    timeouts.WriteTotalTimeoutConstant};
-    return ::SetCommTimeouts(handle_, &t) || Failed(GetLastError());
+    if (!::SetCommTimeouts(handle_, &t))
+        return Failed(GetLastError());
+    writeMultiplierMs_ = timeouts.WriteTotalTimeoutMultiplier;
+    writeConstantMs_ = timeouts.WriteTotalTimeoutConstant;
+    return true;
 }
 
 bool Win32SerialDriver::SetCommMask(std::uint32_t eventBits) {
@@ -134,6 +141,23 @@ bool Win32SerialDriver::Purge(std::uint32_t actions) {
     return PurgeComm(handle, actions) || Failed(GetLastError());
 }
 
+bool Win32SerialDriver::IsLineLost(int error) const {
+    // What a pulled USB adapter or a hung-up line gives, never a line-status
+    // error or an abort.
+    switch (static_cast<DWORD>(error)) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 int Win32SerialDriver::LastError() const {
     return static_cast<int>(tLastError);
 }
@@ -142,8 +166,12 @@ int Win32SerialDriver::LastError() const {
 
 bool Win32SerialDriver::Issue(Slot& slot, Transfer& op) {
     const DWORD chunk = std::min<DWORD>(static_cast<DWORD>(op.count - op.done), kChunkBytes);
-    if (op.write)
+    if (op.write) {
         std::memcpy(slot.buffer.data(), op.data + op.done, chunk);
+        const auto limit =
+            std::chrono::milliseconds(std::uint64_t{writeMultiplierMs_} * chunk + writeConstantMs_);
+        lastWriteLimit_ = (std::chrono::steady_clock::now() + limit).time_since_epoch().count();
+    }
     slot.overlapped = OVERLAPPED{};
     slot.overlapped.hEvent = slot.done;
     slot.requested = chunk;
@@ -212,6 +240,27 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
             return Progress::Complete;
         if (!Issue(slot, op))
             return Progress::Failed;
+    }
+}
+
+void Win32SerialDriver::DrainOutput() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point limit{Clock::duration(lastWriteLimit_.load())};
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (handle_ == INVALID_HANDLE_VALUE || !ClearCommError(handle_, &errors, &status) ||
+            status.cbOutQue == 0)
+            return;
+        const auto now = Clock::now();
+        if (now >= limit)
+            return;
+        // The wire time of what is left, ten bits a byte.
+        const auto wire = std::chrono::milliseconds(1 + std::uint64_t{status.cbOutQue} * 10'000 /
+                                                            std::max<DWORD>(bitsPerSecond_, 1));
+        Sleep(static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(
+                                     std::min<Clock::duration>(wire, limit - now))
+                                     .count()));
     }
 }
 

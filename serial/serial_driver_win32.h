@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <windows.h>
@@ -32,6 +33,8 @@ public:
     bool InputCount(std::int32_t& count) override;
     bool Purge(std::uint32_t actions) override;
     WaitOutcome WaitCommEvent(int stopFd, std::uint32_t& eventBits) override;
+    void DrainOutput() override;
+    bool IsLineLost(int error) const override;
     int LastError() const override;
 
     // Bytes one ReadFile or WriteFile moves at most; a longer transfer takes
@@ -65,6 +68,11 @@ private:
     std::uint64_t lastTicket_ = 0;
     Slot slots_[2]; // read, write
     std::atomic<DWORD> mask_ = 0;
+    std::atomic<DWORD> bitsPerSecond_ = 9600;
+    std::atomic<DWORD> writeMultiplierMs_ = 0;
+    std::atomic<DWORD> writeConstantMs_ = 0;
+    // When the last write issued reaches its time limit (steady clock ticks).
+    std::atomic<std::chrono::steady_clock::rep> lastWriteLimit_ = 0;
     OVERLAPPED eventWait_{};
     HANDLE eventWaitDone_ = nullptr;
     DWORD waitedEvents_ = 0;
