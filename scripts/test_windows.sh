@@ -56,6 +56,9 @@ timeout 120 "$wineserver" -w
 # a pty as its terminal gets SIGHUP when the pty's master closes.
 setsid "$wineserver" -f -p >"$work/wineserver.log" 2>&1 &
 helpers+=($!)
+# The first program starts wine's services, which would keep the output of a
+# test open (and ctest waiting) for as long as they run.
+timeout 60 "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1
 
 echo "-- unit suites under wine"
 (cd "$dir" && ctest -j "$jobs" --timeout 300 --output-on-failure -LE wine_pty)

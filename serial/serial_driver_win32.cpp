@@ -174,6 +174,7 @@ bool Win32SerialDriver::Issue(Slot& slot, Transfer& op) {
     }
     slot.overlapped = OVERLAPPED{};
     slot.overlapped.hEvent = slot.done;
+    ResetEvent(slot.done);
     slot.requested = chunk;
     slot.ticket = op.generation;
     const BOOL finished =
@@ -289,6 +290,9 @@ SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(int stopFd, std::uint
         eventWait_ = OVERLAPPED{};
         eventWait_.hEvent = eventWaitDone_;
         waitedEvents_ = 0;
+        // Wine leaves the event of the last wait set; a set event would end
+        // the next wait before its operation has.
+        ResetEvent(eventWaitDone_);
         bool ended = ::WaitCommEvent(handle_, &waitedEvents_, &eventWait_);
         if (!ended && GetLastError() == ERROR_IO_PENDING) {
             const HANDLE both[2] = {stop, eventWaitDone_};
