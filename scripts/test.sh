@@ -4,7 +4,8 @@
 # (clang); Release builds with both compilers; the Debian package and its
 # check; then a short smoke run of each fuzz target. The one test that runs
 # a whole upgrade at the real line speeds (label sim_slow) runs in the normal
-# build only.
+# build only. The Windows stage (scripts/test_windows.sh) is not part of it
+# yet: see "Windows" in the README.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
