@@ -4,18 +4,13 @@
 #include "app/main_window.h"
 #include "app/port_dialog.h"
 #include "app/setup_dialog.h"
-
-#include <cstdlib>
-#include <memory>
+#include "app/shared/window_trace.h"
 
 namespace dedarida {
 
 int RunWindow(int argc, char** argv) {
     Application application(argc, argv);
-    // DEDARIDA_TRACE=FILE: every frame of the session goes to FILE.
-    std::unique_ptr<TrafficTrace> trace;
-    if (const char* path = std::getenv("DEDARIDA_TRACE"); path && *path)
-        trace = std::make_unique<TrafficTrace>(path);
+    const auto trace = WindowTraceFromEnvironment();
     TForm1 Form1(application.MainQueue());
     if (trace)
         Form1.Controller().SetTrace(trace.get());
