@@ -1,6 +1,11 @@
 # dedarida_add_test(NAME SOURCES ... LIBS ... LABELS label)
-# One GoogleTest executable, its tests registered with CTest one by one.
-find_package(GTest)
+# One GoogleTest executable, its tests registered with CTest one by one; in a
+# cross build, where each run starts wine, the executable is one CTest test.
+if(CMAKE_CROSSCOMPILING)
+    include(cmake/GoogleTestFromSource.cmake)
+else()
+    find_package(GTest)
+endif()
 include(GoogleTest)
 
 function(dedarida_add_test name)
@@ -13,6 +18,11 @@ function(dedarida_add_test name)
     if(NOT count EQUAL 1)
         message(FATAL_ERROR "${name}: give exactly one label")
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS ${T_LABELS} TIMEOUT 300)
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${name} COMMAND ${name})
+        set_tests_properties(${name} PROPERTIES LABELS ${T_LABELS} TIMEOUT 300)
+    else()
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+            PROPERTIES LABELS ${T_LABELS} TIMEOUT 300)
+    endif()
 endfunction()

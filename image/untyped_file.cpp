@@ -1,5 +1,6 @@
 #include "image/untyped_file.h"
 
+#include "image/file_open_flags.h"
 #include "image/in_out_error.h"
 
 #include <cerrno>
@@ -33,7 +34,7 @@ void UntypedFile::Assign(std::string Name) {
 
 void UntypedFile::Open(int flags) {
     Release();
-    const int fd = ::open(name_.c_str(), flags | O_CLOEXEC, NewFileMode);
+    const int fd = ::open(name_.c_str(), flags | FileOpenFlags(), NewFileMode);
     if (fd < 0)
         throw EInOutError(errno);
     fd_ = fd;
@@ -49,7 +50,8 @@ void UntypedFile::Create() {
 
 void UntypedFile::CreateIfAbsent() {
     // O_EXCL: an existing file is left exactly as it is, whatever its mode.
-    const int fd = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
+    const int fd =
+        ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | FileOpenFlags(), NewFileMode);
     if (fd >= 0) {
         ::close(fd);
         return;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the window need.
-# Safe to run again: it installs only what is missing.
+# Installs the Debian packages the build, the tests and the window need;
+# `scripts/deps.sh windows` adds the cross compiler, GoogleTest's sources and
+# wine for the Windows build. Safe to run again: it installs only what is
+# missing.
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,9 @@ packages=(
     qt6-base-dev fonts-dejavu-core
     xvfb xauth
 )
+if [ "${1:-}" = windows ]; then
+    packages+=(g++-mingw-w64-x86-64-posix googletest wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

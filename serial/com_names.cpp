@@ -2,17 +2,9 @@
 
 #include <array>
 #include <cctype>
-#include <cstdlib>
 
 namespace dedarida {
 
-namespace {
-
-constexpr const char* kFixedDevices[] = {"/dev/ttyS0",   "/dev/ttyS1",   "/dev/ttyS2",
-                                         "/dev/ttyS3",   "/dev/ttyUSB0", "/dev/ttyUSB1",
-                                         "/dev/ttyUSB2", "/dev/ttyACM0", "/dev/ttyACM1"};
-
-// The number n of "COMn" (1..256 and beyond), or 0 when the name is not one.
 unsigned ComNumber(const std::string& name) {
     if (name.size() < 4 || name.size() > 6)
         return 0;
@@ -28,8 +20,6 @@ unsigned ComNumber(const std::string& name) {
     return number;
 }
 
-} // namespace
-
 const std::string& ComName(std::uint8_t port) {
     static const std::array<std::string, 256> names = [] {
         std::array<std::string, 256> all;
@@ -38,24 +28,6 @@ const std::string& ComName(std::uint8_t port) {
         return all;
     }();
     return names[port];
-}
-
-std::string DevicePathForComName(const std::string& name) {
-    const unsigned number = ComNumber(name);
-    if (number == 0)
-        return {};
-    const std::string variable = "DEDARIDA_COM" + std::to_string(number);
-    if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0')
-        return path;
-    if (number <= std::size(kFixedDevices))
-        return kFixedDevices[number - 1];
-    return {};
-}
-
-std::string DevicePathForPortArgument(const std::string& argument) {
-    if (argument.find('/') != std::string::npos)
-        return argument;
-    return DevicePathForComName(argument);
 }
 
 } // namespace dedarida

@@ -3,7 +3,7 @@
 #include "serial/async_record.h"
 #include "serial/com_names.h"
 #include "serial/com_thread.h"
-#include "serial/posix_serial_driver.h"
+#include "serial/platform_serial_driver.h"
 #include "serial/sub_object_access.h"
 
 #include <exception>
@@ -32,7 +32,7 @@ private:
     TComPort& port_;
 };
 
-TComPort::TComPort(MainThread& main) : TComPort(main, std::make_unique<PosixSerialDriver>()) {}
+TComPort::TComPort(MainThread& main) : TComPort(main, NewPlatformSerialDriver()) {}
 
 TComPort::TComPort(MainThread& main, std::unique_ptr<SerialDriver> driver)
     : main_(main), driver_(std::move(driver)), portName_(&ComName(port_)) {}

@@ -2,8 +2,9 @@
 
 namespace dedarida {
 
-// A Linux eventfd used as a manual-reset event: Set makes it readable until
-// Reset. Non-blocking, close-on-exec. Thread-safe.
+// A manual-reset event: Set makes it readable (signalled) until Reset. On
+// Linux a non-blocking, close-on-exec eventfd; on Windows an event object,
+// whose handle Fd gives as an int. Thread-safe.
 class EventFd {
 public:
     EventFd();

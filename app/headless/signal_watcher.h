@@ -2,14 +2,14 @@
 
 #include <atomic>
 #include <functional>
-#include <signal.h>
-#include <thread>
+#include <memory>
 
 namespace dedarida {
 
-// Turns SIGINT and SIGTERM into a flag and a call of `onSignal` on a thread of
-// its own. Construct it before any other thread starts, so that every thread
-// inherits the blocked signals; the old mask comes back at destruction.
+// Turns an interrupt (Ctrl-C; on Linux also SIGTERM) into a flag and a call of
+// `onSignal` on a thread other than the caller's. Construct it before any other
+// thread starts, so that on Linux every thread inherits the blocked signals;
+// the old state comes back at destruction.
 class SignalWatcher {
 public:
     explicit SignalWatcher(std::function<void()> onSignal);
@@ -20,11 +20,13 @@ public:
     bool Signalled() const { return signalled_; }
 
 private:
-    sigset_t watched_;
-    sigset_t previous_;
+    struct Platform;
+
+    void Notify();
+
     std::function<void()> onSignal_;
     std::atomic<bool> signalled_{false};
-    std::thread thread_;
+    std::unique_ptr<Platform> platform_;
 };
 
 } // namespace dedarida

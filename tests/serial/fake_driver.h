@@ -4,6 +4,7 @@
 #include "serial/event_fd.h"
 #include "serial/run_queue.h"
 #include "serial/serial_driver.h"
+#include "tests/serial/wait_for_either.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
-#include <poll.h>
 #include <string>
 #include <vector>
 
@@ -139,9 +139,7 @@ public:
                     return WaitOutcome::Events;
                 }
             }
-            pollfd fds[2] = {{stopFd, POLLIN, 0}, {line_->eventsReady.Fd(), POLLIN, 0}};
-            poll(fds, 2, -1);
-            if ((fds[0].revents & POLLIN) != 0)
+            if (WaitForEither(stopFd, line_->eventsReady.Fd()))
                 return WaitOutcome::Stopped;
             line_->eventsReady.Reset();
         }

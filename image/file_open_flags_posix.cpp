@@ -1,0 +1,11 @@
+#include "image/file_open_flags.h"
+
+#include <fcntl.h>
+
+namespace dedarida {
+
+int FileOpenFlags() {
+    return O_CLOEXEC;
+}
+
+} // namespace dedarida

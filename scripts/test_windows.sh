@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# The Windows stage of the test suite. Cross-builds the Windows version with
+# its tests and runs them under wine, in a prefix made fresh each time:
+#  - the GoogleTest suites;
+#  - the Win32 serial backend on a COM port mapped onto a pty (COM6, whose far
+#    end is dedarida-pty-peer);
+#  - the headless mode against dedarida-sim on COM5, for each exit status.
+# LINUX_BUILD (default build/normal) provides the two Linux programs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh windows
+linux=${1:-build/normal}
+dir=build/windows-test
+began=$(date +%s)
+jobs=$(nproc)
+
+cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$dir" -j "$jobs"
+if [ ! -f "$linux/CMakeCache.txt" ]; then
+    cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$linux" -j "$jobs" --target dedarida-sim dedarida-pty-peer
+sim="$linux/sim/dedarida-sim"
+peer="$linux/tests/win32_peer/dedarida-pty-peer"
+
+wine=$(dpkg -L wine64 | grep -m1 '/wine64$')
+wineserver=$(dpkg -L wine64 | grep -m1 '/wineserver64$')
+work="$PWD/build/wine"
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+helpers=()
+cleanup() {
+    for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${helpers[@]}"; do wait "$pid" 2>/dev/null || true; done
+    timeout 30 "$wineserver" -k 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# A fresh prefix. Creating anything inside it before wineboot makes wine skip
+# drive_c and hang, so the ports and settings come after.
+echo "-- wine prefix"
+timeout 30 "$wineserver" -k 2>/dev/null || true
+rm -rf "$work"
+mkdir -p "$work"
+timeout 300 "$wine" wineboot -i
+timeout 120 "$wineserver" -w
+timeout 60 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+for port in COM5 COM6; do
+    timeout 60 "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ \
+        /d "$work/$port" /f >/dev/null
+done
+timeout 120 "$wineserver" -w
+# A wineserver of our own, with no controlling terminal: one that starts with
+# a pty as its terminal gets SIGHUP when the pty's master closes.
+setsid "$wineserver" -f -p >"$work/wineserver.log" 2>&1 &
+helpers+=($!)
+
+echo "-- unit suites under wine"
+(cd "$dir" && ctest -j "$jobs" --timeout 300 --output-on-failure -LE wine_pty)
+
+# start_line PORT PROGRAM ARGS...: the far end of PORT, until the next call.
+start_line() {
+    local port=$1
+    shift
+    stop_line
+    rm -f "$work/$port"
+    "$@" >"$work/$port.log" 2>&1 &
+    line=$!
+    for _ in $(seq 100); do [ -e "$work/$port" ] && return; sleep 0.05; done
+    echo "the far end of $port did not start:" >&2
+    cat "$work/$port.log" >&2
+    exit 1
+}
+line=
+stop_line() {
+    [ -n "$line" ] || return 0
+    kill "$line" 2>/dev/null || true
+    wait "$line" 2>/dev/null || true
+    line=
+}
+
+echo "-- Win32 serial backend on a pty"
+start_line COM6 "$peer" "$work/COM6"
+(cd "$dir" && DEDARIDA_TEST_PORT=COM6 ctest --timeout 120 --output-on-failure -L wine_pty)
+stop_line
+
+# expect_exit STATUS TEXT SIM-ARGS -- TOOL-ARGS: one headless run against the
+# simulator; the exit status and a line of the output are checked.
+failures=0
+expect_exit() {
+    local status=$1 text=$2 sim_args=() tool_args=()
+    shift 2
+    while [ "$1" != -- ]; do sim_args+=("$1"); shift; done
+    shift
+    tool_args=("$@")
+    [[ " ${tool_args[*]} " == *" --port "* ]] || tool_args+=(--port COM5)
+    start_line COM5 "$sim" --link "$work/COM5" --reference image/firmware/placeholder.bin "${sim_args[@]}"
+    local got=0
+    timeout 180 "$wine" "$dir/dedarida.exe" --upgrade "${tool_args[@]}" \
+        >"$work/headless.out" 2>&1 || got=$?
+    stop_line
+    if [ "$got" -eq "$status" ] && grep -qF -- "$text" "$work/headless.out"; then
+        echo "exit $got as expected: $text"
+    else
+        echo "FAILED: expected exit $status and \"$text\", got exit $got:" >&2
+        tail -n 20 "$work/headless.out" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+echo "-- headless mode against the simulator"
+expect_exit 0 "message: System Programmed OK  v4.5" --
+expect_exit 1 "error: System Program Fail" --fail-check --
+expect_exit 1 "status: Send Data Fail" --refuse-erase --
+expect_exit 2 "You can not update this device !" --identity "FW ID  v2.0" --
+expect_exit 2 "Unknown device !" --identity "FW ID  v9.9" --
+expect_exit 3 "no reply moved the upgrade on for 1s" --drop identity:1 -- --timeout 1
+expect_exit 4 "COM9" -- --port COM9
+
+echo "-- from cmd.exe: output and exit status reach the console"
+start_line COM5 "$sim" --link "$work/COM5" --identity "FW ID  v2.0"
+got=0
+(cd "$dir" && timeout 180 "$wine" cmd /c 'dedarida --upgrade --port COM5 & exit /b %errorlevel%') \
+    >"$work/cmd.out" 2>&1 || got=$?
+stop_line
+if [ "$got" -eq 2 ] && grep -qF "You can not update this device !" "$work/cmd.out"; then
+    echo "exit 2 through cmd.exe, with the output"
+else
+    echo "FAILED: cmd.exe run: exit $got" >&2
+    tail -n 20 "$work/cmd.out" >&2
+    failures=$((failures + 1))
+fi
+
+echo "-- Windows stage: $(($(date +%s) - began)) s"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,269 @@
+#include "serial/serial_driver_win32.h"
+
+#include "serial/dcb_mapping_win32.h"
+#include "serial/ecomport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace dedarida {
+
+namespace {
+
+thread_local DWORD tLastError = 0;
+
+// How long an operation may take to end once it has been cancelled.
+constexpr DWORD kCancelLimitMs = 2000;
+
+bool Failed(DWORD error) {
+    tLastError = error;
+    return false;
+}
+
+SerialDriver::Progress FailedProgress(DWORD error) {
+    Failed(error);
+    return SerialDriver::Progress::Failed;
+}
+
+HANDLE NewEvent() {
+    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event == nullptr)
+        throw EComPort("Unable to create event: " + std::to_string(GetLastError()));
+    return event;
+}
+
+// Cancels the operation of `overlapped` and waits for it to end.
+bool CancelAndWait(HANDLE handle, OVERLAPPED& overlapped, HANDLE done) {
+    if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0)
+        return true;
+    CancelIoEx(handle, &overlapped);
+    return WaitForSingleObject(done, kCancelLimitMs) == WAIT_OBJECT_0;
+}
+
+} // namespace
+
+Win32SerialDriver::Win32SerialDriver() {
+    for (Slot& slot : slots_)
+        slot.done = NewEvent();
+    eventWaitDone_ = NewEvent();
+}
+
+Win32SerialDriver::~Win32SerialDriver() {
+    Close();
+    for (Slot& slot : slots_)
+        CloseHandle(slot.done);
+    CloseHandle(eventWaitDone_);
+}
+
+bool Win32SerialDriver::Open(const std::string& path) {
+    if (path.empty())
+        return Failed(ERROR_FILE_NOT_FOUND);
+    // No sharing: a second program gets ERROR_ACCESS_DENIED.
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return Failed(GetLastError());
+    handle_ = handle;
+    return true;
+}
+
+void Win32SerialDriver::Close() {
+    std::lock_guard lock(slotsMutex_);
+    const HANDLE handle = handle_.exchange(INVALID_HANDLE_VALUE);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    // The buffers are the driver's, but an operation must end before the
+    // slot is used again.
+    for (Slot& slot : slots_) {
+        if (slot.ticket != 0)
+            CancelAndWait(handle, slot.overlapped, slot.done);
+        slot.ticket = 0;
+    }
+    CloseHandle(handle);
+}
+
+bool Win32SerialDriver::SetupComm(std::uint32_t inQueue, std::uint32_t outQueue) {
+    return ::SetupComm(handle_, inQueue, outQueue) || Failed(GetLastError());
+}
+
+bool Win32SerialDriver::SetCommState(const Dcb& dcb) {
+    DCB current{};
+    current.DCBlength = sizeof current;
+    if (!GetCommState(handle_, &current))
+        return Failed(GetLastError());
+    DCB wanted = Win32Dcb(dcb, current);
+    return ::SetCommState(handle_, &wanted) || Failed(GetLastError());
+}
+
+bool Win32SerialDriver::SetCommTimeouts(const CommTimeouts& timeouts) {
+    COMMTIMEOUTS t{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
+                   timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
+                   timeouts.WriteTotalTimeoutConstant};
+    return ::SetCommTimeouts(handle_, &t) || Failed(GetLastError());
+}
+
+bool Win32SerialDriver::SetCommMask(std::uint32_t eventBits) {
+    mask_ = eventBits;
+    return ::SetCommMask(handle_, eventBits) || Failed(GetLastError());
+}
+
+bool Win32SerialDriver::InputCount(std::int32_t& count) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handle_, &errors, &status))
+        return Failed(GetLastError());
+    count = static_cast<std::int32_t>(std::min<DWORD>(status.cbInQue, INT32_MAX));
+    return true;
+}
+
+bool Win32SerialDriver::Purge(std::uint32_t actions) {
+    const HANDLE handle = handle_;
+    if ((actions & (purge::TxAbort | purge::RxAbort)) != 0) {
+        // PURGE_RXABORT alone does not end a pending ReadFile everywhere.
+        std::lock_guard lock(slotsMutex_);
+        for (int write = 0; write < 2; ++write) {
+            const std::uint32_t abort = write != 0 ? purge::TxAbort : purge::RxAbort;
+            if ((actions & abort) != 0 && slots_[write].ticket != 0)
+                CancelIoEx(handle, &slots_[write].overlapped);
+        }
+    }
+    return PurgeComm(handle, actions) || Failed(GetLastError());
+}
+
+int Win32SerialDriver::LastError() const {
+    return static_cast<int>(tLastError);
+}
+
+// ---- transfers ----
+
+bool Win32SerialDriver::Issue(Slot& slot, Transfer& op) {
+    const DWORD chunk = std::min<DWORD>(static_cast<DWORD>(op.count - op.done), kChunkBytes);
+    if (op.write)
+        std::memcpy(slot.buffer.data(), op.data + op.done, chunk);
+    slot.overlapped = OVERLAPPED{};
+    slot.overlapped.hEvent = slot.done;
+    slot.requested = chunk;
+    slot.ticket = op.generation;
+    const BOOL finished =
+        op.write ? WriteFile(handle_, slot.buffer.data(), chunk, nullptr, &slot.overlapped)
+                 : ReadFile(handle_, slot.buffer.data(), chunk, nullptr, &slot.overlapped);
+    if (!finished && GetLastError() != ERROR_IO_PENDING) {
+        slot.ticket = 0;
+        return Failed(GetLastError());
+    }
+    return true;
+}
+
+bool Win32SerialDriver::Reclaim(Slot& slot, std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    const bool ended = CancelAndWait(handle_, slot.overlapped, slot.done);
+    lock.lock();
+    if (!ended)
+        return Failed(WAIT_TIMEOUT);
+    slot.ticket = 0;
+    return true;
+}
+
+SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
+    Slot& slot = slots_[op.write ? 1 : 0];
+    std::unique_lock lock(slotsMutex_);
+    if (!op.begun) {
+        op.begun = true;
+        op.start = std::chrono::steady_clock::now();
+        if (slot.ticket != 0 && !Reclaim(slot, lock))
+            return Progress::Failed;
+        op.generation = ++lastTicket_;
+        if (!Issue(slot, op))
+            return Progress::Failed;
+    } else if (slot.ticket != op.generation) {
+        // Dropped by an abort or a close.
+        return FailedProgress(ERROR_OPERATION_ABORTED);
+    }
+    for (;;) {
+        DWORD moved = 0;
+        if (!GetOverlappedResult(handle_, &slot.overlapped, &moved, FALSE)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_INCOMPLETE) {
+                slot.ticket = 0;
+                return FailedProgress(error);
+            }
+            if (!block)
+                return Progress::Pending;
+            // Bounded by the timeouts; an abort or a close ends it early.
+            lock.unlock();
+            WaitForSingleObject(slot.done, INFINITE);
+            lock.lock();
+            if (slot.ticket != op.generation)
+                return FailedProgress(ERROR_OPERATION_ABORTED);
+            continue;
+        }
+        if (!op.write)
+            std::memcpy(op.data + op.done, slot.buffer.data(), moved);
+        op.done += static_cast<std::int32_t>(moved);
+        if (moved > 0)
+            op.lastByte = std::chrono::steady_clock::now();
+        slot.ticket = 0;
+        // A short chunk means the timeouts ended the transfer.
+        if (moved < slot.requested || op.done == op.count)
+            return Progress::Complete;
+        if (!Issue(slot, op))
+            return Progress::Failed;
+    }
+}
+
+// ---- line events ----
+
+bool Win32SerialDriver::LineAnswers() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(handle_, &errors, &status) || Failed(GetLastError());
+}
+
+void Win32SerialDriver::EndEventWait() {
+    // A new mask ends the wait at once, where cancelling may not.
+    ::SetCommMask(handle_, mask_);
+    if (WaitForSingleObject(eventWaitDone_, kCancelLimitMs) != WAIT_OBJECT_0)
+        CancelAndWait(handle_, eventWait_, eventWaitDone_);
+    DWORD unused = 0;
+    GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
+}
+
+SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(int stopFd, std::uint32_t& eventBits) {
+    const HANDLE stop = LongToHandle(stopFd);
+    for (;;) {
+        if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0)
+            return WaitOutcome::Stopped;
+        eventWait_ = OVERLAPPED{};
+        eventWait_.hEvent = eventWaitDone_;
+        waitedEvents_ = 0;
+        bool ended = ::WaitCommEvent(handle_, &waitedEvents_, &eventWait_);
+        if (!ended && GetLastError() == ERROR_IO_PENDING) {
+            const HANDLE both[2] = {stop, eventWaitDone_};
+            if (WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0) {
+                EndEventWait();
+                return WaitOutcome::Stopped;
+            }
+            DWORD unused = 0;
+            ended = GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
+        }
+        if (!ended) {
+            const DWORD error = GetLastError();
+            // Ended by a mask change, or by wine when a pty has no modem lines;
+            // a lost line fails the look at its status.
+            if (error == ERROR_OPERATION_ABORTED) {
+                if (LineAnswers())
+                    continue;
+                return WaitOutcome::Failed;
+            }
+            Failed(error);
+            return WaitOutcome::Failed;
+        }
+        // A mask change ends the wait with no events.
+        eventBits = waitedEvents_ & mask_;
+        if (eventBits != 0)
+            return WaitOutcome::Events;
+    }
+}
+
+} // namespace dedarida

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "serial/serial_driver.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <windows.h>
+
+namespace dedarida {
+
+// SerialDriver on a Windows COM port: overlapped I/O on a handle opened
+// without sharing, the system's own timeouts and line events. Each direction
+// moves its bytes through a fixed buffer of the driver, so an abandoned
+// transfer never writes into memory its owner has freed. LastError is the
+// Win32 error code of the calling thread's last failed call.
+class Win32SerialDriver : public SerialDriver {
+public:
+    Win32SerialDriver();
+    Win32SerialDriver(const Win32SerialDriver&) = delete;
+    Win32SerialDriver& operator=(const Win32SerialDriver&) = delete;
+    ~Win32SerialDriver() override;
+
+    bool Open(const std::string& path) override;
+    void Close() override;
+    bool SetupComm(std::uint32_t inQueue, std::uint32_t outQueue) override;
+    bool SetCommState(const Dcb& dcb) override;
+    bool SetCommTimeouts(const CommTimeouts& timeouts) override;
+    bool SetCommMask(std::uint32_t eventBits) override;
+    Progress Advance(Transfer& op, bool block) override;
+    bool InputCount(std::int32_t& count) override;
+    bool Purge(std::uint32_t actions) override;
+    WaitOutcome WaitCommEvent(int stopFd, std::uint32_t& eventBits) override;
+    int LastError() const override;
+
+    // Bytes one ReadFile or WriteFile moves at most; a longer transfer takes
+    // several, each under the timeouts.
+    static constexpr DWORD kChunkBytes = 4096;
+
+private:
+    // The one overlapped operation of a direction. `ticket` names the
+    // transfer it belongs to (its Transfer::generation), 0 when free.
+    struct Slot {
+        OVERLAPPED overlapped{};
+        HANDLE done = nullptr;
+        DWORD requested = 0;
+        std::uint64_t ticket = 0;
+        std::array<std::uint8_t, kChunkBytes> buffer{};
+    };
+
+    // Starts the next chunk of `op`; false on a failure.
+    bool Issue(Slot& slot, Transfer& op);
+    // Waits (bounded) for the operation of a transfer that was dropped
+    // after an abort, then frees the slot.
+    bool Reclaim(Slot& slot, std::unique_lock<std::mutex>& lock);
+    // Ends a pending event wait and waits for it to finish.
+    void EndEventWait();
+    // Whether the device still answers: a wait ended as aborted by a mask
+    // change (or by wine on a pty) is not a lost line.
+    bool LineAnswers();
+
+    std::atomic<HANDLE> handle_ = INVALID_HANDLE_VALUE;
+    std::mutex slotsMutex_;
+    std::uint64_t lastTicket_ = 0;
+    Slot slots_[2]; // read, write
+    std::atomic<DWORD> mask_ = 0;
+    OVERLAPPED eventWait_{};
+    HANDLE eventWaitDone_ = nullptr;
+    DWORD waitedEvents_ = 0;
+};
+
+} // namespace dedarida

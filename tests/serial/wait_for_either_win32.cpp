@@ -1,0 +1,12 @@
+#include "tests/serial/wait_for_either.h"
+
+#include <windows.h>
+
+namespace dedarida::testing {
+
+bool WaitForEither(int first, int second) {
+    const HANDLE both[2] = {LongToHandle(first), LongToHandle(second)};
+    return WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0;
+}
+
+} // namespace dedarida::testing
