@@ -4,27 +4,28 @@
 # starts with), "System Programmed OK  v4.5" in the message box, the line back
 # at 4800 baud once OK is pressed, and a clean exit when the window closes.
 #
-# usage: window_upgrade.sh DEDARIDA_EXE WINDOW_PROBE_EXE DEDARIDA_SIM FIRMWARE OUT_DIR
-# OUT_DIR receives the screenshot (window_upgrade.png, taken while the message
-# box is open), the simulator's transcript, the tool's trace and the logs.
-# WINEPREFIX: a prefix already made by wineboot; unset, a fresh one is made in
-# OUT_DIR. DISPLAY: an X server; unset, a private Xvfb is started.
-# DEDARIDA_WINE_PRELOAD: an LD_PRELOAD library for the wine processes (the
-# modem-line stand-in for ptys), if any.
+# usage: window_upgrade.sh DEDARIDA_EXE WINDOW_PROBE_EXE DEDARIDA_SIM FIRMWARE LINE OUT_DIR
+# LINE is the path the simulator's pty appears at. OUT_DIR receives the
+# screenshot (window_upgrade.png, taken while the message box is open), the
+# simulator's transcript, the tool's trace and the logs.
+# WINEPREFIX: a prefix where COM2 already maps onto LINE and a wineserver of
+# its own runs; unset, a fresh prefix is made in OUT_DIR with both.
+# DISPLAY: an X server; unset, a private Xvfb is started.
 set -euo pipefail
 
-[ $# -eq 5 ] || { sed -n '2,14p' "$0" >&2; exit 64; }
+[ $# -eq 6 ] || { sed -n '2,15p' "$0" >&2; exit 64; }
 exe=$(realpath "$1") probe=$(realpath "$2") sim=$(realpath "$3") firmware=$(realpath "$4")
-out=$(mkdir -p "$5" && realpath "$5")
+line=$(realpath -m "$5") out=$(mkdir -p "$6" && realpath "$6")
 
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+wine=$(dpkg -L wine64 | grep -m1 '/wine64$')
+wineserver=$(dpkg -L wine64 | grep -m1 '/wineserver64$')
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 pids=()
+own_prefix=${WINEPREFIX:+no}
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    "$wineserver" -k 2>/dev/null || true
+    [ -n "$own_prefix" ] || timeout 30 "$wineserver" -k 2>/dev/null || true
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
@@ -54,6 +55,13 @@ if [ -z "${WINEPREFIX:-}" ]; then
     DISPLAY='' "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
         /d 0 /f >>"$out/wineboot.log" 2>&1
     "$wineserver" -w
+    DISPLAY='' "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$line" /f \
+        >>"$out/wineboot.log" 2>&1
+    "$wineserver" -w
+    # A wineserver of our own, with no controlling terminal: one that has the
+    # pty as its terminal gets SIGHUP when the master closes.
+    setsid "$wineserver" -f -p >"$out/wineserver.log" 2>&1 &
+    pids+=($!)
 fi
 
 if [ -z "${DISPLAY:-}" ]; then
@@ -64,29 +72,15 @@ if [ -z "${DISPLAY:-}" ]; then
     wait_for 10 xdotool getdisplaygeometry || fail "no X server on $DISPLAY"
 fi
 
-line=$out/line
-rm -f "$out/transcript.jsonl" "$out/trace.txt" "$out/window_upgrade.png"
+rm -f "$line" "$out/transcript.jsonl" "$out/trace.txt" "$out/window_upgrade.png"
 "$sim" --link "$line" --reference "$firmware" --transcript "$out/transcript.jsonl" \
     >"$out/sim.log" 2>&1 &
 pids+=($!)
 wait_for 10 test -e "$line" || fail "the simulator made no line"
 
-# The mapping is read when the wineserver starts; a wineserver of our own
-# keeps the pty from becoming its controlling terminal.
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w
-DISPLAY='' "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$line" /f \
-    >"$out/reg.log" 2>&1
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w
-"$wineserver" -f -p &
-pids+=($!)
+run_wine() { timeout 60 "$wine" "$@"; }
 
-run_wine() {
-    LD_PRELOAD=${DEDARIDA_WINE_PRELOAD:-} "$wine" "$@"
-}
-
-DEDARIDA_TRACE="Z:$out/trace.txt" run_wine "$exe" >"$out/dedarida.log" 2>&1 &
+DEDARIDA_TRACE="Z:$out/trace.txt" timeout 300 "$wine" "$exe" >"$out/dedarida.log" 2>&1 &
 app=$!
 pids+=($app)
 
