@@ -67,7 +67,7 @@ void BM_Framer(benchmark::State& state) {
         do {
             link.ReceiveFrames();
             frames += link.TakeFrame() ? 1 : 0;
-        } while (link.RxCount() != 0);
+        } while (link.MoreToReceive());
     }
     benchmark::DoNotOptimize(frames);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(Replies(mode).size()));

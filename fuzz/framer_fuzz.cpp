@@ -31,7 +31,7 @@ void RunLoop(Link& link, std::size_t delivered) {
             CheckFrame(link);
         if (++calls > 2 * delivered + 4)
             std::abort();
-    } while (link.RxCount() != 0);
+    } while (link.MoreToReceive());
 }
 
 } // namespace

@@ -25,9 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     SRecordWalker one(*whole);
     one.Feed(text);
+    one.Finish();
     SRecordWalker two(*split);
     two.Feed(text.first(cut));
     two.Feed(text.subspan(cut));
+    two.Finish();
 
     if (*whole != *split || one.OutOfRangeBytes() != two.OutOfRangeBytes() ||
         one.RejectedRecords() != two.RejectedRecords())

@@ -28,6 +28,7 @@ SRecordLoad LoadSRecordFile(UntypedFile& SRecordFile, TReadBuffer& ReadBuffer,
         walker.Feed(std::span(ReadBuffer.data(), got));
         walked += got;
     }
+    walker.Finish();
     return {true, walker.OutOfRangeBytes(), walker.RejectedRecords()};
 }
 

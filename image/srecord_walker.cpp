@@ -89,8 +89,19 @@ void SRecordWalker::RecordByte(int value) {
         EndRecord();
 }
 
+void SRecordWalker::Finish() {
+    if (step_ == Step::Bytes)
+        StoreRecord();
+    step_ = Step::Scan;
+    halfPair_ = false;
+}
+
 void SRecordWalker::EndRecord() {
     step_ = Step::LineEnd;
+    StoreRecord();
+}
+
+void SRecordWalker::StoreRecord() {
     if (!wellFormed_) {
         ++rejected_;
         return;

@@ -14,15 +14,18 @@ namespace dedarida {
 // flash image; other records and text between records are skipped. Text may
 // arrive in chunks of any size, the walker keeps its place across them.
 //
-// A record is stored only once its last byte has been read and only if every
+// A record is stored once its last byte has been read, and only if every
 // field is upper-case hex; otherwise it counts as rejected. Checksums are not
 // verified. Bytes addressed outside the image are dropped and counted. A
-// record or pair cut off by the end of the text is dropped. Not thread-safe.
+// record cut off by the end of the text keeps the data bytes read before the
+// cut (see Finish); a trailing half pair is dropped. Not thread-safe.
 class SRecordWalker {
 public:
     explicit SRecordWalker(TFlashImage& FlashImage) : image_(FlashImage) {}
 
     void Feed(std::span<const std::uint8_t> Text);
+    // The end of the text: stores the data bytes of a record cut off by it.
+    void Finish();
 
     std::size_t OutOfRangeBytes() const { return outOfRange_; }
     std::size_t RejectedRecords() const { return rejected_; }
@@ -34,6 +37,7 @@ private:
     void StartRecord(std::uint8_t type);
     void RecordByte(int value);
     void EndRecord();
+    void StoreRecord();
 
     TFlashImage& image_;
     Step step_ = Step::Scan;

@@ -41,7 +41,19 @@ void UntypedFile::Open(int flags) {
 }
 
 void UntypedFile::OpenRead() {
-    Open(O_RDONLY);
+    // Non-blocking, so a FIFO cannot hold the caller at open (on a regular
+    // file the flag changes nothing); a directory would open and only fail on
+    // read. Only a regular file is accepted.
+    Open(O_RDONLY | O_NONBLOCK);
+    struct stat info {};
+    const int error = ::fstat(fd_, &info) != 0 ? errno
+                      : S_ISREG(info.st_mode)  ? 0
+                      : S_ISDIR(info.st_mode)  ? EISDIR
+                                               : EINVAL;
+    if (error != 0) {
+        Release();
+        throw EInOutError(error);
+    }
 }
 
 void UntypedFile::Create() {

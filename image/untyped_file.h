@@ -22,7 +22,8 @@ public:
     const std::string& Name() const { return name_; }
     bool IsOpen() const { return fd_ >= 0; }
 
-    // Opens read-only at offset 0, closing first if open.
+    // Opens read-only at offset 0, closing first if open. Anything but a
+    // regular file (a directory, a FIFO, a device) fails here.
     void OpenRead();
     // Creates the file, or truncates an existing one, for writing.
     void Create();

@@ -35,12 +35,15 @@ void Link::WaitForFramerIdle(std::unique_lock<std::mutex>& rx) {
     }
 }
 
-void Link::SendAppCommand(std::uint8_t code) {
+bool Link::SendAppCommand(std::uint8_t code) {
     std::lock_guard tx(txMutex_);
     std::unique_lock rx(rxMutex_);
     // Wait before building: a handler run meanwhile may send and reuse TxFrame.
-    // rx stays held through the write so no new reply starts in between.
+    // rx stays held through the write so no new reply starts in between, and
+    // the mode cannot change under it.
     WaitForFramerIdle(rx);
+    if (linkMode_ != AppMode)
+        return false;
     TxFrame_[0] = AppStart;
     TxFrame_[1] = AppFixed;
     TxFrame_[2] = AppMarker;
@@ -50,6 +53,7 @@ void Link::SendAppCommand(std::uint8_t code) {
         static_cast<std::uint8_t>(AppStart + AppFixed + AppMarker + AppCommandLength + code);
     WriteTxFrame(AppFrameSize);
     LastAppCommand = code;
+    return true;
 }
 
 } // namespace dedarida

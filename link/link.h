@@ -53,17 +53,24 @@ public:
     void SendDataBlock();
     // Writes the command once the framer is between frames (see
     // ReplyWaitBounds); on the main thread received data keeps being handled
-    // meanwhile.
-    void SendAppCommand(std::uint8_t code);
+    // meanwhile. False, with nothing written and LastAppCommand unchanged,
+    // when the link has left application mode by then (a reply handled
+    // during the wait may switch it).
+    bool SendAppCommand(std::uint8_t code);
     // Drains the port into RxBuffer (never beyond it) and feeds the framer of
-    // the current LinkMode.
+    // the current LinkMode. It touches the port only before it feeds, so a
+    // reply it completes is in RxFrame even if the port fails afterwards.
     void ReceiveFrames();
+    // The receive loop goes on while this holds: bytes are held in RxBuffer,
+    // or the last drain left some in the port because RxBuffer was full.
+    bool MoreToReceive() const;
 
     // True when buffer[n] is the sum modulo 256 of buffer[0..n-1]; n is taken
     // as 8 bits. False for n < 1 or n > 41, so it never reads outside the frame.
     static bool FrameChecksumOk(std::uint8_t n, const TRxFrame& buffer);
 
-    // RxCount := 0 from any thread: the bytes held but not yet fed are dropped.
+    // RxCount := 0 from any thread: the bytes held but not yet fed are dropped,
+    // and the receive loop ends.
     void ClearRxBuffer();
     // Switches the framer's grammar; a frame cut off by the switch is dropped.
     void SetLinkMode(std::uint8_t mode);
@@ -88,8 +95,9 @@ private:
     // With rxMutex_ held by `rx`: returns once the framer is idle, dropping a
     // reply that stalls or takes too long.
     void WaitForFramerIdle(std::unique_lock<std::mutex>& rx);
-    // Moves the port's input into RxBuffer, as far as it has room.
-    void Drain();
+    // Moves the port's input into RxBuffer, as far as it has room; true when
+    // bytes stayed in the port because RxBuffer was full.
+    bool Drain();
     // Appends `byte` to TxFrame at `length`, doubled if it is DLE.
     void AppendStuffed(std::size_t& length, std::uint8_t byte);
     void WriteTxFrame(std::size_t length);
@@ -107,6 +115,7 @@ private:
     std::condition_variable rxIdle_;
     ReceiveFramer framer_;
     Clock::time_point lastFed_{};
+    bool backlog_ = false;
     std::atomic<std::uint8_t> linkMode_{AppMode};
 };
 

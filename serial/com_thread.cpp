@@ -57,13 +57,10 @@ void TComThread::Execute() {
         while ((outcome = driver.WaitCommEvent(StopEvent.Fd(), EventMask)) ==
                SerialDriver::WaitOutcome::Events)
             DispatchEvents();
-        // The owner hears of the lost line once, as a line error, so a
-        // program waiting for replies is not left waiting unaware.
-        if (outcome == SerialDriver::WaitOutcome::Failed &&
-            owner_.Events().Contains(TEvent::evError)) {
-            EventMask = event_bit::Error;
-            DispatchEvents();
-        }
+        // No line event can come any more, so a program waiting for replies
+        // hears of it instead of waiting unaware.
+        if (outcome == SerialDriver::WaitOutcome::Failed)
+            owner_.ReportLineLost();
     } catch (...) {
         // A handler's error ends the deliveries; nobody is there to hear it.
     }
@@ -107,6 +104,15 @@ void TComThread::DeliverEvents() {
 }
 
 void TComThread::DeliverEvent(TEvent event) {
+    // Marks the handler's thread, so that the port refuses to wait for this
+    // thread from inside it.
+    struct Delivering {
+        std::atomic<std::thread::id>& on;
+        explicit Delivering(std::atomic<std::thread::id>& o) : on(o) {
+            on = std::this_thread::get_id();
+        }
+        ~Delivering() { on = std::thread::id(); }
+    } delivering(owner_.deliveringOn_);
     if (event == TEvent::evRxChar) {
         if (const TRxCharEvent handler = owner_.RxCharHandler())
             handler(owner_, owner_.InputCount());

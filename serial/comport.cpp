@@ -86,13 +86,20 @@ void TComPort::EndTransition() {
         main_.Post([] {});
 }
 
+void TComPort::RefuseInsideHandler() const {
+    if (deliveringOn_.load() == std::this_thread::get_id())
+        throw EComPort("Cannot open or close the port inside its own event handler");
+}
+
 void TComPort::Open() {
+    RefuseInsideHandler();
     Transition transition(*this);
     CloseSteps();
     OpenSteps();
 }
 
 void TComPort::Close() {
+    RefuseInsideHandler();
     Transition transition(*this);
     CloseSteps();
 }
@@ -105,6 +112,9 @@ void TComPort::SetPort(std::uint8_t value) {
             return;
         port_ = value;
     }
+    if (!connected_.load())
+        return;
+    RefuseInsideHandler();
     Transition transition(*this);
     if (connected_.load()) {
         CloseSteps();
@@ -113,7 +123,10 @@ void TComPort::SetPort(std::uint8_t value) {
 }
 
 void TComPort::OpenSteps() {
+    if (closing_)
+        throw EComPort("Cannot open the port while it is being closed");
     OpenDevice();
+    lineLostReported_ = false;
     connected_ = true;
     try {
         ConfigureAll();
@@ -128,9 +141,16 @@ void TComPort::OpenSteps() {
 }
 
 void TComPort::CloseSteps() {
-    if (!connected_.load())
+    if (!connected_.load() || closing_)
         return;
+    closing_ = true;
     AbortAll();
+    {
+        // What Write reported as written must reach the line before the purge.
+        const DeviceUsers::Use device(deviceUsers_);
+        if (device.In())
+            driver_->DrainOutput();
+    }
     // A main-thread routine run while waiting may raise; the close still completes.
     std::exception_ptr error;
     try {
@@ -140,6 +160,7 @@ void TComPort::CloseSteps() {
     }
     CloseDevice();
     connected_ = false;
+    closing_ = false;
     if (error)
         std::rethrow_exception(error);
     FireNotify(onClose_);
@@ -170,7 +191,7 @@ void TComPort::OpenDevice() {
         path = devicePath_.empty() ? DevicePathForComName(*portName_.load()) : devicePath_;
     }
     if (!driver_->Open(path))
-        Fail("Unable to open com port: ");
+        throw EComPort("Unable to open com port: " + LastErrorText());
     deviceUsers_.Admit();
 }
 
@@ -246,8 +267,27 @@ std::string TComPort::LastErrorText() const {
     return std::to_string(driver_->LastError());
 }
 
-void TComPort::Fail(const char* text) const {
-    throw EComPort(text + LastErrorText());
+void TComPort::Fail(const char* text) {
+    FailWith(text, driver_->LastError());
+}
+
+void TComPort::FailWith(const char* text, int error) {
+    NoteError(error);
+    throw EComPort(text + std::to_string(error));
+}
+
+void TComPort::NoteError(int error) {
+    if (connected_.load() && driver_->IsLineLost(error))
+        ReportLineLost();
+}
+
+void TComPort::ReportLineLost() {
+    if (lineLostReported_.exchange(true))
+        return;
+    main_.Post([this, alive = std::weak_ptr<int>(alive_)] {
+        if (!alive.expired())
+            FireNotify(onLineLost_);
+    });
 }
 
 } // namespace dedarida

@@ -32,7 +32,11 @@ struct AsyncRecord;
 // Threading (any thread may call anything, except where noted):
 // - Open, Close, SetPort: serialised among themselves; on the main thread a
 //   wait for another thread's open/close, or for the event thread to end,
-//   keeps running queued main-thread routines. Not from an smNone handler.
+//   keeps running queued main-thread routines. Inside one of the port's own
+//   line-event handlers they raise EComPort (the event thread cannot end
+//   while it waits for the handler): post the call instead. A Close inside a
+//   routine run during another Close's wait returns at once, the port being
+//   closed already; an Open there raises.
 // - Connected, getters: lock-free or a short lock; safe from handlers.
 // - Setters: short lock; the driver call happens under it (never a wait).
 // - Write / Read: one write and one read may run at the same time; writes
@@ -96,6 +100,10 @@ public:
     void SetOnRx80Full(TNotifyEvent handler);
     void SetOnOpen(TNotifyEvent handler);
     void SetOnClose(TNotifyEvent handler);
+    // Not a line event: the device has gone (a hang-up, an adapter pulled
+    // out), seen by the event wait or by a data operation. Posted to the main
+    // thread, at most once per Open.
+    void SetOnLineLost(TNotifyEvent handler);
 
     // With Wait false, Buffer must stay valid until WaitForWrite or AbortAll
     // has dealt with the operation.
@@ -124,7 +132,13 @@ private:
     void ConfigureAll();
     Dcb BuildDcb() const;
     std::string LastErrorText() const;
-    [[noreturn]] void Fail(const char* text) const;
+    // Raise EComPort with `text` and the driver's last error (or `error`),
+    // first reporting a lost line where the error means one.
+    [[noreturn]] void Fail(const char* text);
+    [[noreturn]] void FailWith(const char* text, int error);
+    void NoteError(int error);
+    void ReportLineLost();
+    void RefuseInsideHandler() const;
 
     void BeginTransition();
     void EndTransition();
@@ -167,6 +181,12 @@ private:
     std::array<TNotifyEvent, 10> onLineEvent_; // by TEvent ordinal
     TNotifyEvent onOpen_;
     TNotifyEvent onClose_;
+    TNotifyEvent onLineLost_;
+    std::atomic<bool> lineLostReported_ = false;
+    // Posted routines that outlive the port find it gone.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
+    // The thread running one of this port's line-event handlers, if any.
+    std::atomic<std::thread::id> deliveringOn_{};
 
     std::atomic<bool> connected_ = false;
 
@@ -176,6 +196,8 @@ private:
     std::thread::id transitionOwner_;
     int transitionDepth_ = 0;
     std::atomic<bool> inTransition_ = false;
+    // The transition owner is inside CloseSteps.
+    bool closing_ = false;
     std::unique_ptr<TComThread> eventThread_;
 
     // Every call that uses the open device; closing waits for them.

@@ -11,10 +11,6 @@ namespace {
 
 using Progress = SerialDriver::Progress;
 
-[[noreturn]] void Raise(const char* text, int error) {
-    throw EComPort(text + std::to_string(error));
-}
-
 } // namespace
 
 std::int32_t TComPort::Write(const void* Buffer, std::int32_t Count, bool Wait) {
@@ -30,12 +26,12 @@ std::int32_t TComPort::Read(void* Buffer, std::int32_t Count, bool Wait) {
 std::int32_t TComPort::StartTransfer(Direction direction, std::uint8_t* data, std::int32_t count,
                                      bool wait) {
     if (count < 0)
-        Raise("Operation failed: ", EINVAL);
+        FailWith("Operation failed: ", EINVAL);
     if (count == 0)
         return 0;
     const DeviceUsers::Use device(deviceUsers_);
     if (!device.In())
-        Raise("Operation failed: ", EBADF);
+        FailWith("Operation failed: ", EBADF);
     std::lock_guard serial(directionMutex_[direction]);
     AsyncRecord record;
     record.op.write = direction == kWrite;
@@ -87,14 +83,14 @@ std::int32_t TComPort::WaitForWrite() {
     std::lock_guard serial(directionMutex_[direction]);
     if (record->state == Progress::Pending) {
         if (!device.In())
-            Raise("Operation failed: ", EBADF);
+            FailWith("Operation failed: ", EBADF);
         AdvanceEarlier(direction, true);
         record->state = driver_->Advance(record->op, true);
         if (record->state == Progress::Failed)
             record->error = driver_->LastError();
     }
     if (record->state == Progress::Failed)
-        Raise("Operation failed: ", record->error);
+        FailWith("Operation failed: ", record->error);
     return record->op.done;
 }
 
@@ -114,13 +110,13 @@ void TComPort::AbortAll() {
             delete PendingOps.Pop();
     }
     if (!aborted)
-        Raise("Cannot abort operation: ", error);
+        FailWith("Cannot abort operation: ", error);
 }
 
 std::int32_t TComPort::InputCount() {
     const DeviceUsers::Use device(deviceUsers_);
     if (!device.In())
-        Raise("Unable to read com status: ", EBADF);
+        FailWith("Unable to read com status: ", EBADF);
     std::int32_t count = 0;
     if (!driver_->InputCount(count))
         Fail("Unable to read com status: ");

@@ -132,6 +132,11 @@ void TComPort::SetOnClose(TNotifyEvent handler) {
     onClose_ = std::move(handler);
 }
 
+void TComPort::SetOnLineLost(TNotifyEvent handler) {
+    std::lock_guard lock(configMutex_);
+    onLineLost_ = std::move(handler);
+}
+
 TRxCharEvent TComPort::RxCharHandler() const {
     return SubObjectAccess::Get(*this, onRxChar_);
 }

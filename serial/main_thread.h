@@ -24,7 +24,8 @@ public:
     virtual void RunQueued() = 0;
     // Main thread only: runs queued routines as they arrive, for at most
     // `timeout`, returning early once `done` holds (checked after each one).
-    virtual void RunQueuedFor(std::chrono::milliseconds timeout, const std::function<bool()>& done) = 0;
+    virtual void RunQueuedFor(std::chrono::milliseconds timeout,
+                              const std::function<bool()>& done) = 0;
 };
 
 } // namespace dedarida

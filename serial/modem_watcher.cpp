@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <linux/serial.h>
 #include <pthread.h>
 #include <sys/ioctl.h>
 
@@ -14,6 +15,15 @@ constexpr int kWakeSignal = SIGURG;
 constexpr auto kWakeRetry = std::chrono::milliseconds(10);
 
 void IgnoreWake(int) {}
+
+// The modem-line part of the driver's counters; false where it has none.
+bool ModemCounts(TtyCalls& calls, int fd, serial_icounter_struct& counts) {
+    return calls.Ioctl(fd, TIOCGICOUNT, &counts) == 0;
+}
+
+bool SameLines(const serial_icounter_struct& a, const serial_icounter_struct& b) {
+    return a.cts == b.cts && a.dsr == b.dsr && a.rng == b.rng && a.dcd == b.dcd;
+}
 
 void InstallWakeHandler() {
     static const bool installed = [] {
@@ -32,7 +42,7 @@ void InstallWakeHandler() {
 
 } // namespace
 
-ModemWatcher::ModemWatcher(int fd) : fd_(fd) {
+ModemWatcher::ModemWatcher(int fd, TtyCalls& calls) : fd_(fd), calls_(calls) {
     InstallWakeHandler();
     thread_ = std::thread([this] { Run(); });
 }
@@ -50,8 +60,18 @@ ModemWatcher::~ModemWatcher() {
 
 void ModemWatcher::Run() {
     const int lines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CD;
+    // TIOCMIWAIT waits for a change after it is entered: one between two
+    // waits shows only in the counters, so they are compared before each.
+    serial_icounter_struct seen{};
+    bool counted = ModemCounts(calls_, fd_, seen);
     while (!stop_.load()) {
-        if (ioctl(fd_, TIOCMIWAIT, lines) == 0) {
+        serial_icounter_struct now{};
+        if (counted && ModemCounts(calls_, fd_, now) && !SameLines(now, seen)) {
+            seen = now;
+            changed_.Set();
+        }
+        if (calls_.WaitModemChange(fd_, lines) == 0) {
+            counted = ModemCounts(calls_, fd_, seen);
             changed_.Set();
         } else if (errno != EINTR) {
             changed_.Set(); // the event wait finds out what went wrong

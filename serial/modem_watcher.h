@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/event_fd.h"
+#include "serial/tty_calls.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -16,7 +17,7 @@ namespace dedarida {
 // program already handles it. The descriptor must outlive the watcher.
 class ModemWatcher {
 public:
-    explicit ModemWatcher(int fd);
+    ModemWatcher(int fd, TtyCalls& calls);
     ModemWatcher(const ModemWatcher&) = delete;
     ModemWatcher& operator=(const ModemWatcher&) = delete;
     ~ModemWatcher();
@@ -28,6 +29,7 @@ private:
     void Run();
 
     int fd_;
+    TtyCalls& calls_;
     EventFd changed_;
     std::atomic<bool> stop_ = false;
     std::mutex mutex_;

@@ -8,10 +8,9 @@
 #include <climits>
 #include <fcntl.h>
 #include <linux/serial.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
+#include <thread>
 
 namespace dedarida {
 
@@ -21,9 +20,14 @@ thread_local int tLastError = 0;
 
 constexpr std::uint32_t kForever = 0xFFFFFFFF;
 
-// While received bytes sit unread after being reported, look again at this
-// period instead of reporting the same bytes over and over.
-constexpr std::chrono::milliseconds kUnreadPause(20);
+// Limits beyond this (the multipliers allow about 290 million years) mean no
+// limit; the clock could not hold them.
+constexpr std::uint64_t kLongestLimitMs = std::uint64_t{1} << 40;
+
+// Looking again at input left unread or output not yet sent starts at these
+// delays and doubles, up to the last, while nothing moves.
+constexpr int kUnreadDelayMs = 20;
+constexpr int kLongestWatchDelayMs = 250;
 
 bool Failed(int error) {
     tLastError = error;
@@ -48,6 +52,12 @@ int PollTimeout(std::chrono::steady_clock::time_point until) {
     return static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, INT_MAX));
 }
 
+// Time for `bytes` on the wire at ten bits each, at least a millisecond.
+int WireTimeMs(std::int64_t bytes, std::uint32_t bitsPerSecond) {
+    const std::int64_t ms = bytes * 10'000 / std::max<std::uint32_t>(bitsPerSecond, 1);
+    return static_cast<int>(std::clamp<std::int64_t>(ms, 1, kLongestWatchDelayMs));
+}
+
 } // namespace
 
 PosixSerialDriver::~PosixSerialDriver() {
@@ -57,26 +67,32 @@ PosixSerialDriver::~PosixSerialDriver() {
 bool PosixSerialDriver::Open(const std::string& path) {
     if (path.empty())
         return Failed(ENOENT);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = calls_.Open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return Failed(errno);
     // TIOCEXCL keeps other programs out; flock also keeps out a second open
     // by a privileged user, whom TIOCEXCL lets through.
-    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (calls_.Ioctl(fd, TIOCEXCL, nullptr) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        ::close(fd);
+        calls_.Close(fd);
         return Failed(error);
     }
     // USB adapters otherwise hold received bytes for their latency timer.
     serial_struct serial{};
-    if (ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+    serialFlagsSaved_ = false;
+    if (calls_.Ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
+        savedSerialFlags_ = serial.flags;
         serial.flags |= ASYNC_LOW_LATENCY;
-        ioctl(fd, TIOCSSERIAL, &serial);
+        serialFlagsSaved_ = calls_.Ioctl(fd, TIOCSSERIAL, &serial) == 0;
     }
     fd_ = fd;
-    reportedQueue_ = 0;
-    countersChecked_ = false;
-    outputPending_ = false;
+    seen_ = {};
+    txEmptyGeneration_ = writeGeneration_.load();
+    watchDelayMs_ = 0;
+    // Errors from here on are events; what the counters held before is not.
+    countersKnown_ = calls_.Ioctl(fd, TIOCGICOUNT, &counters_) == 0;
+    modemWatched_ = false;
+    lastWriteLimit_ = 0;
     return true;
 }
 
@@ -84,10 +100,22 @@ void PosixSerialDriver::Close() {
     if (fd_ < 0)
         return;
     modemWatcher_.reset();
+    RestoreSerialFlags();
     // The exclusive flag outlives this descriptor on a pty whose master stays.
-    ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
+    calls_.Ioctl(fd_, TIOCNXCL, nullptr);
+    calls_.Close(fd_);
     fd_ = -1;
+}
+
+// Low latency is a setting of the device, not of this descriptor: the next
+// program finds the port as this one found it.
+void PosixSerialDriver::RestoreSerialFlags() {
+    serial_struct serial{};
+    if (serialFlagsSaved_ && calls_.Ioctl(fd_, TIOCGSERIAL, &serial) == 0) {
+        serial.flags = savedSerialFlags_;
+        calls_.Ioctl(fd_, TIOCSSERIAL, &serial);
+    }
+    serialFlagsSaved_ = false;
 }
 
 bool PosixSerialDriver::SetupComm(std::uint32_t inQueue, std::uint32_t) {
@@ -97,15 +125,16 @@ bool PosixSerialDriver::SetupComm(std::uint32_t inQueue, std::uint32_t) {
 }
 
 bool PosixSerialDriver::SetCommState(const Dcb& dcb) {
-    const termios2 settings = TermiosFromDcb(dcb);
-    if (ioctl(fd_, TCSETS2, &settings) != 0)
+    termios2 settings = TermiosFromDcb(dcb);
+    if (calls_.Ioctl(fd_, TCSETS2, &settings) != 0)
         return Failed(errno);
     bitsPerSecond_ = dcb.BaudRate;
-    const int on = ModemLinesOn(dcb);
-    const int off = ModemLinesOff(dcb);
+    int on = ModemLinesOn(dcb);
+    int off = ModemLinesOff(dcb);
     for (const auto& [request, lines] : {std::pair{TIOCMBIS, &on}, std::pair{TIOCMBIC, &off}}) {
         // A pty has no modem lines.
-        if (*lines != 0 && ioctl(fd_, request, lines) != 0 && errno != ENOTTY && errno != EINVAL)
+        if (*lines != 0 && calls_.Ioctl(fd_, request, lines) != 0 && errno != ENOTTY &&
+            errno != EINVAL)
             return Failed(errno);
     }
     return true;
@@ -124,7 +153,7 @@ bool PosixSerialDriver::SetCommMask(std::uint32_t eventBits) {
 
 bool PosixSerialDriver::InputCount(std::int32_t& count) {
     int queued = 0;
-    if (ioctl(fd_, TIOCINQ, &queued) != 0)
+    if (calls_.Ioctl(fd_, TIOCINQ, &queued) != 0)
         return Failed(errno);
     count = queued;
     return true;
@@ -139,10 +168,14 @@ bool PosixSerialDriver::Purge(std::uint32_t actions) {
     const bool rx = (actions & purge::RxClear) != 0;
     if (!tx && !rx)
         return true;
-    const int queue = tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH);
-    if (ioctl(fd_, TCFLSH, queue) != 0)
+    int queue = tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH);
+    if (calls_.Ioctl(fd_, TCFLSH, reinterpret_cast<void*>(static_cast<long>(queue))) != 0)
         return Failed(errno);
     return true;
+}
+
+bool PosixSerialDriver::IsLineLost(int error) const {
+    return error == EIO || error == ENXIO || error == ENODEV;
 }
 
 int PosixSerialDriver::LastError() const {
@@ -162,7 +195,7 @@ PosixSerialDriver::Clock::time_point PosixSerialDriver::Deadline(const Transfer&
     else
         total = std::uint64_t{t.ReadTotalTimeoutMultiplier} * std::uint64_t(op.count) +
                 t.ReadTotalTimeoutConstant;
-    if (total == 0)
+    if (total == 0 || total >= kLongestLimitMs)
         return Clock::time_point::max();
     return op.start + std::chrono::milliseconds(total);
 }
@@ -186,21 +219,26 @@ bool PosixSerialDriver::Finished(const Transfer& op, const CommTimeouts& t) cons
            now - op.lastByte >= std::chrono::milliseconds(t.ReadIntervalTimeout);
 }
 
-bool PosixSerialDriver::Step(Transfer& op) {
+bool PosixSerialDriver::Step(Transfer& op, const CommTimeouts& t) {
     if (op.generation != abortGeneration_.load())
         return Failed(ECANCELED);
     std::uint8_t* at = op.data + op.done;
     const std::size_t left = static_cast<std::size_t>(op.count - op.done);
-    const ssize_t n = op.write ? ::write(fd_, at, left) : ::read(fd_, at, left);
+    const ssize_t n = op.write ? calls_.Write(fd_, at, left) : calls_.Read(fd_, at, left);
     if (n > 0) {
         op.done += static_cast<std::int32_t>(n);
         if (op.write) {
-            outputPending_ = true;
-            outputQueued_.Set();
+            Clock::time_point limit = Deadline(op, t);
+            if (limit == Clock::time_point::max())
+                limit = Clock::now() + std::chrono::milliseconds(
+                                           1000 + WireTimeMs(op.count, bitsPerSecond_.load()));
+            lastWriteLimit_ = std::max(lastWriteLimit_.load(), limit.time_since_epoch().count());
+            ++writeGeneration_;
         } else {
             op.lastByte = Clock::now();
             ++readGeneration_;
         }
+        transferred_.Set();
         return true;
     }
     // Raw mode without a minimum: nothing queued reads as 0, and so does a
@@ -212,19 +250,24 @@ bool PosixSerialDriver::Step(Transfer& op) {
 
 bool PosixSerialDriver::HungUp() const {
     pollfd fd{fd_, POLLIN, 0};
-    return poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    return calls_.Poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 bool PosixSerialDriver::AwaitReady(const Transfer& op, Clock::time_point deadline) {
     pollfd fds[2] = {{fd_, static_cast<short>(op.write ? POLLOUT : POLLIN), 0},
                      {abort_.Fd(), POLLIN, 0}};
+    struct Waiting {
+        std::atomic<int>& count;
+        explicit Waiting(std::atomic<int>& c) : count(c) { ++count; }
+        ~Waiting() { --count; }
+    } waiting(abortWaiters_);
     for (;;) {
         if (op.generation != abortGeneration_.load())
             return Failed(ECANCELED);
         const int timeout = PollTimeout(deadline);
         if (timeout == 0)
             return true;
-        const int ready = poll(fds, 2, timeout);
+        const int ready = calls_.Poll(fds, 2, timeout);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)
@@ -234,15 +277,23 @@ bool PosixSerialDriver::AwaitReady(const Transfer& op, Clock::time_point deadlin
         if ((fds[1].revents & POLLIN) != 0) {
             if (op.generation != abortGeneration_.load())
                 return Failed(ECANCELED);
-            abort_.Reset(); // left over from an abort before this operation
-            continue;
+            // Left over from an abort before this operation. A transfer of the
+            // other direction may still have to see it: leave it to that one.
+            if (abortWaiters_.load() == 1) {
+                abort_.Reset();
+            } else if (fds[0].revents == 0) {
+                pollfd device = fds[0];
+                calls_.Poll(&device, 1, std::min(timeout < 0 ? 1 : timeout, 1));
+            }
+            if (fds[0].revents == 0)
+                continue;
         }
         if ((fds[0].revents & POLLNVAL) != 0)
             return Failed(EBADF);
         if ((fds[0].revents & (POLLERR | POLLHUP)) != 0) {
             // Bytes that arrived before the hang-up can still be read.
             int queued = 0;
-            if (op.write || ioctl(fd_, TIOCINQ, &queued) != 0 || queued == 0)
+            if (op.write || calls_.Ioctl(fd_, TIOCINQ, &queued) != 0 || queued == 0)
                 return Failed(EIO);
         }
         return true;
@@ -255,13 +306,17 @@ SerialDriver::Progress PosixSerialDriver::Advance(Transfer& op, bool block) {
         op.start = Clock::now();
         op.generation = abortGeneration_.load();
     }
+    if (block && op.write && !op.waitedOn) {
+        op.waitedOn = true;
+        op.start = Clock::now();
+    }
     CommTimeouts t;
     {
         std::lock_guard lock(timeoutsMutex_);
         t = timeouts_;
     }
     for (;;) {
-        if (!Step(op))
+        if (!Step(op, t))
             return Progress::Failed;
         if (Finished(op, t))
             return Progress::Complete;
@@ -275,69 +330,92 @@ SerialDriver::Progress PosixSerialDriver::Advance(Transfer& op, bool block) {
     }
 }
 
+void PosixSerialDriver::DrainOutput() {
+    const Clock::time_point limit{Clock::duration(lastWriteLimit_.load())};
+    int delayMs = 0;
+    int before = -1;
+    for (;;) {
+        int unsent = 0;
+        if (fd_ < 0 || calls_.Ioctl(fd_, TIOCOUTQ, &unsent) != 0 || unsent == 0)
+            return;
+        const int left = PollTimeout(limit);
+        if (left == 0)
+            return;
+        delayMs = unsent == before ? std::min(delayMs * 2, kLongestWatchDelayMs)
+                                   : WireTimeMs(unsent, bitsPerSecond_.load());
+        before = unsent;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(delayMs, left)));
+    }
+}
+
 // ---- line events ----
 
 SerialDriver::WaitOutcome PosixSerialDriver::WaitCommEvent(int stopFd, std::uint32_t& eventBits) {
     for (;;) {
         const std::uint32_t mask = mask_.load();
-        const std::uint64_t generation = readGeneration_.load();
-        std::int32_t queued = 0;
-        if (!InputCount(queued))
+        Watch now;
+        now.readGeneration = readGeneration_.load();
+        if (!InputCount(now.queued))
             return WaitOutcome::Failed;
-        if (queued == 0)
-            reportedQueue_ = 0;
         eventBits = 0;
-        if (queued > 0 && (queued != reportedQueue_ || generation != reportedGeneration_)) {
+        if (now.queued > 0 &&
+            (now.queued != seen_.queued || now.readGeneration != seen_.readGeneration)) {
             eventBits |= mask & event_bit::RxChar;
             const std::uint64_t full = std::uint64_t{inQueue_.load()} * 8;
-            if (full > 0 && std::uint64_t(queued) * 10 >= full)
+            if (full > 0 && std::uint64_t(now.queued) * 10 >= full)
                 eventBits |= mask & event_bit::Rx80Full;
         }
+        // Input counts as seen whichever of its events the mask selects.
+        seen_.queued = now.queued;
+        seen_.readGeneration = now.readGeneration;
         eventBits |= CounterEvents(mask);
-        int unsent = 0;
-        if ((mask & event_bit::TxEmpty) != 0 && outputPending_.load()) {
-            if (ioctl(fd_, TIOCOUTQ, &unsent) != 0) {
+        const std::uint64_t writes = writeGeneration_.load();
+        if ((mask & event_bit::TxEmpty) != 0 && writes != txEmptyGeneration_) {
+            if (calls_.Ioctl(fd_, TIOCOUTQ, &now.unsent) != 0) {
                 Failed(errno);
                 return WaitOutcome::Failed;
             }
-            if (unsent == 0) {
-                outputPending_ = false;
+            if (now.unsent == 0) {
+                txEmptyGeneration_ = writes;
                 eventBits |= event_bit::TxEmpty;
             }
         }
         if (eventBits != 0) {
-            if ((eventBits & event_bit::RxChar) != 0) {
-                reportedQueue_ = queued;
-                reportedGeneration_ = generation;
-            }
+            watchDelayMs_ = 0;
             return WaitOutcome::Events;
         }
-        const WaitOutcome outcome = AwaitLineChange(stopFd, queued, mask, unsent);
+        const WaitOutcome outcome = AwaitLineChange(stopFd, now, mask);
         if (outcome != WaitOutcome::Events)
             return outcome;
     }
 }
 
-SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, std::int32_t queued,
-                                                             std::uint32_t mask, int unsent) {
-    const bool unread = queued > 0;
-    const short input = (mask & event_bit::RxChar) != 0 && !unread ? POLLIN : 0;
+int PosixSerialDriver::WatchDelay(const Watch& watch) {
+    if (watch == seen_ && watchDelayMs_ > 0)
+        watchDelayMs_ = std::min(watchDelayMs_ * 2, kLongestWatchDelayMs);
+    else
+        watchDelayMs_ =
+            watch.unsent > 0 ? WireTimeMs(watch.unsent, bitsPerSecond_.load()) : kUnreadDelayMs;
+    seen_.unsent = watch.unsent;
+    return watchDelayMs_;
+}
+
+SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, const Watch& watch,
+                                                             std::uint32_t mask) {
+    const bool watchesInput = (mask & (event_bit::RxChar | event_bit::Rx80Full)) != 0;
+    const bool unread = watch.queued > 0;
+    // Readable input stays readable: while some is unread, only a read or
+    // the timed look below can show that more has come.
+    const short input = watchesInput && !unread ? POLLIN : 0;
+    const bool watchesTransfers = (mask & event_bit::TxEmpty) != 0 || watchesInput;
     const int modem = modemWatcher_ ? modemWatcher_->Fd() : -1; // poll skips -1
-    pollfd fds[4] = {
-        {stopFd, POLLIN, 0}, {fd_, input, 0}, {outputQueued_.Fd(), POLLIN, 0}, {modem, POLLIN, 0}};
-    int timeout = -1;
-    if (unread)
-        timeout = static_cast<int>(kUnreadPause.count());
-    if (unsent > 0) {
-        // Time for the unsent bytes at ten bits each, at least a millisecond.
-        const auto drain =
-            std::int64_t{unsent} * 10'000 / std::max<std::uint32_t>(bitsPerSecond_, 1);
-        const int drainMs = static_cast<int>(std::clamp<std::int64_t>(drain, 1, INT_MAX));
-        timeout = timeout < 0 ? drainMs : std::min(timeout, drainMs);
-    }
-    if ((mask & event_bit::TxEmpty) == 0)
-        fds[2].fd = -1;
-    const int ready = poll(fds, 4, timeout);
+    pollfd fds[4] = {{stopFd, POLLIN, 0},
+                     {fd_, input, 0},
+                     {watchesTransfers ? transferred_.Fd() : -1, POLLIN, 0},
+                     {modem, POLLIN, 0}};
+    const bool timed = (watchesInput && unread) || watch.unsent > 0;
+    const int timeout = timed ? WatchDelay(watch) : -1;
+    const int ready = calls_.PollLineEvents(fds, 4, timeout);
     if (ready < 0 && errno != EINTR) {
         Failed(errno);
         return WaitOutcome::Failed;
@@ -351,7 +429,7 @@ SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, std::in
         return WaitOutcome::Failed;
     }
     if ((fds[2].revents & POLLIN) != 0)
-        outputQueued_.Reset();
+        transferred_.Reset();
     if ((fds[3].revents & POLLIN) != 0)
         modemWatcher_->Reset();
     return WaitOutcome::Events;
@@ -360,14 +438,13 @@ SerialDriver::WaitOutcome PosixSerialDriver::AwaitLineChange(int stopFd, std::in
 std::uint32_t PosixSerialDriver::CounterEvents(std::uint32_t mask) {
     constexpr std::uint32_t modemBits =
         event_bit::CTS | event_bit::DSR | event_bit::Ring | event_bit::RLSD;
-    if (!countersChecked_) {
-        countersChecked_ = true;
-        countersKnown_ = ioctl(fd_, TIOCGICOUNT, &counters_) == 0;
+    if (!modemWatched_) {
+        modemWatched_ = true;
         if (countersKnown_ && (mask & modemBits) != 0)
-            modemWatcher_ = std::make_unique<ModemWatcher>(fd_);
+            modemWatcher_ = std::make_unique<ModemWatcher>(fd_, calls_);
     }
     serial_icounter_struct now{};
-    if (!countersKnown_ || ioctl(fd_, TIOCGICOUNT, &now) != 0)
+    if (!countersKnown_ || calls_.Ioctl(fd_, TIOCGICOUNT, &now) != 0)
         return 0;
     std::uint32_t bits = 0;
     const auto changed = [&](int serial_icounter_struct::*field, std::uint32_t bit) {

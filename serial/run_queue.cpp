@@ -9,7 +9,9 @@ RunQueue::RunQueue() : RunQueue(std::function<void()>{}) {}
 RunQueue::RunQueue(std::function<void()> wake)
     : wake_(std::move(wake)), main_(std::this_thread::get_id()) {}
 
-bool RunQueue::IsMainThread() const { return std::this_thread::get_id() == main_; }
+bool RunQueue::IsMainThread() const {
+    return std::this_thread::get_id() == main_;
+}
 
 void RunQueue::Push(Item item) {
     {
@@ -21,7 +23,9 @@ void RunQueue::Push(Item item) {
         wake_();
 }
 
-void RunQueue::Post(Routine routine) { Push({std::move(routine), nullptr}); }
+void RunQueue::Post(Routine routine) {
+    Push({std::move(routine), nullptr});
+}
 
 void RunQueue::RunAndWait(Routine routine) {
     if (IsMainThread()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/main_thread.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -7,8 +9,6 @@
 #include <functional>
 #include <mutex>
 #include <thread>
-
-#include "serial/main_thread.h"
 
 namespace dedarida {
 
@@ -26,7 +26,8 @@ public:
     void Post(Routine routine) override;
     bool IsMainThread() const override;
     void RunQueued() override;
-    void RunQueuedFor(std::chrono::milliseconds timeout, const std::function<bool()>& done) override;
+    void RunQueuedFor(std::chrono::milliseconds timeout,
+                      const std::function<bool()>& done) override;
 
     // Main thread only: runs queued routines until `deadline`, or until Stop.
     void RunUntil(std::chrono::steady_clock::time_point deadline);

@@ -20,6 +20,9 @@ struct Transfer {
     std::chrono::steady_clock::time_point lastByte{};
     std::uint64_t generation = 0;
     bool begun = false;
+    // A write left pending moves only while a call works on it, so its time
+    // limit runs from the first call that waits for it.
+    bool waitedOn = false;
 };
 
 // The platform's serial interface. Each call returns false (or Failed) and
@@ -49,6 +52,12 @@ public:
     virtual bool Purge(std::uint32_t actions) = 0;
     // Waits for line events of the mask, or until `stopFd` is readable.
     virtual WaitOutcome WaitCommEvent(int stopFd, std::uint32_t& eventBits) = 0;
+    // Waits until the bytes of completed writes have left the output queue,
+    // at most until the last one's time limit; gives up on a failure.
+    virtual void DrainOutput() = 0;
+    // Whether `error` (a LastError value) means the device has gone: a
+    // hang-up, or an adapter pulled out. Line-status errors never are.
+    virtual bool IsLineLost(int error) const = 0;
     virtual int LastError() const = 0;
 };
 

@@ -71,8 +71,6 @@ termios2 TermiosFromDcb(const Dcb& dcb) {
         t.c_cflag |= CRTSCTS;
     t.c_ispeed = dcb.BaudRate;
     t.c_ospeed = dcb.BaudRate;
-    if (dcb.fParity)
-        t.c_iflag |= INPCK;
     if (dcb.fOutX)
         t.c_iflag |= IXON;
     if (dcb.fInX)

@@ -43,6 +43,7 @@ N counts requests of that kind from 1; options marked + may be repeated):
   --drop KIND:N        + no reply to the N-th request of KIND
   --corrupt KIND:N     + that reply's checksum is off by one
   --half-reply KIND:N  + send half of that reply, then answer nothing any more
+  --wrong-speed KIND:N + send that reply at the other mode's line speed
   --split N[:MS]       send replies in pieces of N bytes, MS ms apart (0)
   --noise N            N random bytes (never 0x55 or 0x10) before every reply
   --verify-error N     + answer the N-th block with 1 (not stored)
@@ -103,8 +104,8 @@ struct Option {
     Setter set;
 };
 
-const std::array<Option, 27>& Options() {
-    static const std::array<Option, 27> options = {{
+const std::array<Option, 28>& Options() {
+    static const std::array<Option, 28> options = {{
         {"--help", false, [](CommandLine& c, auto, auto) { c.help = true; }},
         {"--link", true, [](CommandLine& c, auto, auto a) { c.config.linkPath = a; }},
         {"--paced", false, [](CommandLine& c, auto, auto) { c.config.paced = true; }},
@@ -126,6 +127,10 @@ const std::array<Option, 27>& Options() {
         {"--corrupt", true,
          [](CommandLine& c, auto o, auto a) {
              c.config.faults.corruptChecksum.push_back(Target(o, a));
+         }},
+        {"--wrong-speed", true,
+         [](CommandLine& c, auto o, auto a) {
+             c.config.faults.wrongSpeed.push_back(Target(o, a));
          }},
         {"--half-reply", true,
          [](CommandLine& c, auto o, auto a) { c.config.faults.halfReply.push_back(Target(o, a)); }},

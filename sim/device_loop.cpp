@@ -37,9 +37,10 @@ timespec Until(Clock::time_point deadline) {
 
 } // namespace
 
-DeviceLoop::DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBoard& board)
-    : config_(config), transcript_(transcript), board_(board), mode_(config.startMode),
-      responder_(config), noise_(config.faults.seed) {
+DeviceLoop::DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBoard& board,
+                       InjectedFrames& injected)
+    : config_(config), transcript_(transcript), board_(board), injected_(injected),
+      mode_(config.startMode), responder_(config), noise_(config.faults.seed) {
     OpenLine();
     board_.Update([this](SimStatus& s) { s.mode = mode_; });
 }
@@ -57,7 +58,7 @@ void DeviceLoop::Run(int stopFd) {
         ReleaseDue(now);
         WriteDue(now);
 
-        std::array<pollfd, 3> fds{};
+        std::array<pollfd, 4> fds{};
         fds[0] = {stopFd, POLLIN, 0};
         nfds_t count = 1;
         if (pty_) {
@@ -73,12 +74,14 @@ void DeviceLoop::Run(int stopFd) {
             }
             fds[count++] = {pty_->MasterFd(), events, 0};
         }
+        // Always last, so the indices above keep their meaning.
+        fds[count] = {injected_.Fd(), POLLIN, 0};
         const auto deadline = NextDeadline(now);
         timespec timeout{};
         if (deadline) {
             timeout = Until(*deadline);
         }
-        if (::ppoll(fds.data(), count, deadline ? &timeout : nullptr, nullptr) < 0) {
+        if (::ppoll(fds.data(), count + 1, deadline ? &timeout : nullptr, nullptr) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -97,6 +100,9 @@ void DeviceLoop::Run(int stopFd) {
         }
         if (count == 3 && (fds[2].revents & POLLIN) != 0) {
             ReadLine(Clock::now());
+        }
+        if (fds[count].revents != 0) {
+            SendInjected(Clock::now());
         }
     }
 }
@@ -277,8 +283,9 @@ void DeviceLoop::Release(const PendingFrame& pending) {
     const auto& frame = pending.frame;
     const std::size_t size = frame.half ? std::max<std::size_t>(1, frame.size / 2) : frame.size;
     const auto bytes = std::span(frame.bytes).first(size);
-    const auto done = Queue(bytes, start, true);
-    Note(done, Direction::FromDevice, ModeBaud(), bytes,
+    const unsigned baud = frame.wrongSpeed ? (ModeBaud() == AppBaud ? BootBaud : AppBaud) : 0;
+    const auto done = Queue(bytes, start, true, baud);
+    Note(done, Direction::FromDevice, baud != 0 ? baud : ModeBaud(), bytes,
          frame.half ? frame.meaning + " (first half only, then silence)" : frame.meaning);
     board_.Update([](SimStatus& s) { ++s.framesOut; });
     if (pending.rebootInto) {
@@ -289,8 +296,8 @@ void DeviceLoop::Release(const PendingFrame& pending) {
 }
 
 Clock::time_point DeviceLoop::Queue(std::span<const std::uint8_t> bytes, Clock::time_point start,
-                                    bool split) {
-    const unsigned baud = ModeBaud();
+                                    bool split, unsigned speed) {
+    const unsigned baud = speed != 0 ? speed : ModeBaud();
     const auto byteTime = WireByte(baud);
     const unsigned piece = split ? config_.faults.splitPiece : 0;
     auto t = std::max(start, txWireFree_);

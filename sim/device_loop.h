@@ -2,6 +2,7 @@
 
 #include "sim/app_frames.h"
 #include "sim/boot_frames.h"
+#include "sim/injected_frames.h"
 #include "sim/pty.h"
 #include "sim/responder.h"
 #include "sim/sim_config.h"
@@ -25,7 +26,8 @@ namespace dedarida::sim {
 // deadline. Run() and the constructor's caller are the only users, except FlashBytes().
 class DeviceLoop {
 public:
-    DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBoard& board);
+    DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBoard& board,
+               InjectedFrames& injected);
 
     // Until `stopFd` becomes readable.
     void Run(int stopFd);
@@ -47,9 +49,12 @@ private:
     void Handle(Response response, Clock::time_point now);
     void ReleaseDue(Clock::time_point now);
     void Release(const PendingFrame& pending);
-    Clock::time_point Queue(std::span<const std::uint8_t> bytes, Clock::time_point now, bool split);
+    // `baud` 0: the mode's own speed.
+    Clock::time_point Queue(std::span<const std::uint8_t> bytes, Clock::time_point now, bool split,
+                            unsigned baud = 0);
     void WriteDue(Clock::time_point now);
     void RunTimers(Clock::time_point now);
+    void SendInjected(Clock::time_point now);
     void SwitchMode(DeviceMode mode, Clock::time_point now);
     void FlushGarbage();
     std::optional<Clock::time_point> NextDeadline(Clock::time_point now) const;
@@ -61,6 +66,7 @@ private:
     const SimConfig& config_;
     Transcript& transcript_;
     StatusBoard& board_;
+    InjectedFrames& injected_;
     const Clock::time_point started_ = Clock::now();
 
     std::unique_ptr<Pty> pty_;

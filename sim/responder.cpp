@@ -25,6 +25,16 @@ bool Listed(const std::vector<unsigned>& list, unsigned n) {
     return std::find(list.begin(), list.end(), n) != list.end();
 }
 
+std::string_view TextFor(const std::vector<ScriptedText>& scripted, RequestKind kind, unsigned n,
+                         std::string_view own) {
+    for (const auto& reply : scripted) {
+        if (reply.target == FaultTarget{kind, n}) {
+            return reply.text;
+        }
+    }
+    return own;
+}
+
 std::string BootMeaning(std::uint8_t command, std::uint8_t status) {
     char text[40];
     std::snprintf(text, sizeof text, "reply to command %u: status 0x%02X", command, status);
@@ -36,6 +46,11 @@ std::string BootMeaning(std::uint8_t command, std::uint8_t status) {
 Responder::Responder(const SimConfig& config) : config_(config) {
     if (config_.identity.size() > AppReplyTextMax) {
         throw std::length_error("the identity text is longer than 38 characters");
+    }
+    for (const auto& reply : config_.replyTexts) {
+        if (reply.text.size() > AppReplyTextMax) {
+            throw std::length_error("a reply text is longer than 38 characters");
+        }
     }
 }
 
@@ -64,6 +79,7 @@ Response Responder::OnAppCommand(std::uint8_t code) {
         return response;
     }
     const unsigned n = Count(*kind);
+    text = TextFor(config_.replyTexts, *kind, n, text);
     if (*kind == RequestKind::GoOffline) {
         response.rebootInto = DeviceMode::Bootloader;
         if (config_.faults.silentGoOffline) {
@@ -173,6 +189,7 @@ void Responder::Answer(Response& response, RequestKind kind, unsigned n, OutFram
     if (silent_ || Targets(faults.dropReply, kind, n)) {
         return;
     }
+    frame.wrongSpeed = Targets(faults.wrongSpeed, kind, n);
     if (Targets(faults.halfReply, kind, n)) {
         frame.half = true;
         silent_ = true;

@@ -20,7 +20,8 @@ struct OutFrame {
     std::array<std::uint8_t, AppReplyMax> bytes{};
     std::size_t size = 0;
     std::chrono::milliseconds delay{0};
-    bool half = false; // send only the first half, then fall silent
+    bool half = false;       // send only the first half, then fall silent
+    bool wrongSpeed = false; // sent at the speed of the other mode
     std::string meaning;
 };
 

@@ -26,6 +26,7 @@ struct SimFaults {
     std::vector<FaultTarget> dropReply;       // the request gets no answer
     std::vector<FaultTarget> corruptChecksum; // the answer's checksum byte is off by one
     std::vector<FaultTarget> halfReply;       // half the answer, then silence for good
+    std::vector<FaultTarget> wrongSpeed;      // the answer goes out at the other mode's speed
     unsigned splitPiece = 0;                  // >0: replies go out in pieces of this many bytes
     Millis splitGap{0};                       // pause between two pieces
     unsigned noiseBytes = 0;                  // random bytes sent before every reply
@@ -42,6 +43,13 @@ struct SimFaults {
     std::uint32_t seed = 1;
 };
 
+// The answer to one application request carries `text` (at most 38
+// characters) in place of the device's own.
+struct ScriptedText {
+    FaultTarget target;
+    std::string text;
+};
+
 // Everything the simulated device lets a test or the command line choose.
 struct SimConfig {
     std::string identity = "FW ID  v4.1"; // at most 38 characters
@@ -55,6 +63,7 @@ struct SimConfig {
     std::vector<std::uint8_t> reference; // empty, or the 88064 bytes the check compares with
     std::string transcriptPath;          // empty: the transcript is kept in memory only
     SimFaults faults;
+    std::vector<ScriptedText> replyTexts;
 };
 
 } // namespace dedarida::sim

@@ -1,5 +1,6 @@
 #include "sim/sim_device.h"
 
+#include "sim/app_frames.h"
 #include "sim/device_loop.h"
 #include "sim/unique_fd.h"
 
@@ -21,6 +22,7 @@ struct SimDevice::Impl {
     SimConfig config;
     class Transcript transcript;
     StatusBoard board;
+    InjectedFrames injected;
     std::optional<DeviceLoop> loop;
     UniqueFd stop;
     std::thread thread;
@@ -40,7 +42,7 @@ void SimDevice::Start() {
     if (impl_->stop.Get() < 0) {
         throw std::system_error(errno, std::generic_category(), "eventfd");
     }
-    impl_->loop.emplace(impl_->config, impl_->transcript, impl_->board);
+    impl_->loop.emplace(impl_->config, impl_->transcript, impl_->board, impl_->injected);
     impl_->board.Update([](SimStatus& s) { s.running = true; });
     impl_->thread = std::thread([impl = impl_.get()] {
         std::string error;
@@ -82,6 +84,16 @@ bool SimDevice::WaitFor(const std::function<bool(const SimStatus&)>& condition,
 
 bool SimDevice::WaitForFrames(std::uint64_t frames, std::chrono::milliseconds timeout) const {
     return WaitFor([frames](const SimStatus& s) { return s.Frames() >= frames; }, timeout);
+}
+
+void SimDevice::Send(std::vector<std::uint8_t> bytes, std::string meaning) {
+    impl_->injected.Push({std::move(bytes), std::move(meaning)});
+}
+
+void SimDevice::SendText(const std::string& text) {
+    std::array<std::uint8_t, AppReplyMax> frame{};
+    const std::size_t size = BuildAppReply(0x00, text, frame);
+    Send({frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(size)}, "\"" + text + "\"");
 }
 
 std::vector<TranscriptEntry> SimDevice::Transcript() const {

@@ -40,6 +40,12 @@ public:
     // Waits until at least `frames` frames (both directions) were exchanged.
     bool WaitForFrames(std::uint64_t frames, std::chrono::milliseconds timeout) const;
 
+    // Sends `bytes` at once in one write, unrequested, at the device's current
+    // speed; lost like any reply while nobody has the line open.
+    void Send(std::vector<std::uint8_t> bytes, std::string meaning);
+    // Sends an application text reply carrying `text` (at most 38 characters).
+    void SendText(const std::string& text);
+
     std::vector<TranscriptEntry> Transcript() const;
     std::array<std::uint8_t, FlashSize> Flash() const;
     void WriteFlash(const std::string& path) const; // raw bytes; throws on I/O errors

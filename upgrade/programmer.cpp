@@ -15,17 +15,19 @@ std::string PortText(const TComPort& port) {
 
 } // namespace
 
-Programmer::Programmer(ProgrammerWindow& window, MainThread& main) : window_(window), main_(main) {}
+Programmer::Programmer(ProgrammerWindow& window, MainThread& main, DriverFactory makeDriver)
+    : window_(window), main_(main), makeDriver_(std::move(makeDriver)) {}
 
 Programmer::~Programmer() {
     CloseAll();
 }
 
 void Programmer::Init(bool startTicking) {
-    ComPort1_ = std::make_unique<TComPort>(main_);
+    ComPort1_ = makeDriver_ ? std::make_unique<TComPort>(main_, makeDriver_())
+                            : std::make_unique<TComPort>(main_);
     ComPort1_->SetOnRxChar([this](TComPort& Sender, std::int32_t InQue) { Rx(Sender, InQue); });
     // Closing inside the port's own delivery would wait for itself: later.
-    ComPort1_->SetOnError([this](TComPort&) { main_.Post([this] { LineLost(); }); });
+    ComPort1_->SetOnLineLost([this](TComPort&) { LineLost(); });
     ComPort1_->SetSyncMethod(TSyncMethod::smSynchronize);
     ComPort1_->SetWriteBufSize(2048);
     ComPort1_->SetReadBufSize(2048);
@@ -84,14 +86,14 @@ void Programmer::Button1Click() {
     LoadFw();
     if (!OpenIfNeeded(OpenFailure::Report))
         return;
-    link_->SendAppCommand(AppCommandIdentity);
+    SendAppCommand(AppCommandIdentity);
 }
 
 void Programmer::StartBootSequence1Click() {
     if (!OpenIfNeeded(OpenFailure::Report))
         return;
     window_.SetPanelText(1, "START UPGRADE");
-    link_->SendAppCommand(AppCommandStartUpgrade);
+    SendAppCommand(AppCommandStartUpgrade);
     PollAnswered = 0;
 }
 
@@ -121,6 +123,14 @@ void Programmer::SetMode(std::uint8_t mode) {
     if (link_->LinkMode() != mode)
         link_->SetLinkMode(mode);
     ComPort1_->SetBaudRate(mode == BootMode ? TBaudRate::br38400 : TBaudRate::br4800);
+}
+
+bool Programmer::SendAppCommand(std::uint8_t code) {
+    if (link_->SendAppCommand(code))
+        return true;
+    if (TrafficTrace* trace = tracedPort_->Trace())
+        trace->AppCommandDropped(code, BitsPerSecond(ComPort1_->BaudRate()));
+    return false;
 }
 
 void Programmer::SwitchStatus1Click() {
@@ -194,11 +204,16 @@ void Programmer::Tick() {
         }
     } else if (link_->LastAppCommand == AppCommandGoOffline && ++TickCounter >= 2) {
         TickCounter = 0;
+        if (linkStepHook_)
+            linkStepHook_();
+        // "GOING OFFLINE" may have been interpreted since the test above: a
+        // re-send is then dropped (and not counted), and the switch sets
+        // bootloader mode rather than toggling the one just set back.
         if (OfflineRetries < 2) {
-            link_->SendAppCommand(AppCommandGoOffline);
-            ++OfflineRetries;
+            if (SendAppCommand(AppCommandGoOffline))
+                ++OfflineRetries;
         } else {
-            SwitchStatus1Click();
+            SetMode(BootMode);
             OfflineRetries = 0;
             link_->LastAppCommand = 0xFF;
         }
@@ -207,7 +222,7 @@ void Programmer::Tick() {
     if (ReadyDelay > 0) {
         --ReadyDelay;
     } else if (OfflineRequestPending == 1) {
-        link_->SendAppCommand(AppCommandGoOffline);
+        SendAppCommand(AppCommandGoOffline);
         TickCounter = 0;
         link_->ClearRxBuffer();
         OfflineRequestPending = 0;

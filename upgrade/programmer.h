@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,7 +27,10 @@ class Timer;
 // tick thread runs (it hands SendPoll to the main thread and waits for it).
 class Programmer {
 public:
-    Programmer(ProgrammerWindow& window, MainThread& main);
+    // Makes the port's driver; empty for the system's own.
+    using DriverFactory = std::function<std::unique_ptr<SerialDriver>()>;
+
+    Programmer(ProgrammerWindow& window, MainThread& main, DriverFactory makeDriver = {});
     ~Programmer();
     Programmer(const Programmer&) = delete;
     Programmer& operator=(const Programmer&) = delete;
@@ -50,6 +54,11 @@ public:
 
     // One tick of the tick thread, in the rules' order.
     void Tick();
+
+    // Test seam: runs inside Tick once the link step has read the state it
+    // acts on and before it acts, where the main thread may interpret a
+    // reply. Set it before ticks run.
+    void SetLinkStepHook(std::function<void()> hook) { linkStepHook_ = std::move(hook); }
 
     // Any thread; null ends tracing. The trace must outlive the Programmer's use of it.
     void SetTrace(TrafficTrace* trace);
@@ -75,6 +84,9 @@ private:
     // "Open the port where needed": true when the port is open afterwards.
     bool OpenIfNeeded(OpenFailure onFailure);
     void SetMode(std::uint8_t mode);
+    // Link::SendAppCommand; a command dropped because the link has left
+    // application mode is noted in the trace.
+    bool SendAppCommand(std::uint8_t code);
     void LineLost();
     void TraceReply();
     void InterpretBootReply();
@@ -82,11 +94,13 @@ private:
 
     ProgrammerWindow& window_;
     MainThread& main_;
+    DriverFactory makeDriver_;
     TFlashImage FlashImage_{};
     std::unique_ptr<TComPort> ComPort1_;
     std::unique_ptr<TracedPort> tracedPort_;
     std::unique_ptr<Link> link_;
     std::unique_ptr<Timer> timer_;
+    std::function<void()> linkStepHook_;
     // Keeps the two threads' open-if-needed and mode switches whole.
     std::recursive_mutex portMutex_;
 };

@@ -44,7 +44,7 @@ void Programmer::Rx(TComPort&, std::int32_t) {
                 else
                     InterpretAppReply();
             }
-        } while (link_->RxCount() != 0);
+        } while (link_->MoreToReceive());
     } catch (const std::exception& error) {
         window_.ShowError(error.what());
     }

@@ -38,19 +38,22 @@ std::size_t Unstuff(const std::uint8_t* bytes, std::size_t size, std::size_t fro
     return n;
 }
 
-std::string RequestMeaning(const std::uint8_t* bytes, std::size_t count) {
-    if (count == 6 && bytes[0] == AppStart) {
-        switch (bytes[4]) {
-        case AppCommandIdentity:
-            return "identity request";
-        case AppCommandStartUpgrade:
-            return "start upgrade";
-        case AppCommandGoOffline:
-            return "go offline";
-        default:
-            return "command " + Hex(bytes[4]);
-        }
+std::string AppCommandName(std::uint8_t code) {
+    switch (code) {
+    case AppCommandIdentity:
+        return "identity request";
+    case AppCommandStartUpgrade:
+        return "start upgrade";
+    case AppCommandGoOffline:
+        return "go offline";
+    default:
+        return "command " + Hex(code);
     }
+}
+
+std::string RequestMeaning(const std::uint8_t* bytes, std::size_t count) {
+    if (count == 6 && bytes[0] == AppStart)
+        return AppCommandName(bytes[4]);
     std::uint8_t head[7];
     if (count < 8 || bytes[0] != Dle || Unstuff(bytes, count - 2, 2, head, 7) < 3)
         return "unknown";
@@ -112,6 +115,11 @@ void TrafficTrace::Sent(const std::uint8_t* bytes, std::size_t count, std::uint3
 void TrafficTrace::Received(const TRxFrame& frame, std::size_t count, bool bootMode,
                             std::uint8_t request, std::uint32_t baud) {
     Line("RX", baud, frame.data(), count, ReplyMeaning(frame, count, bootMode, request));
+}
+
+void TrafficTrace::AppCommandDropped(std::uint8_t code, std::uint32_t baud) {
+    Line("--", baud, nullptr, 0,
+         AppCommandName(code) + " not sent: the link has left application mode");
 }
 
 void TrafficTrace::Line(const char* direction, std::uint32_t baud, const std::uint8_t* bytes,

@@ -33,6 +33,9 @@ public:
     void Received(const TRxFrame& frame, std::size_t count, bool bootMode, std::uint8_t request,
                   std::uint32_t baud);
 
+    // An application command the link dropped instead of writing it.
+    void AppCommandDropped(std::uint8_t code, std::uint32_t baud);
+
 private:
     void Line(const char* direction, std::uint32_t baud, const std::uint8_t* bytes,
               std::size_t count, const std::string& meaning);

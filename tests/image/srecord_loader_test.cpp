@@ -3,10 +3,12 @@
 #include "tests/image/image_fill.h"
 #include "tests/image/temp_dir.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 
 namespace dedarida {
 namespace {
@@ -61,6 +63,34 @@ TEST(LoadSRecordFile, FileOfSeveralChunksLoadsWhatItHolds) {
     SRecordWalker(inOneGo).Feed(
         std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     EXPECT_EQ(inOneGo, expected);
+}
+
+TEST(LoadSRecordFile, ALastRecordCutOffByTheEndKeepsItsDataBytes) {
+    TempDir dir;
+    UntypedFile file;
+    file.Assign(dir.Write("cut.mot", "S2140E880000010203"));
+    auto buffer = std::make_unique<TReadBuffer>();
+    TFlashImage image = Filled(0x5A);
+    EXPECT_TRUE(LoadSRecordFile(file, *buffer, image).Loaded);
+    EXPECT_EQ(image, Filled(0xFF, {{0, 0x00}, {1, 0x01}, {2, 0x02}, {3, 0x03}}));
+}
+
+// Neither may touch the image: a directory would fill it with 0xFF and then
+// fail on read, a FIFO without a writer would block the caller at open.
+TEST(LoadSRecordFile, ADirectoryOrAFifoFailsAtOpenAndLeavesTheImage) {
+    TempDir dir;
+    const std::string fifo = dir.Path("fifo.s");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& name : {dir.Path(""), fifo}) {
+        SCOPED_TRACE(name);
+        UntypedFile file;
+        file.Assign(name);
+        auto buffer = std::make_unique<TReadBuffer>();
+        TFlashImage image = Filled(0x5A);
+        EXPECT_FALSE(LoadSRecordFile(file, *buffer, image).Loaded);
+        EXPECT_EQ(image, Filled(0x5A));
+        EXPECT_FALSE(file.IsOpen());
+    }
 }
 
 } // namespace

@@ -29,6 +29,7 @@ Walked Walk(std::string_view text) {
     Walked result;
     SRecordWalker walker(result.image);
     walker.Feed(Bytes(text));
+    walker.Finish();
     result.outOfRange = walker.OutOfRangeBytes();
     result.rejected = walker.RejectedRecords();
     return result;
@@ -126,10 +127,33 @@ TEST(SRecordWalker, EndsAtTheEndOfAnyText) {
     EXPECT_EQ(Walk(Data16.substr(0, Data16.size() - 1)).image, WithFirst16()) << "CR only";
 }
 
-TEST(SRecordWalker, RecordCutOffByTheEndIsDropped) {
-    EXPECT_EQ(Walk(Data16.substr(0, 20)).image, Filled(0xFF));
-    EXPECT_EQ(Walk(Data16.substr(0, Data16.size() - 4)).image, Filled(0xFF)) << "no checksum";
-    EXPECT_EQ(Walk(Data16.substr(0, Data16.size() - 5)).image, Filled(0xFF)) << "half checksum";
+TEST(SRecordWalker, RecordCutOffByTheEndKeepsTheBytesReadBeforeTheCut) {
+    EXPECT_EQ(Walk(Data16.substr(0, 20)).image,
+              Filled(0xFF, {{0, 0x00}, {1, 0x01}, {2, 0x02}, {3, 0x03}, {4, 0x04}}));
+    EXPECT_EQ(Walk(Data16.substr(0, 21)).image,
+              Filled(0xFF, {{0, 0x00}, {1, 0x01}, {2, 0x02}, {3, 0x03}, {4, 0x04}}))
+        << "half a data pair";
+    EXPECT_EQ(Walk(Data16.substr(0, Data16.size() - 4)).image, WithFirst16()) << "no checksum";
+    EXPECT_EQ(Walk(Data16.substr(0, Data16.size() - 3)).image, WithFirst16()) << "half checksum";
+    TFlashImage first15 = WithFirst16();
+    first15[15] = 0xFF;
+    EXPECT_EQ(Walk(Data16.substr(0, Data16.size() - 5)).image, first15) << "half the last byte";
+    EXPECT_EQ(Walk(Data16.substr(0, 8)).image, Filled(0xFF)) << "inside the address";
+    Walked bad = Walk("S2140E88000001G2");
+    EXPECT_EQ(bad.image, Filled(0xFF)) << "a non-hex pair before the cut";
+    EXPECT_EQ(bad.rejected, 1u);
+}
+
+TEST(SRecordWalker, FinishStoresACutRecordOnceWhateverFollows) {
+    TFlashImage image = Filled(0xFF);
+    SRecordWalker walker(image);
+    walker.Feed(Bytes(Data16.substr(0, 20)));
+    walker.Finish();
+    walker.Finish();
+    walker.Feed(Bytes("S2050E8810AA"));
+    walker.Finish();
+    EXPECT_EQ(image,
+              Filled(0xFF, {{0, 0x00}, {1, 0x01}, {2, 0x02}, {3, 0x03}, {4, 0x04}, {0x10, 0xAA}}));
 }
 
 TEST(SRecordWalker, NonHexFieldRejectsTheRecordOnly) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 
 namespace dedarida {
 namespace {
@@ -43,6 +44,23 @@ TEST(UntypedFile, FailuresCarryErrno) {
     file.Assign(dir.Path("no/such"));
     EXPECT_EQ(ErrorOf([&] { file.CreateIfAbsent(); }), ENOENT);
     EXPECT_STREQ(EInOutError(ENOENT).what(), "I/O error 2");
+}
+
+TEST(UntypedFile, OnlyARegularFileOpensForReading) {
+    TempDir dir;
+    UntypedFile file;
+    file.Assign(dir.Path(""));
+    EXPECT_EQ(ErrorOf([&] { file.OpenRead(); }), EISDIR);
+    EXPECT_FALSE(file.IsOpen());
+    const std::string fifo = dir.Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    file.Assign(fifo);
+    EXPECT_EQ(ErrorOf([&] { file.OpenRead(); }), EINVAL);
+    EXPECT_FALSE(file.IsOpen());
+    file.Assign(dir.Write("plain.s", "S1"));
+    file.OpenRead();
+    std::array<std::uint8_t, 2> buffer{};
+    EXPECT_EQ(file.BlockRead(buffer), 2u);
 }
 
 } // namespace

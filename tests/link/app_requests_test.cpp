@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 
 // An identity reply, "FW ID", split inside its body.
 const Bytes ReplyHead = {0x55, 0x3F, 0x30, 0x08, 0x5D, 0x00};
-const Bytes ReplyTail = {0x46, 0x57, 0x20, 0x49, 0x44, 0x2A};
+const Bytes ReplyTail = {0x46, 0x57, 0x20, 0x49, 0x44, 0x73};
 const Bytes Identity = {0x55, 0x30, 0x3F, 0x02, 0x03, 0xC9};
 
 // Wide enough that a slow (sanitised) machine never reaches it by accident.
@@ -153,6 +153,37 @@ TEST(SendAppCommandWait, AReplyThatNeverEndsIsDroppedAtTheLimit) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, 900ms);
     f.main.RunQueuedFor(5s, [&] { return deliveries == 4; });
     event.join();
+    EXPECT_EQ(f.port.LastWrite(), Identity);
+}
+
+TEST(SendAppCommandWait, TheIdentityFixtureCarriesAGoodChecksum) {
+    LinkFixture f;
+    EXPECT_EQ(f.Deliver(ReplyHead), 0);
+    EXPECT_EQ(f.Deliver(ReplyTail), 1);
+    EXPECT_TRUE(
+        Link::FrameChecksumOk(static_cast<std::uint8_t>(f.link.RxFrameLength()), f.link.RxFrame()));
+}
+
+// A reply handled during the wait switches the link to bootloader mode: the
+// command must not follow at the bootloader's speed.
+TEST(SendAppCommandWait, NothingIsWrittenOnceAReplyHandledMeanwhileLeftApplicationMode) {
+    LinkFixture f(Patient);
+    f.Deliver(ReplyHead);
+    f.link.LastAppCommand = 0x69;
+    std::thread event([&] {
+        f.port.Arrive(ReplyTail);
+        f.main.RunAndWait([&] {
+            if (f.Deliver({}) == 1)
+                f.link.SetLinkMode(BootMode);
+        });
+    });
+    EXPECT_FALSE(f.link.SendAppCommand(0x03));
+    event.join();
+    EXPECT_TRUE(f.port.Writes().empty());
+    EXPECT_EQ(f.link.LastAppCommand, 0x69);
+
+    f.link.SetLinkMode(AppMode);
+    EXPECT_TRUE(f.link.SendAppCommand(0x03));
     EXPECT_EQ(f.port.LastWrite(), Identity);
 }
 

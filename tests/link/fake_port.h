@@ -22,6 +22,8 @@ public:
     void Arrive(const Bytes& bytes);
     // Runs before a write is recorded, with the bytes written; may throw.
     void OnWrite(std::function<void(const Bytes&)> hook);
+    // Runs in InputCount with the count it is about to report; may throw.
+    void OnInputCount(std::function<void(std::int32_t)> hook);
 
     std::vector<Bytes> Writes() const;
     Bytes LastWrite() const;
@@ -38,6 +40,7 @@ private:
     std::deque<std::uint8_t> input_;
     std::vector<Bytes> writes_;
     std::function<void(const Bytes&)> onWrite_;
+    std::function<void(std::int32_t)> onInputCount_;
     int waitForWriteCalls_ = 0;
 };
 
@@ -49,6 +52,11 @@ inline void FakePort::Arrive(const Bytes& bytes) {
 inline void FakePort::OnWrite(std::function<void(const Bytes&)> hook) {
     std::lock_guard lock(mutex_);
     onWrite_ = std::move(hook);
+}
+
+inline void FakePort::OnInputCount(std::function<void(std::int32_t)> hook) {
+    std::lock_guard lock(mutex_);
+    onInputCount_ = std::move(hook);
 }
 
 inline std::vector<Bytes> FakePort::Writes() const {
@@ -95,8 +103,16 @@ inline std::int32_t FakePort::Read(void* Buffer, std::int32_t Count, bool) {
 }
 
 inline std::int32_t FakePort::InputCount() {
-    std::lock_guard lock(mutex_);
-    return static_cast<std::int32_t>(input_.size());
+    std::function<void(std::int32_t)> hook;
+    std::int32_t waiting = 0;
+    {
+        std::lock_guard lock(mutex_);
+        hook = onInputCount_;
+        waiting = static_cast<std::int32_t>(input_.size());
+    }
+    if (hook)
+        hook(waiting);
+    return waiting;
 }
 
 inline std::int32_t FakePort::WaitForWrite() {

@@ -39,7 +39,7 @@ struct LinkFixture {
         do {
             link.ReceiveFrames();
             frames += link.TakeFrame() ? 1 : 0;
-        } while (link.RxCount() != 0);
+        } while (link.MoreToReceive());
         return frames;
     }
     Bytes Frame() const {

@@ -7,6 +7,7 @@
 #include "tests/serial/wait_for_either.h"
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <gtest/gtest.h>
@@ -37,7 +38,17 @@ struct FakeLine {
     // Byte count of every blocking transfer step, negative for non-blocking.
     std::vector<std::int32_t> steps;
     std::deque<std::uint32_t> events;
+    // The event wait fails from now on, as when the device has gone.
+    bool lost = false;
     EventFd eventsReady;
+
+    void Lose() {
+        {
+            std::lock_guard lock(mutex);
+            lost = true;
+        }
+        eventsReady.Set();
+    }
 
     void Raise(std::uint32_t bits) {
         {
@@ -133,6 +144,8 @@ public:
         for (;;) {
             {
                 std::lock_guard lock(line_->mutex);
+                if (line_->lost)
+                    return WaitOutcome::Failed;
                 if (!line_->events.empty()) {
                     bits = line_->events.front();
                     line_->events.pop_front();
@@ -143,6 +156,10 @@ public:
                 return WaitOutcome::Stopped;
             line_->eventsReady.Reset();
         }
+    }
+    void DrainOutput() override {}
+    bool IsLineLost(int error) const override {
+        return error == EIO || error == ENXIO || error == ENODEV;
     }
     int LastError() const override { return lastError_.load(); }
 

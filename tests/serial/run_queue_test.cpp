@@ -1,8 +1,7 @@
 #include "serial/run_queue.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
 

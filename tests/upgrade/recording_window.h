@@ -25,10 +25,12 @@ public:
     void SetProgress(int position) override {
         std::lock_guard lock(mutex_);
         progress_ = position;
+        progressHistory_.push_back(position);
     }
     void SetStartEnabled(bool enabled) override {
         std::lock_guard lock(mutex_);
         startEnabled_ = enabled;
+        startEnabledCalls_.push_back(enabled);
     }
     void SetTimerEnabled(bool enabled) override {
         std::lock_guard lock(mutex_);
@@ -60,9 +62,19 @@ public:
         std::lock_guard lock(mutex_);
         return startEnabled_;
     }
+    // Every SetStartEnabled, in order.
+    std::vector<bool> StartEnabledCalls() const {
+        std::lock_guard lock(mutex_);
+        return startEnabledCalls_;
+    }
     bool TimerEnabled() const {
         std::lock_guard lock(mutex_);
         return timerEnabled_;
+    }
+    // Every position set, in order.
+    std::vector<int> ProgressHistory() const {
+        std::lock_guard lock(mutex_);
+        return progressHistory_;
     }
     std::vector<Message> Messages() const {
         std::lock_guard lock(mutex_);
@@ -81,7 +93,9 @@ private:
     std::vector<Message> messages_;
     std::vector<std::string> errors_;
     int progress_ = 0;
+    std::vector<int> progressHistory_;
     bool startEnabled_ = true;
+    std::vector<bool> startEnabledCalls_;
     bool timerEnabled_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "image/embedded_firmware.h"
 #include "sim/sim_device.h"
+#include "tests/upgrade/quick_device.h"
 #include "tests/upgrade/recording_window.h"
 #include "upgrade/main_loop.h"
 #include "upgrade/programmer.h"
@@ -20,33 +21,21 @@ namespace dedarida::test {
 
 using namespace std::chrono_literals;
 
-// The simulated device with quick processing times, checking against the
-// embedded firmware, reachable through a symlink that survives a hang-up.
-inline sim::SimConfig QuickDevice(const std::string& linkPath) {
-    sim::SimConfig config;
-    config.linkPath = linkPath;
-    config.rebootDelay = 50ms;
-    config.eraseTime = 10ms;
-    config.programTime = 0ms;
-    config.checkTime = 10ms;
-    const auto firmware = EmbeddedFirmware();
-    config.reference.assign(firmware.begin(), firmware.end());
-    return config;
-}
-
 // A tool (the controller on the test's thread as its main thread) wired to a
 // simulated device over a pty. `ticking`: the real tick thread, with Timer1
 // every `tick`; otherwise the test calls Tick itself.
 class UpgradeBench {
 public:
     explicit UpgradeBench(const std::function<void(sim::SimConfig&)>& configure = {},
-                          bool ticking = true, std::chrono::milliseconds tick = 40ms)
-        : dir_(MakeDir()), loop_(tick), device_(Configured(dir_ + "/line", configure)) {
+                          bool ticking = true, std::chrono::milliseconds tick = 40ms,
+                          Programmer::DriverFactory makeDriver = {})
+        : dir_(MakeDir()), loop_(tick), programmer_(window_, loop_.Queue(), std::move(makeDriver)),
+          device_(Configured(dir_ + "/line", configure)) {
         device_.Start();
         loop_.SetOnTimer([this] { programmer_.Timeout(); });
         programmer_.Init(ticking);
         programmer_.SetTrace(&trace_);
-        programmer_.ComPort1().SetDevicePath(dir_ + "/line");
+        programmer_.ComPort1().SetDevicePath(LinePath());
         if (ticking)
             loop_.SetTimerEnabled(true);
     }
@@ -66,6 +55,10 @@ public:
         loop_.RunUntil([] { return false; }, MainLoop::Clock::now() + time);
     }
     bool MessageShown() const { return !window_.Messages().empty(); }
+    // After a success: the device has rebooted into its application.
+    bool DeviceBack() {
+        return RunUntil([&] { return device_.Status().mode == sim::DeviceMode::Application; }, 5s);
+    }
     bool Programmed() const {
         const auto firmware = EmbeddedFirmware();
         const auto flash = device_.Flash();
@@ -74,13 +67,28 @@ public:
     unsigned Requests(sim::RequestKind kind) const { return device_.Status().Requests(kind); }
     // Lines of the tool's traffic trace that end in `meaning`.
     unsigned Traced(const std::string& meaning) const {
-        std::ifstream trace(dir_ + "/trace");
         unsigned count = 0;
-        for (std::string line; std::getline(trace, line);)
+        for (const std::string& line : TraceLines())
             count += line.ends_with("| " + meaning);
         return count;
     }
+    // Replies the tool has taken and interpreted (each is traced first).
+    unsigned RepliesTaken() const {
+        unsigned count = 0;
+        for (const std::string& line : TraceLines())
+            count += line.find(" RX ") != std::string::npos;
+        return count;
+    }
+    std::vector<std::string> TraceLines() const {
+        std::vector<std::string> lines;
+        std::ifstream trace(dir_ + "/trace");
+        for (std::string line; std::getline(trace, line);)
+            lines.push_back(line);
+        return lines;
+    }
 
+    // The device path of the simulated line.
+    std::string LinePath() const { return dir_ + "/line"; }
     RecordingWindow& Window() { return window_; }
     Programmer& Tool() { return programmer_; }
     sim::SimDevice& Device() { return device_; }
@@ -90,8 +98,7 @@ private:
     // What both sides saw last, to tell a failure's story.
     void PrintTail() const {
         std::vector<std::string> lines;
-        std::ifstream trace(dir_ + "/trace");
-        for (std::string line; std::getline(trace, line);)
+        for (const std::string& line : TraceLines())
             lines.push_back(line.size() > 160
                                 ? line.substr(0, 100) + " ... " + line.substr(line.rfind('|'))
                                 : line);
@@ -122,7 +129,7 @@ private:
     MainLoop loop_;
     TrafficTrace trace_{dir_ + "/trace"};
     RecordingWindow window_;
-    Programmer programmer_{window_, loop_.Queue()};
+    Programmer programmer_;
     sim::SimDevice device_;
 };
 

@@ -1,36 +1,11 @@
 #include "link/boot_command.h"
-#include "tests/upgrade/upgrade_bench.h"
+#include "tests/upgrade/upgrade_checks.h"
 
 #include <gtest/gtest.h>
 
 using namespace dedarida;
 using namespace dedarida::test;
 using sim::RequestKind;
-
-namespace {
-
-bool HasPanelText(const RecordingWindow& window, int index, const std::string& text) {
-    for (const auto& [panel, shown] : window.History())
-        if (panel == index && shown == text)
-            return true;
-    return false;
-}
-
-void ExpectProgrammed(UpgradeBench& bench) {
-    ASSERT_TRUE(bench.RunUntil([&] { return bench.MessageShown(); }));
-    const auto messages = bench.Window().Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].kind, MessageKind::Information);
-    EXPECT_EQ(messages[0].text, "System Programmed OK  v4.5");
-    EXPECT_TRUE(bench.Programmed());
-    EXPECT_EQ(bench.Tool().LinkState().LinkMode(), AppMode);
-    EXPECT_EQ(bench.Tool().ComPort1().BaudRate(), TBaudRate::br4800);
-    EXPECT_TRUE(bench.Window().StartEnabled());
-    EXPECT_EQ(bench.Window().Panel(1), "Programmed OK");
-    EXPECT_EQ(bench.Window().Progress(), 0);
-}
-
-} // namespace
 
 TEST(Upgrade, OneStartProgramsTheEmbeddedFirmware) {
     UpgradeBench bench;
@@ -73,7 +48,7 @@ TEST(Upgrade, VersionTwoAndUnknownDevicesAreRefused) {
         bench.RunFor(100ms);
         EXPECT_EQ(bench.Requests(RequestKind::StartUpgrade), 0u);
         EXPECT_EQ(bench.Tool().LinkState().LinkMode(), AppMode);
-        EXPECT_TRUE(bench.Window().StartEnabled());
+        EXPECT_TRUE(StartNeverDisabled(bench.Window()));
     }
 }
 
@@ -210,7 +185,7 @@ TEST(Upgrade, TimedStepsFollowTheTicks) {
     EXPECT_EQ(bench.Tool().ComPort1().BaudRate(), TBaudRate::br38400);
     EXPECT_EQ(bench.Tool().LinkState().LastAppCommand, 0xFF);
     EXPECT_EQ(bench.Tool().OfflineRetries, 0);
-    EXPECT_TRUE(bench.Window().StartEnabled());
+    EXPECT_TRUE(StartNeverDisabled(bench.Window()));
 
     expectAfterTick("Poll", 0);
     expectAfterTick("Poll", 1);
@@ -219,4 +194,49 @@ TEST(Upgrade, TimedStepsFollowTheTicks) {
     ASSERT_TRUE(bench.RunUntil([&] { return bench.MessageShown(); }));
     EXPECT_EQ(bench.Window().Messages()[0].text, "System Programmed OK  v4.5");
     EXPECT_EQ(bench.Traced("go offline"), 3u);
+}
+
+TEST(TwoUpgrades, TheSecondStartProgramsAgainFromAFreshStart) {
+    UpgradeBench bench;
+    bench.Tool().Button1Click();
+    ExpectProgrammed(bench);
+    const std::size_t firstRun = bench.Window().ProgressHistory().size();
+
+    ASSERT_TRUE(bench.DeviceBack());
+    bench.Tool().Button1Click();
+    ExpectProgrammed(bench, 2);
+    EXPECT_EQ(bench.Requests(RequestKind::Erase), 2u);
+    EXPECT_EQ(bench.Requests(RequestKind::Program), 2 * 86u);
+    const auto progress = bench.Window().ProgressHistory();
+    ASSERT_GT(progress.size(), firstRun + 2);
+    EXPECT_EQ(progress[firstRun], 0) << "START begins at 0";
+    EXPECT_EQ(progress[firstRun + 2], 1) << "then the first block of the second upgrade";
+}
+
+// OfflineRetries is cleared by the forced switch, so the second upgrade sends
+// the go-offline command three times again.
+TEST(TwoUpgrades, EachForcedSwitchStartsTheRetriesAfresh) {
+    UpgradeBench bench([](sim::SimConfig& c) { c.faults.silentGoOffline = true; });
+    bench.Tool().Button1Click();
+    ExpectProgrammed(bench);
+    EXPECT_EQ(bench.Traced("go offline"), 3u);
+    EXPECT_EQ(bench.Tool().OfflineRetries, 0);
+    ASSERT_TRUE(bench.DeviceBack());
+    bench.Tool().Button1Click();
+    ExpectProgrammed(bench, 2);
+    EXPECT_EQ(bench.Traced("go offline"), 6u);
+}
+
+TEST(TwoUpgrades, AVersionTwoRefusalThenAVersionFourDevice) {
+    UpgradeBench bench([](sim::SimConfig& c) {
+        c.replyTexts = {{{RequestKind::Identity, 1}, "FW ID  v2.3"}};
+    });
+    bench.Tool().Button1Click();
+    ASSERT_TRUE(bench.RunUntil([&] { return bench.MessageShown(); }));
+    EXPECT_EQ(bench.Window().Messages()[0].text, "You can not update this device !");
+    EXPECT_EQ(bench.Tool().TargetVersion, "v2.7");
+
+    bench.Tool().Button1Click();
+    ExpectProgrammed(bench, 2);
+    EXPECT_EQ(bench.Tool().TargetVersion, "v4.5");
 }
