@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/shared/form_design.h"
 #include "serial/run_queue.h"
 
 #include <QApplication>
@@ -12,7 +13,7 @@ namespace dedarida {
 // `argc` and `argv` must outlive it.
 class Application : public QApplication {
 public:
-    static constexpr const char* Title = "RU Zededir";
+    static constexpr const char* Title = ApplicationTitle;
 
     Application(int& argc, char** argv);
 

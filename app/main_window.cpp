@@ -24,11 +24,6 @@ namespace dedarida {
 
 namespace {
 
-constexpr int ClientWidth = 592;
-constexpr int ClientHeight = 151;
-constexpr std::array PanelTexts{"COM:", "Status:", "Command:"};
-constexpr std::array PanelWidths{70, 150, 100};
-
 // The core's texts are 8-bit strings, device replies included.
 QString FromCore(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -43,7 +38,7 @@ TForm1::TForm1(MainThread& main)
       firmwareFile_(std::make_unique<FirmwareFile>()), programmer_(*this, main) {
     setObjectName("Form1");
     setWindowTitle(Caption);
-    setToolTip("Firmware upgrade tool for Fernwick2");
+    setToolTip(form1::Hint);
     setFont(WindowFont(WindowFontHeight));
     // Every shade, the bevel's light and dark lines included, from silver.
     setPalette(QPalette(QColor(0xC0, 0xC0, 0xC0)));
@@ -64,33 +59,33 @@ TForm1::~TForm1() {
 
 void TForm1::BuildControls() {
     auto* client = new QWidget(this);
-    client->setFixedSize(ClientWidth, ClientHeight);
+    client->setFixedSize(form1::ClientWidth, form1::ClientHeight);
     setCentralWidget(client);
 
-    auto* bevel = Place<QFrame>(client, "Bevel1", 8, 0, 577, 89);
+    auto* bevel = Place<QFrame>(client, "Bevel1", form1::Bevel1);
     bevel->setFrameStyle(QFrame::Box | QFrame::Raised);
 
-    Button1 = Place<QPushButton>(client, "Button1", 160, 16, 249, 57);
-    Button1->setText("START");
+    Button1 = Place<QPushButton>(client, "Button1", form1::Button1);
+    Button1->setText(form1::StartCaption);
     Button1->setFont(WindowFont(StartFontHeight));
 
-    ProgressBar1 = Place<QProgressBar>(client, "ProgressBar1", 0, 98, 585, 17);
+    ProgressBar1 = Place<QProgressBar>(client, "ProgressBar1", form1::ProgressBar1);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
 
-    auto* statusBar = Place<QStatusBar>(client, "StatusBar1", 0, 120, ClientWidth, 27);
+    auto* statusBar = Place<QStatusBar>(client, "StatusBar1", form1::StatusBar1);
     statusBar->setSizeGripEnabled(false);
     for (std::size_t i = 0; i < panels_.size(); ++i) {
-        panels_[i] = new QLabel(PanelTexts[i], statusBar);
-        panels_[i]->setFixedWidth(PanelWidths[i]);
+        panels_[i] = new QLabel(form1::PanelTexts[i], statusBar);
+        panels_[i]->setFixedWidth(form1::PanelWidths[i]);
         panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar->addWidget(panels_[i]);
     }
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
-    Timer1->setInterval(1000);
+    Timer1->setInterval(form1::TimerInterval);
 }
 
 void TForm1::BuildMenus() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/shared/form_design.h"
 #include "upgrade/programmer.h"
 
 #include <QMainWindow>
@@ -24,7 +25,7 @@ class TForm2;
 // other threads are posted to the main thread. Everything else: main thread.
 class TForm1 : public QMainWindow, public ProgrammerWindow {
 public:
-    static constexpr const char* Caption = "RU Zededirr Halvardin M1 v4.5";
+    static constexpr const char* Caption = form1::Caption;
 
     explicit TForm1(MainThread& main);
     ~TForm1() override;

@@ -2,7 +2,7 @@
 
 #include "app/message_box.h"
 #include "app/place.h"
-#include "app/port_choice.h"
+#include "app/shared/port_choice.h"
 #include "app/window_font.h"
 #include "serial/comport.h"
 #include "serial/list_com_ports.h"
@@ -18,20 +18,21 @@ TForm2::TForm2(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      ComboBox1(Place<QComboBox>(this, "ComboBox1", 56, 24, 113, 21)),
-      ComboBox2(Place<QComboBox>(this, "ComboBox2", 56, 80, 113, 21)),
-      Button1(Place<QPushButton>(this, "Button1", 72, 136, 81, 25)) {
+      ComboBox1(Place<QComboBox>(this, "ComboBox1", form2::ComboBox1)),
+      ComboBox2(Place<QComboBox>(this, "ComboBox2", form2::ComboBox2)),
+      Button1(Place<QPushButton>(this, "Button1", form2::Button1)) {
     setObjectName("Form2");
-    setWindowTitle("Com Port Selection");
+    setWindowTitle(form2::Caption);
     setFont(WindowFont(WindowFontHeight));
     QPalette colours = palette();
     colours.setColor(QPalette::Window, colours.color(QPalette::Button));
     setPalette(colours);
-    setFixedSize(241, 189);
-    move(387, 317);
+    setFixedSize(form2::ClientWidth, form2::ClientHeight);
+    move(form2::Left, form2::Top);
 
-    ComboBox2->addItems({"4800", "38400"});
-    Button1->setText("OK");
+    for (const char* item : form2::BaudItems)
+        ComboBox2->addItem(item);
+    Button1->setText(form2::OkCaption);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
 
@@ -45,8 +46,7 @@ void TForm2::ShowPropForm(TComPort& port) {
     ComboBox1->clear();
     for (const std::string& name : names)
         ComboBox1->addItem(QString::fromStdString(name));
-    // By position: the item need not name the current port.
-    ComboBox1->setCurrentIndex(port.Port() < ComboBox1->count() ? port.Port() : -1);
+    ComboBox1->setCurrentIndex(InitialPortIndex(port, ComboBox1->count()));
     ComboBox2->setCurrentIndex(0);
     Button1->setFocus();
 
@@ -54,14 +54,9 @@ void TForm2::ShowPropForm(TComPort& port) {
     hide();
     if (result != QDialog::Accepted)
         return;
-    const auto choice =
-        ChoosePort(ComboBox1->currentText().toStdString(), ComboBox2->currentIndex());
-    if (!choice) {
-        ShowMessageBox(nullptr, MessageKind::Information, "Information", "Port Not Available");
-        return;
-    }
-    port.SetPort(choice->port);
-    port.SetBaudRate(choice->baudRate);
+    if (!ApplyPortChoice(port, ComboBox1->currentText().toStdString(), ComboBox2->currentIndex()))
+        ShowMessageBox(nullptr, MessageKind::Information, form2::NotAvailableCaption,
+                       form2::NotAvailableText);
 }
 
 } // namespace dedarida

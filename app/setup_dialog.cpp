@@ -27,10 +27,10 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     setFont(WindowFont(WindowFontHeight));
     setFixedSize(257, 161);
 
-    auto* offset = Place<QGroupBox>(this, "AddressOffset", 8, 8, 113, 97);
+    auto* offset = Place<QGroupBox>(this, "AddressOffset", {8, 8, 113, 97});
     offset->setTitle("Address Offset");
     AddChoices(*offset, {"$0C0000", "$0E0000"});
-    auto* size = Place<QGroupBox>(this, "TxSize", 136, 8, 113, 97);
+    auto* size = Place<QGroupBox>(this, "TxSize", {136, 8, 113, 97});
     size->setTitle("Tx Size");
     AddChoices(*size, {"$10000", "$20000", "$40000"});
 }

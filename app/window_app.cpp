@@ -5,9 +5,9 @@
 #include "app/no_display.h"
 #include "app/port_dialog.h"
 #include "app/setup_dialog.h"
+#include "app/shared/window_trace.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace dedarida {
@@ -28,10 +28,7 @@ int RunWindow(int argc, char** argv) {
     }
     const std::unique_ptr<Application> started = StartApplication(argc, argv);
     Application& application = *started;
-    // DEDARIDA_TRACE=FILE: every frame of the session goes to FILE.
-    std::unique_ptr<TrafficTrace> trace;
-    if (const char* path = std::getenv("DEDARIDA_TRACE"); path && *path)
-        trace = std::make_unique<TrafficTrace>(path);
+    const auto trace = WindowTraceFromEnvironment();
     TForm1 Form1(application.MainQueue());
     if (trace)
         Form1.Controller().SetTrace(trace.get());

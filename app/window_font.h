@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/shared/form_design.h"
+
 #include <QFont>
 
 namespace dedarida {
@@ -7,8 +9,5 @@ namespace dedarida {
 // The forms' font, "MS Sans Serif", at a character height in pixels; where it
 // is missing a plain sans-serif of the same height stands in.
 QFont WindowFont(int pixelHeight);
-
-inline constexpr int WindowFontHeight = 11;
-inline constexpr int StartFontHeight = 23;
 
 } // namespace dedarida

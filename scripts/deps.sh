@@ -15,7 +15,7 @@ packages=(
     dpkg-dev fakeroot lintian
 )
 if [ "${1:-}" = windows ]; then
-    packages+=(g++-mingw-w64-x86-64-posix googletest wine64)
+    packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine xdotool imagemagick)
 fi
 
 missing=()

@@ -1,5 +1,5 @@
-#include "app/port_choice.h"
 #include "app/port_dialog.h"
+#include "app/shared/port_choice.h"
 #include "app_test_support.h"
 #include "serial/comport.h"
 

@@ -1,4 +1,6 @@
-#include "app/port_choice.h"
+#include "app/shared/port_choice.h"
+
+#include "serial/comport.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,6 +28,19 @@ std::optional<PortSettings> ChoosePort(const std::string& item, int baudIndex) {
         return std::nullopt;
     return PortSettings{static_cast<std::uint8_t>(number - 1),
                         baudIndex == 1 ? TBaudRate::br38400 : TBaudRate::br4800};
+}
+
+int InitialPortIndex(const TComPort& port, int count) {
+    return port.Port() < count ? port.Port() : -1;
+}
+
+bool ApplyPortChoice(TComPort& port, const std::string& item, int baudIndex) {
+    const auto choice = ChoosePort(item, baudIndex);
+    if (!choice)
+        return false;
+    port.SetPort(choice->port);
+    port.SetBaudRate(choice->baudRate);
+    return true;
 }
 
 } // namespace dedarida

@@ -9,6 +9,8 @@
 
 namespace dedarida {
 
+class TComPort;
+
 // A text that is not a decimal integer: "'<text>' is not a valid integer value".
 class EConvertError : public std::runtime_error {
 public:
@@ -30,5 +32,15 @@ struct PortSettings {
 // Empty when the port is not available (numbers 10 and above, and 0, which
 // names no port); EConvertError when the item names no number.
 std::optional<PortSettings> ChoosePort(const std::string& item, int baudIndex);
+
+// The port item selected when the dialog opens: by position, the item at the
+// port's ordinal (it need not name the current port); -1, none, when the list
+// of `count` items is shorter.
+int InitialPortIndex(const TComPort& port, int count);
+
+// OK in the port dialog: sets Port and BaudRate of `port` from the chosen
+// items as ChoosePort does; false, with `port` unchanged, when the port is
+// not available. EConvertError when the item names no number.
+bool ApplyPortChoice(TComPort& port, const std::string& item, int baudIndex);
 
 } // namespace dedarida

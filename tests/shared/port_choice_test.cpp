@@ -1,4 +1,6 @@
-#include "app/port_choice.h"
+#include "app/shared/port_choice.h"
+#include "serial/comport.h"
+#include "serial/run_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +73,44 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureRow{"Sign", "COM-1", "'-1' is not a valid integer value"},
                       FailureRow{"DigitThenBlank", "COM5 ", "'5 ' is not a valid integer value"}),
     RowName<FailureRow>);
+
+// The dialog's side of the port: what it selects on opening and what OK sets.
+class PortChoiceOnPort : public ::testing::Test {
+protected:
+    PortChoiceOnPort() {
+        port.SetPort(2);
+        port.SetBaudRate(TBaudRate::br38400);
+    }
+    RunQueue main;
+    TComPort port{main};
+};
+
+TEST_F(PortChoiceOnPort, SelectsTheItemAtTheOrdinal) {
+    EXPECT_EQ(InitialPortIndex(port, 3), 2);
+}
+
+TEST_F(PortChoiceOnPort, SelectsNothingWhenTheListIsShorter) {
+    EXPECT_EQ(InitialPortIndex(port, 2), -1);
+    EXPECT_EQ(InitialPortIndex(port, 0), -1);
+}
+
+TEST_F(PortChoiceOnPort, OkSetsPortAndBaudRate) {
+    EXPECT_TRUE(ApplyPortChoice(port, "COM05", 0));
+    EXPECT_EQ(port.Port(), 4);
+    EXPECT_EQ(port.BaudRate(), TBaudRate::br4800);
+}
+
+TEST_F(PortChoiceOnPort, NotAvailableLeavesThePortAsItWas) {
+    EXPECT_FALSE(ApplyPortChoice(port, "COM12", 0));
+    EXPECT_EQ(port.Port(), 2);
+    EXPECT_EQ(port.BaudRate(), TBaudRate::br38400);
+}
+
+TEST_F(PortChoiceOnPort, ConversionErrorLeavesThePortAsItWas) {
+    EXPECT_THROW(ApplyPortChoice(port, "CNCA0", 0), EConvertError);
+    EXPECT_EQ(port.Port(), 2);
+    EXPECT_EQ(port.BaudRate(), TBaudRate::br38400);
+}
 
 } // namespace
 } // namespace dedarida

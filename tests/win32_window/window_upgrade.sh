@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The Windows window under wine on a virtual display: START clicked, a whole
+# upgrade against the simulator on a pty mapped as COM2 (the port every run
+# starts with), "System Programmed OK  v4.5" in the message box, the line back
+# at 4800 baud once OK is pressed, and a clean exit when the window closes.
+#
+# usage: window_upgrade.sh DEDARIDA_EXE WINDOW_PROBE_EXE DEDARIDA_SIM FIRMWARE LINE OUT_DIR
+# LINE is the path the simulator's pty appears at. OUT_DIR receives the
+# screenshot (window_upgrade.png, taken while the message box is open), the
+# simulator's transcript, the tool's trace and the logs.
+# WINEPREFIX: a prefix where COM2 already maps onto LINE and a wineserver of
+# its own runs; unset, a fresh prefix is made in OUT_DIR with both.
+# DISPLAY: an X server; unset, a private Xvfb is started.
+set -euo pipefail
+
+[ $# -eq 6 ] || { sed -n '2,15p' "$0" >&2; exit 64; }
+exe=$(realpath "$1") probe=$(realpath "$2") sim=$(realpath "$3") firmware=$(realpath "$4")
+line=$(realpath -m "$5") out=$(mkdir -p "$6" && realpath "$6")
+
+wine=$(dpkg -L wine64 | grep -m1 '/wine64$')
+wineserver=$(dpkg -L wine64 | grep -m1 '/wineserver64$')
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+pids=()
+own_prefix=${WINEPREFIX:+no}
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -n "$own_prefix" ] || timeout 30 "$wineserver" -k 2>/dev/null || true
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+fail() {
+    echo "window_upgrade: $*" >&2
+    exit 1
+}
+
+# wait_for SECONDS COMMAND...: until COMMAND succeeds, at most SECONDS.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.2
+    done
+}
+
+if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX=$out/prefix
+    rm -rf "$WINEPREFIX"
+    # No dosdevices before the first run, and no display: wine.inf then
+    # installs in seconds instead of spinning.
+    DISPLAY='' "$wine" wineboot -i >"$out/wineboot.log" 2>&1
+    "$wineserver" -w
+    DISPLAY='' "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
+        /d 0 /f >>"$out/wineboot.log" 2>&1
+    "$wineserver" -w
+    DISPLAY='' "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$line" /f \
+        >>"$out/wineboot.log" 2>&1
+    "$wineserver" -w
+    # A wineserver of our own, with no controlling terminal: one that has the
+    # pty as its terminal gets SIGHUP when the master closes.
+    setsid "$wineserver" -f -p >"$out/wineserver.log" 2>&1 &
+    pids+=($!)
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 90 99); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+    pids+=($!)
+    export DISPLAY=:$n
+    wait_for 10 xdotool getdisplaygeometry || fail "no X server on $DISPLAY"
+fi
+
+rm -f "$line" "$out/transcript.jsonl" "$out/trace.txt" "$out/window_upgrade.png"
+"$sim" --link "$line" --reference "$firmware" --transcript "$out/transcript.jsonl" \
+    >"$out/sim.log" 2>&1 &
+pids+=($!)
+wait_for 10 test -e "$line" || fail "the simulator made no line"
+
+run_wine() { timeout 60 "$wine" "$@"; }
+
+DEDARIDA_TRACE="Z:$out/trace.txt" timeout 300 "$wine" "$exe" >"$out/dedarida.log" 2>&1 &
+app=$!
+pids+=($app)
+
+main_caption='^RU Zededirr Halvardin M1 v4\.5$'
+wait_for 30 xdotool search --onlyvisible --name "$main_caption" || fail "no main window"
+read -r x y < <(run_wine "$probe" start-button) || fail "no START button"
+xdotool mousemove "$x" "$y" click 1
+
+# The message box has the application's title as its caption.
+box_caption='^RU Zededir$'
+wait_for 120 xdotool search --onlyvisible --name "$box_caption" || fail "no message box"
+box=$(xdotool search --onlyvisible --name "$box_caption" | head -n 1)
+message=$(run_wine "$probe" message | tr -d '\r')
+sleep 0.5
+import -window root "$out/window_upgrade.png"
+[ "$message" = "System Programmed OK  v4.5" ] || fail "message box reads '$message'"
+echo "message box: $message"
+
+speed() { stty -F "$line" speed; }
+[ "$(speed)" = 38400 ] || fail "line at $(speed) baud while the message is open"
+xdotool key --window "$box" Return
+at_4800() { [ "$(speed)" = 4800 ]; }
+wait_for 10 at_4800 || fail "line at $(speed) baud after OK, not 4800"
+echo "line after OK: $(speed) baud"
+
+run_wine "$probe" close || fail "the main window could not be asked to close"
+gone() { ! kill -0 "$app" 2>/dev/null; }
+wait_for 30 gone || fail "the tool did not end after its window closed"
+status=0
+wait "$app" || status=$?
+[ $status -eq 0 ] || fail "the tool exited with $status"
+blocks=$(grep -c '"meaning":"Program' "$out/transcript.jsonl" || true)
+echo "window upgrade passed: $blocks program requests, screenshot $out/window_upgrade.png"
