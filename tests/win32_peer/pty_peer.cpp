@@ -59,7 +59,7 @@ bool Serve(dedarida::sim::Pty& pty) {
                 const std::string speed = std::to_string(pty.Speed()) + "\n";
                 WriteAll(pty, std::span(reinterpret_cast<const std::uint8_t*>(speed.data()),
                                         speed.size()));
-            } else {
+            } else if (byte == kSendHundred) {
                 std::array<std::uint8_t, 100> hundred{};
                 std::iota(hundred.begin(), hundred.end(), std::uint8_t{0});
                 WriteAll(pty, hundred);
