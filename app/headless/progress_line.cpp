@@ -87,7 +87,10 @@ std::string ProgressLine(const ProgressSnapshot& snapshot, std::size_t width) {
         return details.substr(0, width);
     const std::size_t bar = std::min(width - details.size() - 3, WidestBar);
     const std::size_t filled = bar * static_cast<std::size_t>(snapshot.Percent()) / 100;
-    return "[" + std::string(filled, '#') + std::string(bar - filled, '.') + "] " + details;
+    std::string line;
+    line.reserve(bar + details.size() + 3);
+    line.append(1, '[').append(filled, '#').append(bar - filled, '.').append("] ").append(details);
+    return line;
 }
 
 std::string ProgressLogLine(const ProgressSnapshot& snapshot) {
