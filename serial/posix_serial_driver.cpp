@@ -53,9 +53,16 @@ int PollTimeout(std::chrono::steady_clock::time_point until) {
 }
 
 // Time for `bytes` on the wire at ten bits each, at least a millisecond.
-int WireTimeMs(std::int64_t bytes, std::uint32_t bitsPerSecond) {
-    const std::int64_t ms = bytes * 10'000 / std::max<std::uint32_t>(bitsPerSecond, 1);
-    return static_cast<int>(std::clamp<std::int64_t>(ms, 1, kLongestWatchDelayMs));
+std::int64_t WireTimeMs(std::int64_t bytes, std::uint32_t bitsPerSecond) {
+    return std::max<std::int64_t>(bytes * 10'000 / std::max<std::uint32_t>(bitsPerSecond, 1), 1);
+}
+
+// The next delay of a watch: `firstMs` (at most the longest) after a change,
+// otherwise the last one doubled up to the longest.
+int NextWatchDelay(int lastMs, bool unchanged, std::int64_t firstMs) {
+    if (unchanged && lastMs > 0)
+        return std::min(lastMs * 2, kLongestWatchDelayMs);
+    return static_cast<int>(std::min<std::int64_t>(firstMs, kLongestWatchDelayMs));
 }
 
 } // namespace
@@ -283,7 +290,7 @@ bool PosixSerialDriver::AwaitReady(const Transfer& op, Clock::time_point deadlin
                 abort_.Reset();
             } else if (fds[0].revents == 0) {
                 pollfd device = fds[0];
-                calls_.Poll(&device, 1, std::min(timeout < 0 ? 1 : timeout, 1));
+                calls_.Poll(&device, 1, 1);
             }
             if (fds[0].revents == 0)
                 continue;
@@ -341,8 +348,7 @@ void PosixSerialDriver::DrainOutput() {
         const int left = PollTimeout(limit);
         if (left == 0)
             return;
-        delayMs = unsent == before ? std::min(delayMs * 2, kLongestWatchDelayMs)
-                                   : WireTimeMs(unsent, bitsPerSecond_.load());
+        delayMs = NextWatchDelay(delayMs, unsent == before, WireTimeMs(unsent, bitsPerSecond_));
         before = unsent;
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(delayMs, left)));
     }
@@ -391,11 +397,9 @@ SerialDriver::WaitOutcome PosixSerialDriver::WaitCommEvent(int stopFd, std::uint
 }
 
 int PosixSerialDriver::WatchDelay(const Watch& watch) {
-    if (watch == seen_ && watchDelayMs_ > 0)
-        watchDelayMs_ = std::min(watchDelayMs_ * 2, kLongestWatchDelayMs);
-    else
-        watchDelayMs_ =
-            watch.unsent > 0 ? WireTimeMs(watch.unsent, bitsPerSecond_.load()) : kUnreadDelayMs;
+    watchDelayMs_ = NextWatchDelay(watchDelayMs_, watch == seen_,
+                                   watch.unsent > 0 ? WireTimeMs(watch.unsent, bitsPerSecond_)
+                                                    : kUnreadDelayMs);
     seen_.unsent = watch.unsent;
     return watchDelayMs_;
 }
