@@ -5,6 +5,7 @@
 // transcript turned into the bootloader phase against the wire time of its
 // bytes and the tool's turnaround from a reply's last byte to the next
 // request's first.
+#include "app/headless/spawn_argv.h"
 #include "image/embedded_firmware.h"
 #include "sim/sim_device.h"
 
@@ -90,10 +91,7 @@ struct ToolRun {
 
 inline ToolRun RunTool(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), DEDARIDA_EXECUTABLE);
-    std::vector<char*> argv;
-    for (auto& a : arguments)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = SpawnArgv(arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);

@@ -2,6 +2,7 @@
 
 #include "app/headless/progress_output.h"
 #include "app/headless/signal_watcher.h"
+#include "app/headless/spawn_argv.h"
 #include "app/headless/summary_table.h"
 #include "app/headless/supervised_lines.h"
 
@@ -83,10 +84,7 @@ bool Spawn(Child& child, const HeadlessOptions& options) {
     child.events = events[0];
     child.record = record[0];
     std::vector<std::string> arguments = ChildArguments(options, child.port);
-    std::vector<char*> argv;
-    for (auto& a : arguments)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = SpawnArgv(arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);

@@ -1,5 +1,7 @@
 #include "tests/headless/spawned.h"
 
+#include "app/headless/spawn_argv.h"
+
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -21,14 +23,6 @@ std::string Contents(const std::string& path) {
     return text.str();
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (auto& s : strings)
-        pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 } // namespace
 
 Finished RunWithoutDisplay(const std::vector<std::string>& argv,
@@ -41,8 +35,8 @@ Finished RunWithoutDisplay(const std::vector<std::string>& argv,
             environment.emplace_back(*entry);
     environment.insert(environment.end(), extra.begin(), extra.end());
     std::vector<std::string> arguments = argv;
-    auto argumentPointers = Pointers(arguments);
-    auto environmentPointers = Pointers(environment);
+    auto argumentPointers = dedarida::SpawnArgv(arguments);
+    auto environmentPointers = dedarida::SpawnArgv(environment);
 
     const std::string out = dir + "/out";
     const std::string err = dir + "/err";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/headless/spawn_argv.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -18,10 +20,7 @@ inline pid_t StartTool(const std::vector<std::string>& arguments, const std::str
                        const std::string& errPath, int terminal = -1) {
     std::vector<std::string> argv = {DEDARIDA_EXECUTABLE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> pointers;
-    for (auto& a : argv)
-        pointers.push_back(a.data());
-    pointers.push_back(nullptr);
+    std::vector<char*> pointers = SpawnArgv(argv);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
