@@ -8,10 +8,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <string_view>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <system_error>
 #include <termios.h>
+#include <unistd.h>
 
 namespace dedarida::sim {
 
@@ -60,6 +62,19 @@ Pty::Pty(const std::string& linkPath) {
     }
     if (!linkPath.empty()) {
         PointLink(linkPath, slavePath_);
+        linkPath_ = linkPath;
+    }
+}
+
+Pty::~Pty() {
+    if (linkPath_.empty()) {
+        return;
+    }
+    std::array<char, PATH_MAX> target{};
+    const ssize_t length = ::readlink(linkPath_.c_str(), target.data(), target.size() - 1);
+    if (length > 0 &&
+        slavePath_ == std::string_view(target.data(), static_cast<std::size_t>(length))) {
+        ::unlink(linkPath_.c_str());
     }
 }
 

@@ -20,6 +20,11 @@ public:
     // Opens a pty (slave raw, 9600 baud until the tool sets its speed); when linkPath is
     // not empty, points a symlink there at the slave, replacing whatever was there.
     explicit Pty(const std::string& linkPath);
+    // Removes the symlink while it still points here, as a device node goes with its
+    // device: a link left behind would lead to whichever pty reuses the number.
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
 
     int MasterFd() const { return master_.Get(); }
     // Readable when the tool opened or closed the slave; then call TakeOpensAndCloses().
@@ -40,6 +45,7 @@ private:
     UniqueFd watch_;
     int openers_ = 0;
     std::string slavePath_;
+    std::string linkPath_;
 };
 
 } // namespace dedarida::sim

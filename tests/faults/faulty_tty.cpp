@@ -86,7 +86,7 @@ void FaultyTty::Pull(int error) {
 
 void FaultyTty::Plug() {
     std::lock_guard lock(mutex_);
-    pulled_ = false;
+    pulled_ = replugged_ = false;
 }
 
 void FaultyTty::FailAfterHangUp(int error) {
@@ -131,13 +131,15 @@ int FaultyTty::SerialFlags() const {
 int FaultyTty::Open(const char* path, int flags) {
     {
         std::lock_guard lock(mutex_);
-        if (pulled_)
+        if (pulled_ && !replugged_)
             return Fail(ENOENT);
     }
     const int fd = ::open(path, flags);
     std::lock_guard lock(mutex_);
     if (fd >= 0) {
         device_ = fd;
+        if (replugged_)
+            pulled_ = replugged_ = false;
         hangUpError_ = 0;
         garbage_.clear();
         heldBytes_.clear();
@@ -289,6 +291,7 @@ int FaultyTty::PollWithFaults(pollfd* fds, nfds_t count, int timeoutMs, bool end
             if (IsDevice(fds[i].fd) && (fds[i].revents & POLLHUP) != 0 && hangUpError_ != 0) {
                 pulled_ = true;
                 pulledError_ = hangUpError_;
+                replugged_ = true;
             }
         }
         if (all[count].revents != 0)

@@ -36,7 +36,8 @@ public:
     // its waits report a hang-up, and opening fails until Plug.
     void Pull(int error);
     void Plug();
-    // Once the far side hangs up, the device fails as a pulled adapter does.
+    // Once the far side hangs up, the open device fails as a pulled adapter
+    // does; the device that comes back at the path opens as a new one.
     void FailAfterHangUp(int error);
     // Runs once, on the calling thread, inside the next call of this kind.
     void OnNextOutputCount(std::function<void()> hook);
@@ -78,6 +79,8 @@ private:
     int device_ = -1;
     int pulledError_ = 0;
     bool pulled_ = false;
+    // The pull came from a hang-up: an open that finds a device ends it.
+    bool replugged_ = false;
     int hangUpError_ = 0;
     bool held_ = false;
     std::size_t capacity_ = 0;

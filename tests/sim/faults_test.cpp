@@ -144,26 +144,30 @@ TEST_F(SimFault, SendsHalfAReplyThenGoesSilent) {
     EXPECT_TRUE(device_->Status().silent);
 }
 
+// The link goes with the line, as a device node goes with its device: a stale
+// one would lead to whichever pty reuses the number.
 TEST_F(SimFault, HangsUpInTheBlockTransferAndComesBackOnANewPty) {
     const std::string link = "/tmp/dedarida-sim-test-" + std::to_string(::getpid());
     ::unlink(link.c_str());
     ASSERT_EQ(::symlink("/nonexistent", link.c_str()), 0) << "a stale link to replace";
     config_.linkPath = link;
     config_.faults.hangUpAtBlock = 2;
-    config_.faults.comebackDelay = 20ms;
+    config_.faults.comebackDelay = 200ms;
     Open();
     ASSERT_EQ(host_->Exchange(EraseRequest, EraseOk.size()), EraseOk);
     ASSERT_EQ(host_->Exchange(Block(0), ProgramOk.size()), ProgramOk);
     host_->Send(Block(1));
     EXPECT_TRUE(host_->HungUp());
+    EXPECT_NE(::access(link.c_str(), F_OK), 0);
     ASSERT_TRUE(device_->WaitFor([](const SimStatus& s) { return s.ptyGeneration == 2; }, 2s));
     char target[256] = {};
     ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
     EXPECT_EQ(device_->SlavePath(), target);
     ScriptedHost again(link, B4800);
     EXPECT_EQ(again.Exchange(IdentityRequest, IdentityReply.size()), IdentityReply);
-    device_->Stop();
-    ::unlink(link.c_str());
+    host_.reset();
+    device_.reset();
+    EXPECT_NE(::access(link.c_str(), F_OK), 0);
 }
 
 TEST_F(SimFault, AnswersAPollASecondTimeLate) {
