@@ -8,4 +8,8 @@ int FileOpenFlags() {
     return O_CLOEXEC;
 }
 
+int ReadOpenFlags() {
+    return O_NONBLOCK;
+}
+
 } // namespace dedarida

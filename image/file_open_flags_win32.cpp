@@ -8,4 +8,8 @@ int FileOpenFlags() {
     return O_BINARY | O_NOINHERIT;
 }
 
+int ReadOpenFlags() {
+    return 0;
+}
+
 } // namespace dedarida

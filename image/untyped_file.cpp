@@ -41,10 +41,10 @@ void UntypedFile::Open(int flags) {
 }
 
 void UntypedFile::OpenRead() {
-    // Non-blocking, so a FIFO cannot hold the caller at open (on a regular
-    // file the flag changes nothing); a directory would open and only fail on
-    // read. Only a regular file is accepted.
-    Open(O_RDONLY | O_NONBLOCK);
+    // A FIFO must not hold the caller at open (on a regular file the flag
+    // changes nothing); a directory would open and only fail on read. Only a
+    // regular file is accepted.
+    Open(O_RDONLY | ReadOpenFlags());
     struct stat info {};
     const int error = ::fstat(fd_, &info) != 0 ? errno
                       : S_ISREG(info.st_mode)  ? 0

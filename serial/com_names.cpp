@@ -20,6 +20,10 @@ unsigned ComNumber(const std::string& name) {
     return number;
 }
 
+std::string ListedComName(unsigned number) {
+    return (number < 10 ? "COM0" : "COM") + std::to_string(number);
+}
+
 const std::string& ComName(std::uint8_t port) {
     static const std::array<std::string, 256> names = [] {
         std::array<std::string, 256> all;

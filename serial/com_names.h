@@ -13,6 +13,10 @@ const std::string& ComName(std::uint8_t port);
 // Case-insensitive "com".
 unsigned ComNumber(const std::string& name);
 
+// COM name n as lists show it, a one-digit number with a 0 before it
+// ("COM05", "COM12").
+std::string ListedComName(unsigned number);
+
 // The device a COM name stands for. Windows: the system's own device of the
 // name (\\.\COMn). Linux: the variable DEDARIDA_COMn if set, else
 // COM1-4 = /dev/ttyS0-3, COM5-7 = /dev/ttyUSB0-2, COM8-9 = /dev/ttyACM0-1.

@@ -21,14 +21,17 @@ struct SerialPortInfo {
     std::string device;                // "/dev/ttyUSB0"
     std::string byId;                  // its /dev/serial/by-id link, or empty
     std::optional<UsbAdapter> usb;
-    bool inUse = false; // another program holds it open or locked
+    // Another program holds it open or locked; unknown where telling would
+    // mean opening it (Windows).
+    std::optional<bool> inUse;
 };
 
-// Every serial port present, ordered by device path: the kernel's serial
-// devices (a /dev/ttyS device only when the kernel knows its UART type), and
-// the devices named by DEDARIDA_COMn that the kernel does not list (pseudo
-// terminals). Opens no port except a /dev/ttyS one whose UART type sysfs does
-// not tell, and changes none.
+// Every serial port present, ordered by device path. Linux: the kernel's
+// serial devices (a /dev/ttyS device only when the kernel knows its UART
+// type), and the devices named by DEDARIDA_COMn that the kernel does not list
+// (pseudo terminals); opens no port except a /dev/ttyS one whose UART type
+// sysfs does not tell, and changes none. Windows: the ports the system lists
+// under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, by number; opens none.
 std::vector<SerialPortInfo> ListSerialPorts();
 
 // Replaces `list` with the COM names of the ports present, sorted without

@@ -137,9 +137,9 @@ std::set<unsigned> CandidateNumbers() {
 std::vector<DeviceName> ComNamesPresent() {
     std::vector<DeviceName> names;
     for (const unsigned number : CandidateNumbers()) {
-        const std::string digits = std::to_string(number);
-        if (const auto device = CharacterDevice(DevicePathForComName("COM" + digits)))
-            names.push_back({(digits.size() == 1 ? "COM0" : "COM") + digits, *device});
+        if (const auto device =
+                CharacterDevice(DevicePathForComName("COM" + std::to_string(number))))
+            names.push_back({ListedComName(number), *device});
     }
     return names;
 }

@@ -1,8 +1,8 @@
 #include "app/headless/port_diagnosis.h"
 
+#include "app/headless/open_failure.h"
 #include "serial/list_com_ports.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
@@ -10,8 +10,8 @@ namespace dedarida {
 
 namespace {
 
-// The errno at the end of an EComPort message, or 0.
-int TrailingErrno(const std::string& message) {
+// The system's code at the end of an EComPort message, or 0.
+int TrailingCode(const std::string& message) {
     const auto digits = message.find_last_not_of("0123456789");
     if (digits == std::string::npos || digits + 1 == message.size())
         return 0;
@@ -22,7 +22,7 @@ std::string PortsPresent() {
     std::vector<std::string> ports;
     ListComPorts(ports, true);
     if (ports.empty())
-        return "No serial ports are present; set DEDARIDA_COMn=/dev/... to name one.";
+        return NoPortsText();
     std::string text = "Ports present:";
     for (const auto& port : ports)
         text += "\n  " + port;
@@ -36,22 +36,17 @@ std::string DiagnoseOpenFailure(const std::string& port, const std::string& devi
     if (device.empty())
         return port + " names no device. " + PortsPresent();
     const std::string name = port == device ? port : port + " (" + device + ")";
-    switch (TrailingErrno(failure)) {
-    case EACCES:
-    case EPERM:
-        return "No permission to open " + name +
-               ". Add your user to the dialout group (sudo usermod -aG dialout $USER), then log "
-               "in again.";
-    case EBUSY:
-    case EWOULDBLOCK:
+    switch (ClassifyOpenFailure(TrailingCode(failure))) {
+    case OpenFailure::NoPermission:
+        return "No permission to open " + name + ". " + PermissionHint();
+    case OpenFailure::InUse:
         return name + " is in use by another program.";
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
+    case OpenFailure::Missing:
         return name + " does not exist. " + PortsPresent();
-    default:
-        return "Cannot open " + name + ": " + failure;
+    case OpenFailure::Other:
+        break;
     }
+    return "Cannot open " + name + ": " + failure;
 }
 
 } // namespace dedarida

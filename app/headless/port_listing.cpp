@@ -1,6 +1,7 @@
 #include "app/headless/port_listing.h"
 
 #include "app/headless/json_text.h"
+#include "app/headless/open_failure.h"
 #include "serial/ecomport.h"
 
 #include <cstdio>
@@ -42,11 +43,11 @@ Json NullOr(const std::string& text) {
 
 std::string PortListText(const std::vector<SerialPortInfo>& ports) {
     if (ports.empty())
-        return "No serial ports are present; set DEDARIDA_COMn=/dev/... to name one.\n";
+        return std::string(NoPortsText()) + "\n";
     std::string text;
     for (const SerialPortInfo& port : ports) {
         text += Names(port.comNames) + port.device;
-        if (port.inUse)
+        if (port.inUse.value_or(false))
             text += ", in use by another program";
         text += "\n";
         if (!port.byId.empty())
@@ -73,7 +74,7 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
                         {"device", port.device},
                         {"byId", NullOr(port.byId)},
                         {"usb", usb},
-                        {"inUse", port.inUse}});
+                        {"inUse", port.inUse ? Json(*port.inUse) : Json()}});
     }
     return JsonText(list, 2) + "\n";
 }

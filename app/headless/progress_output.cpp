@@ -1,9 +1,7 @@
 #include "app/headless/progress_output.h"
 
 #include "app/headless/supervised_lines.h"
-
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "app/headless/terminal.h"
 
 namespace dedarida {
 
@@ -19,7 +17,7 @@ ProgressOutput::Style ProgressOutput::StyleFor(std::FILE* out, bool quiet, bool 
         return Style::Supervised;
     if (quiet)
         return Style::Quiet;
-    return isatty(fileno(out)) == 1 ? Style::Live : Style::Log;
+    return IsLiveTerminal(out) ? Style::Live : Style::Log;
 }
 
 ProgressOutput::ProgressOutput(std::FILE* out, Style style, std::vector<std::string> rowNames)
@@ -29,10 +27,8 @@ ProgressOutput::ProgressOutput(std::FILE* out, Style style, std::vector<std::str
 }
 
 std::size_t ProgressOutput::Width() const {
-    winsize size{};
-    if (ioctl(fileno(out_), TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
-        return FallbackWidth;
-    return size.ws_col;
+    const std::size_t width = TerminalWidth(out_);
+    return width == 0 ? FallbackWidth : width;
 }
 
 void ProgressOutput::Print(std::size_t row, const std::string& line) {

@@ -50,13 +50,20 @@ TEST(UntypedFile, OnlyARegularFileOpensForReading) {
     TempDir dir;
     UntypedFile file;
     file.Assign(dir.Path(""));
+#ifdef _WIN32
+    // The C runtime refuses a directory at open already.
+    EXPECT_NE(ErrorOf([&] { file.OpenRead(); }), 0);
+#else
     EXPECT_EQ(ErrorOf([&] { file.OpenRead(); }), EISDIR);
+#endif
     EXPECT_FALSE(file.IsOpen());
+#ifndef _WIN32
     const std::string fifo = dir.Path("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     file.Assign(fifo);
     EXPECT_EQ(ErrorOf([&] { file.OpenRead(); }), EINVAL);
     EXPECT_FALSE(file.IsOpen());
+#endif
     file.Assign(dir.Write("plain.s", "S1"));
     file.OpenRead();
     std::array<std::uint8_t, 2> buffer{};

@@ -1,0 +1,196 @@
+#include "app/headless/child_processes.h"
+#include "app/headless/signal_watcher.h"
+#include "app/headless/windows_command_line.h"
+
+#include <array>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <windows.h>
+
+namespace dedarida {
+
+namespace {
+
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    Handle(Handle&& other) noexcept : handle_(other.Release()) {}
+    Handle& operator=(Handle&& other) noexcept {
+        Reset(other.Release());
+        return *this;
+    }
+    ~Handle() { Reset(nullptr); }
+
+    HANDLE Get() const { return handle_; }
+    HANDLE Release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+    void Reset(HANDLE handle) {
+        if (handle_ != nullptr)
+            CloseHandle(handle_);
+        handle_ = handle;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+struct Chunk {
+    std::size_t child;
+    ChildProcesses::Stream stream;
+    std::string bytes; // empty: the stream has ended
+};
+
+struct Child {
+    Handle process;
+    // Indexed by Stream: standard output, standard error.
+    std::array<std::thread, 2> readers;
+};
+
+// A pipe whose write end the child inherits; the read end stays ours.
+bool MakePipe(Handle& read, Handle& write) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE r = nullptr;
+    HANDLE w = nullptr;
+    if (!CreatePipe(&r, &w, &inherit, 0))
+        return false;
+    read.Reset(r);
+    write.Reset(w);
+    return SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0) != 0;
+}
+
+std::string ThisProgram() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+} // namespace
+
+struct ChildProcesses::Platform {
+    // The children share our console, so Ctrl-C reaches each of them from
+    // the console itself; this process only keeps waiting for theirs.
+    explicit Platform(std::size_t count) : children(count), signals([] {}) {}
+    ~Platform() {
+        for (Child& child : children)
+            for (std::thread& reader : child.readers)
+                if (reader.joinable())
+                    reader.join();
+    }
+
+    // On a thread of its own: blocking reads until the child closes the pipe.
+    void Read(std::size_t child, Stream stream, Handle pipe) {
+        std::array<char, 4096> buffer;
+        for (;;) {
+            DWORD got = 0;
+            const bool read = ReadFile(pipe.Get(), buffer.data(), buffer.size(), &got, nullptr);
+            Push({child, stream, read ? std::string(buffer.data(), got) : std::string()});
+            if (!read || got == 0)
+                return;
+        }
+    }
+    void Push(Chunk chunk) {
+        {
+            std::lock_guard lock(mutex);
+            chunks.push_back(std::move(chunk));
+        }
+        ready.notify_one();
+    }
+
+    std::vector<Child> children;
+    SignalWatcher signals;
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<Chunk> chunks;
+    std::size_t openStreams = 0;
+};
+
+ChildProcesses::ChildProcesses(std::size_t count) : platform_(std::make_unique<Platform>(count)) {}
+
+ChildProcesses::~ChildProcesses() = default;
+
+bool ChildProcesses::Start(std::size_t i, const std::vector<std::string>& arguments) {
+    Child& child = platform_->children.at(i);
+    std::array<Handle, 2> reads;
+    std::array<Handle, 2> writes;
+    for (std::size_t s = 0; s < 2; ++s)
+        if (!MakePipe(reads[s], writes[s]))
+            return false;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    Handle nothing(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, 0, nullptr));
+    const std::string program = ThisProgram();
+    if (nothing.Get() == nullptr || program.empty())
+        return false;
+    std::string line = WindowsCommandLine(arguments);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nothing.Get();
+    startup.hStdOutput = writes[0].Get();
+    startup.hStdError = writes[1].Get();
+    PROCESS_INFORMATION started{};
+    // Children start one after another and each pipe's end is closed here
+    // right after, so no child inherits another's pipe and keeps it open.
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &started))
+        return false;
+    CloseHandle(started.hThread);
+    child.process.Reset(started.hProcess);
+    for (std::size_t s = 0; s < 2; ++s) {
+        writes[s].Reset(nullptr);
+        ++platform_->openStreams;
+        child.readers[s] = std::thread(&Platform::Read, platform_.get(), i, static_cast<Stream>(s),
+                                       std::move(reads[s]));
+    }
+    return true;
+}
+
+void ChildProcesses::Follow(const Take& take) {
+    std::unique_lock lock(platform_->mutex);
+    while (platform_->openStreams > 0) {
+        platform_->ready.wait(lock, [this] { return !platform_->chunks.empty(); });
+        Chunk chunk = std::move(platform_->chunks.front());
+        platform_->chunks.pop_front();
+        if (chunk.bytes.empty()) {
+            --platform_->openStreams;
+            continue;
+        }
+        lock.unlock();
+        take(chunk.child, chunk.stream, chunk.bytes);
+        lock.lock();
+    }
+}
+
+std::string ChildProcesses::WaitForEnd(std::size_t i) {
+    const HANDLE process = platform_->children.at(i).process.Get();
+    DWORD code = 0;
+    if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process, &code))
+        return "ended in a way that cannot be told";
+    // An exception's status, not an exit status of ours.
+    if (code >= 0xC0000000u) {
+        char text[40];
+        std::snprintf(text, sizeof text, "ended by exception 0x%08lX", code);
+        return text;
+    }
+    return "";
+}
+
+} // namespace dedarida
