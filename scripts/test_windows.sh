@@ -4,7 +4,8 @@
 #  - the GoogleTest suites;
 #  - the Win32 serial backend on a COM port mapped onto a pty (COM6, whose far
 #    end is dedarida-pty-peer);
-#  - the headless mode against dedarida-sim on COM5, for each exit status.
+#  - the headless mode against dedarida-sim on COM5, for each exit status;
+#  - the window's whole upgrade under Xvfb, with a screenshot.
 # LINUX_BUILD (default build/normal) provides the two Linux programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -136,17 +137,34 @@ got=0
 stop_line
 check_run 2 "You can not update this device !" "$got" "$work/cmd.out"
 
+# Each port in a process of its own: COM5 is upgraded while COM6 refuses its
+# device; the run exits with COM6's status and the summary has both rows.
+echo "-- two ports at once"
+start_line COM5 "$sim" --link "$work/COM5" --reference image/firmware/placeholder.bin
+rm -f "$work/COM6"
+"$sim" --link "$work/COM6" --identity "FW ID  v2.0" >"$work/COM6.log" 2>&1 &
+second=$!
+helpers+=($second)
+for _ in $(seq 100); do [ -e "$work/COM6" ] && break; sleep 0.05; done
+got=0
+timeout 180 "$wine" "$dir/dedarida.exe" --upgrade --port COM5 --port COM6 \
+    >"$work/two.out" 2>&1 || got=$?
+stop_line
+kill "$second" 2>/dev/null || true
+wait "$second" 2>/dev/null || true
+check_run 2 "COM6: message: You can not update this device !" "$got" "$work/two.out"
+grep -qE '^COM5 .*programmed \(exit 0\)' "$work/two.out" ||
+    { echo "FAILED: no COM5 success row in the summary:" >&2; cat "$work/two.out" >&2; failures=$((failures + 1)); }
+
 # The window's whole upgrade on COM2 (the port every run starts with), under
-# a virtual display of its own. Off until the backend keeps the line through
-# a whole windowed upgrade under wine: DEDARIDA_WINDOW_UPGRADE=1 runs it.
-if [ "${DEDARIDA_WINDOW_UPGRADE:-0}" = 1 ]; then
-    echo "-- the window's upgrade under Xvfb"
-    if ! tests/win32_window/window_upgrade.sh "$dir/dedarida.exe" \
-        "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
-        "$work/COM2" "$work/window"; then
-        echo "FAILED: the window's upgrade (see $work/window)" >&2
-        failures=$((failures + 1))
-    fi
+# a virtual display of its own, in a prefix of its own: wine's desktop in the
+# prefix above was started with no display and would refuse every window.
+echo "-- the window's upgrade under Xvfb"
+if ! env -u WINEPREFIX tests/win32_window/window_upgrade.sh "$dir/dedarida.exe" \
+    "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
+    "$work/window/COM2" "$work/window"; then
+    echo "FAILED: the window's upgrade (see $work/window)" >&2
+    failures=$((failures + 1))
 fi
 
 echo "-- Windows stage: $(($(date +%s) - began)) s"

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #endif
 
 namespace dedarida {
