@@ -7,10 +7,9 @@
 namespace dedarida::sim::test {
 namespace {
 
-// Scheduling delays on a busy machine; the long paced run holds the 2% without it.
-constexpr auto Slack = 10ms;
-
-TEST(SimPaced, AnExchangeTakesItsWireTimeAtEachSpeed) {
+// Never faster than the wire. How close to it the pacing stays is for the
+// long paced run and the benchmarks: a busy machine delays any one exchange.
+TEST(SimPaced, AnExchangeTakesAtLeastItsWireTimeAtEachSpeed) {
     auto config = FastConfig();
     config.paced = true;
     SimDevice device(config);
@@ -21,7 +20,6 @@ TEST(SimPaced, AnExchangeTakesItsWireTimeAtEachSpeed) {
     const std::chrono::duration<double> app = std::chrono::steady_clock::now() - start;
     const auto appWire = WireTime(IdentityRequest.size() + IdentityReply.size(), 4800);
     EXPECT_GE(app, appWire);
-    EXPECT_LE(app, appWire * 1.02 + Slack);
 
     ASSERT_EQ(host.Exchange(GoOfflineRequest, GoingOfflineReply.size()), GoingOfflineReply);
     ASSERT_TRUE(
@@ -32,7 +30,6 @@ TEST(SimPaced, AnExchangeTakesItsWireTimeAtEachSpeed) {
     const std::chrono::duration<double> boot = std::chrono::steady_clock::now() - start;
     const auto bootWire = WireTime(PollRequest.size() + PollOk.size(), 38400);
     EXPECT_GE(boot, bootWire);
-    EXPECT_LE(boot, bootWire * 1.02 + Slack);
 }
 
 } // namespace
