@@ -120,6 +120,20 @@ check_run() {
     fi
 }
 
+# Explorer opens no console for a window program; cmd.exe and PowerShell wait
+# for a console one and get its output.
+echo "-- the two executables' subsystems"
+subsystem() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^Subsystem[[:space:]]*[0-9a-f]*[[:space:]]*//p'; }
+for pair in "dedarida.exe:(Windows GUI)" "dedarida.com:(Windows CUI)"; do
+    program=${pair%%:*} expected=${pair#*:}
+    if [ "$(subsystem "$dir/$program")" = "$expected" ]; then
+        echo "$program: $expected"
+    else
+        echo "FAILED: $program is $(subsystem "$dir/$program"), not $expected" >&2
+        failures=$((failures + 1))
+    fi
+done
+
 echo "-- headless mode against the simulator"
 expect_exit 0 "message: System Programmed OK  v4.5" --
 expect_exit 1 "error: System Program Fail" --fail-check --
