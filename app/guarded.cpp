@@ -1,6 +1,6 @@
 #include "app/guarded.h"
 
-#include "app/message_box.h"
+#include "app/error_box.h"
 
 #include <exception>
 

@@ -5,7 +5,7 @@
 namespace dedarida {
 
 // Runs `action`; an exception it throws is shown in the default error box
-// instead of unwinding through Qt. Main thread only.
+// instead of unwinding through the window system's code. Main thread only.
 void RunGuarded(const std::function<void()>& action);
 
 // `action` wrapped for a signal connection.

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/error_box.h"
 #include "upgrade/programmer_window.h"
 
 #include <QString>
-#include <exception>
 #include <functional>
 
 class QWidget;
@@ -14,10 +14,8 @@ namespace dedarida {
 // information or the error kind. Main thread only.
 void ShowMessageBox(QWidget* parent, MessageKind kind, const QString& caption, const QString& text);
 
-// The default error box for an error nobody else caught: the application's
-// title as caption, the error icon, the error's text.
+// The default error box (see error_box.h) for a text of the window's own.
 void ShowErrorBox(const QString& text);
-void ShowErrorBox(const std::exception& error);
 
 // Replaces what ShowMessageBox does (tests record instead of blocking in a
 // modal box); returns the handler it replaces. An empty handler restores the

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/guarded.h"
 #include "app/shared/form_design.h"
-#include "app/win32/message_box.h"
 
 #include <windows.h>
 

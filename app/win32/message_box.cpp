@@ -19,12 +19,4 @@ void ShowErrorBox(const std::exception& error) {
     ShowErrorBox(FromSystem(error.what()));
 }
 
-void RunGuarded(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        ShowErrorBox(error);
-    }
-}
-
 } // namespace dedarida

@@ -1,9 +1,8 @@
 #pragma once
 
+#include "app/error_box.h"
 #include "upgrade/programmer_window.h"
 
-#include <exception>
-#include <functional>
 #include <string>
 #include <windows.h>
 
@@ -15,13 +14,7 @@ namespace dedarida {
 void ShowMessageBox(HWND owner, MessageKind kind, const std::wstring& caption,
                     const std::wstring& text);
 
-// The default error box for an error nobody else caught: the application's
-// title as caption, the error icon, the error's text.
+// The default error box (see error_box.h) for a text of the window's own.
 void ShowErrorBox(const std::wstring& text);
-void ShowErrorBox(const std::exception& error);
-
-// Runs `action`; an exception it throws is shown in the default error box
-// instead of unwinding through the system's window code. Main thread only.
-void RunGuarded(const std::function<void()>& action);
 
 } // namespace dedarida
