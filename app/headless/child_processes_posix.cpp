@@ -1,13 +1,13 @@
 #include "app/headless/child_processes.h"
 #include "app/headless/signal_watcher.h"
 #include "app/headless/spawn_argv.h"
+#include "serial/event_fd.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -39,37 +39,25 @@ void CloseFd(int& fd) {
 } // namespace
 
 struct ChildProcesses::Platform {
-    explicit Platform(std::size_t count) : children(count) {
-        if (pipe2(wake.data(), O_CLOEXEC | O_NONBLOCK) != 0)
-            ThrowErrno("pipe");
-        // Made before any child, so every child starts with the signals
-        // blocked and takes them through its own watcher.
-        signals.emplace([fd = wake[1]] {
-            const char byte = 1;
-            [[maybe_unused]] const ssize_t ignored = write(fd, &byte, 1);
-        });
-    }
+    // The watcher is made before any child, so every child starts with the
+    // signals blocked and takes them through its own watcher.
+    explicit Platform(std::size_t count) : children(count), signals([this] { wake.Set(); }) {}
     ~Platform() {
-        signals.reset();
         for (Child& child : children)
             for (int& fd : child.streams)
                 CloseFd(fd);
-        for (int& fd : wake)
-            CloseFd(fd);
     }
 
     void InterruptAll() {
-        char bytes[16];
-        while (read(wake[0], bytes, sizeof bytes) > 0) {
-        }
+        wake.Reset();
         for (const Child& child : children)
             if (child.pid > 0)
                 kill(child.pid, SIGINT);
     }
 
     std::vector<Child> children;
-    std::array<int, 2> wake{-1, -1};
-    std::optional<SignalWatcher> signals;
+    EventFd wake;
+    SignalWatcher signals;
 };
 
 ChildProcesses::ChildProcesses(std::size_t count) : platform_(std::make_unique<Platform>(count)) {}
@@ -113,7 +101,7 @@ void ChildProcesses::Follow(const Take& take) {
     std::vector<pollfd> fds;
     std::array<char, 4096> buffer;
     for (;;) {
-        fds.assign(1, {platform_->wake[0], POLLIN, 0});
+        fds.assign(1, {platform_->wake.Fd(), POLLIN, 0});
         for (const Child& child : platform_->children)
             for (const int fd : child.streams)
                 if (fd >= 0)
