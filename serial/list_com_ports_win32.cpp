@@ -1,28 +1,77 @@
 #include "serial/com_names.h"
 #include "serial/list_com_ports.h"
-#include "serial/present_com_ports.h"
 
 #include <algorithm>
+#include <windows.h>
 
 namespace dedarida {
 
-std::vector<SerialPortInfo> ListSerialPorts() {
-    std::vector<std::pair<unsigned, SerialPortInfo>> found;
-    for (const ComPortDevice& present : PresentComPorts()) {
-        const unsigned number = ComNumber(present.name);
-        // A driver may list a name that is no COM name; no one can open it by one.
-        if (number == 0)
+namespace {
+
+constexpr const char kSerialComm[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+// Closes the key on every way out.
+class RegistryKey {
+public:
+    RegistryKey(HKEY parent, const char* path) {
+        if (RegOpenKeyExA(parent, path, 0, KEY_QUERY_VALUE, &key_) != ERROR_SUCCESS)
+            key_ = nullptr;
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+    }
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// The COM names the system lists, in no particular order; each value of the
+// key is a device, its data the name ("COM5").
+std::vector<std::string> RegisteredComNames() {
+    std::vector<std::string> names;
+    // The key exists only while the system has a serial port.
+    const RegistryKey key(HKEY_LOCAL_MACHINE, kSerialComm);
+    if (key.Get() == nullptr)
+        return names;
+    for (DWORD index = 0;; ++index) {
+        char device[256];
+        DWORD deviceLength = sizeof device;
+        BYTE name[64];
+        DWORD nameBytes = sizeof name - 1;
+        DWORD type = 0;
+        const LONG status = RegEnumValueA(key.Get(), index, device, &deviceLength, nullptr, &type,
+                                          name, &nameBytes);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        // A value too long for a COM name is not one; skip it.
+        if (status != ERROR_SUCCESS || type != REG_SZ)
             continue;
+        name[nameBytes] = 0;
+        names.emplace_back(reinterpret_cast<const char*>(name));
+    }
+    return names;
+}
+
+} // namespace
+
+std::vector<SerialPortInfo> ListSerialPorts() {
+    std::vector<unsigned> numbers;
+    for (const std::string& name : RegisteredComNames())
+        // A driver may list a name that is no COM name; no one can open it by one.
+        if (const unsigned number = ComNumber(name); number != 0)
+            numbers.push_back(number);
+    std::sort(numbers.begin(), numbers.end());
+    std::vector<SerialPortInfo> list;
+    for (const unsigned number : numbers) {
         SerialPortInfo port;
         port.comNames = {ListedComName(number)};
-        port.device = DevicePathForComName(present.name);
-        found.emplace_back(number, std::move(port));
-    }
-    std::sort(found.begin(), found.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<SerialPortInfo> list;
-    for (auto& [number, port] : found)
+        port.device = DevicePathForComName("COM" + std::to_string(number));
         list.push_back(std::move(port));
+    }
     return list;
 }
 

@@ -11,7 +11,8 @@ namespace dedarida::test {
 using namespace std::chrono_literals;
 
 // The simulated device with quick processing times, checking against the
-// embedded firmware, reachable through a symlink that survives a hang-up.
+// embedded firmware, reachable through a symlink that follows the line to its
+// new pty after a hang-up.
 inline sim::SimConfig QuickDevice(const std::string& linkPath) {
     sim::SimConfig config;
     config.linkPath = linkPath;
