@@ -82,11 +82,18 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
     bool upgrade = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
+        // An empty value is a mistake, never a default: `--firmware "$FW"` with
+        // FW unset must not send the built-in image.
         auto value = [&]() -> const char* {
-            if (i + 1 < argc)
-                return argv[++i];
-            error = argument + " needs a value";
-            return nullptr;
+            if (i + 1 >= argc) {
+                error = argument + " needs a value";
+                return nullptr;
+            }
+            if (*argv[++i] == '\0') {
+                error = argument + " is given an empty value";
+                return nullptr;
+            }
+            return argv[i];
         };
         if (argument == "--upgrade") {
             upgrade = true;

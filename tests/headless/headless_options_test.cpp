@@ -1,0 +1,42 @@
+#include "app/headless/headless_options.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+using dedarida::ParseHeadlessOptions;
+
+struct Mistake {
+    const char* name;
+    std::vector<const char*> arguments;
+    const char* error;
+};
+
+class HeadlessOptionMistakes : public ::testing::TestWithParam<Mistake> {};
+
+TEST_P(HeadlessOptionMistakes, AreRefusedWithTheirReason) {
+    std::vector<const char*> argv = {"dedarida"};
+    argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    std::string error;
+    EXPECT_FALSE(ParseHeadlessOptions(static_cast<int>(argv.size()), argv.data(), error));
+    EXPECT_EQ(error, GetParam().error);
+}
+
+// An unset shell variable gives an empty value; taking it as "not given"
+// would flash the built-in image instead of the file meant.
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, HeadlessOptionMistakes,
+    ::testing::Values(
+        Mistake{"EmptyFirmware",
+                {"--upgrade", "--port", "COM5", "--firmware", ""},
+                "--firmware is given an empty value"},
+        Mistake{"EmptyPort", {"--upgrade", "--port", ""}, "--port is given an empty value"},
+        Mistake{"EmptyTrace",
+                {"--upgrade", "--port", "COM5", "--trace", ""},
+                "--trace is given an empty value"},
+        Mistake{"MissingValue", {"--upgrade", "--port"}, "--port needs a value"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+} // namespace
