@@ -25,8 +25,11 @@ echo "== normal build (g++)"
 run_suite build/normal "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++
 
 echo "== ASan+UBSan build (clang)"
-run_suite build/asan "-LE slow" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
-    -DDEDARIDA_SANITIZE=address -DDEDARIDA_FUZZ=ON
+# A Debug build, with use of a dead frame's locals (a handler outliving the
+# test that set it) caught as well.
+ASAN_OPTIONS="detect_stack_use_after_return=1" \
+    run_suite build/asan "-LE slow" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+        -DDEDARIDA_SANITIZE=address -DDEDARIDA_FUZZ=ON
 
 echo "== ThreadSanitizer build of the core (clang)"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \

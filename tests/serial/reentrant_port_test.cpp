@@ -102,6 +102,9 @@ TEST_F(ReentrantPort, ACloseInsideAnotherClosesWaitClosesOnce) {
     EXPECT_FALSE(port.Connected());
     port.Open(); // and the port opens again afterwards
     EXPECT_TRUE(port.Connected());
+    // Closed here, while the handler's counter still lives.
+    port.Close();
+    EXPECT_EQ(closes, 2);
 }
 
 // A delivery queued before Close runs inside its wait: the handler's Close
