@@ -1,5 +1,6 @@
 #include "serial/posix_serial_driver.h"
 
+#include "serial/drain_bound.h"
 #include "serial/termios_mapping.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <climits>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <thread>
@@ -338,14 +340,17 @@ SerialDriver::Progress PosixSerialDriver::Advance(Transfer& op, bool block) {
 }
 
 void PosixSerialDriver::DrainOutput() {
-    const Clock::time_point limit{Clock::duration(lastWriteLimit_.load())};
+    std::optional<Clock::time_point> limit;
     int delayMs = 0;
     int before = -1;
     for (;;) {
         int unsent = 0;
-        if (fd_ < 0 || calls_.Ioctl(fd_, TIOCOUTQ, &unsent) != 0 || unsent == 0)
+        if (fd_ < 0 || calls_.Ioctl(fd_, TIOCOUTQ, &unsent) != 0 || unsent <= 0)
             return;
-        const int left = PollTimeout(limit);
+        if (!limit)
+            limit = DrainDeadline(Clock::now(), static_cast<std::uint64_t>(unsent), bitsPerSecond_,
+                                  Clock::time_point{Clock::duration(lastWriteLimit_.load())});
+        const int left = PollTimeout(*limit);
         if (left == 0)
             return;
         delayMs = NextWatchDelay(delayMs, unsent == before, WireTimeMs(unsent, bitsPerSecond_));

@@ -53,7 +53,8 @@ public:
     // Waits for line events of the mask, or until `stopFd` is readable.
     virtual WaitOutcome WaitCommEvent(int stopFd, std::uint32_t& eventBits) = 0;
     // Waits until the bytes of completed writes have left the output queue,
-    // at most until the last one's time limit; gives up on a failure.
+    // at most for their wire time and a margin (see DrainDeadline) and never
+    // past the last one's time limit; gives up on a failure.
     virtual void DrainOutput() = 0;
     // Whether `error` (a LastError value) means the device has gone: a
     // hang-up, or an adapter pulled out. Line-status errors never are.

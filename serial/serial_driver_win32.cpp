@@ -1,10 +1,12 @@
 #include "serial/serial_driver_win32.h"
 
 #include "serial/dcb_mapping_win32.h"
+#include "serial/drain_bound.h"
 #include "serial/ecomport.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace dedarida {
@@ -246,7 +248,7 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
 
 void Win32SerialDriver::DrainOutput() {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point limit{Clock::duration(lastWriteLimit_.load())};
+    std::optional<Clock::time_point> limit;
     for (;;) {
         DWORD errors = 0;
         COMSTAT status{};
@@ -254,13 +256,16 @@ void Win32SerialDriver::DrainOutput() {
             status.cbOutQue == 0)
             return;
         const auto now = Clock::now();
-        if (now >= limit)
+        if (!limit)
+            limit = DrainDeadline(now, status.cbOutQue, bitsPerSecond_,
+                                  Clock::time_point{Clock::duration(lastWriteLimit_.load())});
+        if (now >= *limit)
             return;
         // The wire time of what is left, ten bits a byte.
         const auto wire = std::chrono::milliseconds(1 + std::uint64_t{status.cbOutQue} * 10'000 /
                                                             std::max<DWORD>(bitsPerSecond_, 1));
         Sleep(static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(
-                                     std::min<Clock::duration>(wire, limit - now))
+                                     std::min<Clock::duration>(wire, *limit - now))
                                      .count()));
     }
 }

@@ -154,6 +154,20 @@ TEST_F(RealLine, CloseLetsAWrittenFrameReachTheLine) {
     EXPECT_EQ(pty.ReadMaster(5), "frame");
 }
 
+// A stalled adapter never drains: the close waits for the wire time of what
+// is queued and a margin, not for the write's limit (100 ms a byte).
+TEST_F(RealLine, CloseGivesUpOnOutputThatNeverDrains) {
+    tty.HoldOutput();
+    port.Open();
+    const std::string block(1000, 'z');
+    EXPECT_EQ(port.Write(block.data(), 1000, true), 1000);
+    const auto start = std::chrono::steady_clock::now();
+    port.Close();
+    // 1000 bytes at 38400 baud are 260 ms on the wire.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_FALSE(port.Connected());
+}
+
 // A write that lands while the event thread judges the output queue empty
 // gets a TxEmpty of its own.
 TEST_F(RealLine, AWriteDuringTheEmptyCheckGetsItsTxEmpty) {
