@@ -56,6 +56,8 @@ public:
     void Open();
     void Close();
     bool Connected() const { return connected_.load(); }
+    // Line errors of the port's current open, or of its last one once closed.
+    LineErrorCounts LineErrors() const { return driver_->LineErrors(); }
 
     TBaudRate BaudRate() const;
     void SetBaudRate(TBaudRate value);

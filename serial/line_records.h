@@ -47,6 +47,17 @@ struct CommTimeouts {
     bool operator==(const CommTimeouts&) const = default;
 };
 
+// Line errors counted since the port was opened. A buffer overrun of the
+// driver counts as an overrun.
+struct LineErrorCounts {
+    std::uint32_t framing = 0;
+    std::uint32_t parity = 0;
+    std::uint32_t overrun = 0;
+    std::uint32_t breaks = 0;
+    bool Any() const { return framing + parity + overrun + breaks != 0; }
+    bool operator==(const LineErrorCounts&) const = default;
+};
+
 // Line event bits of the driver's event mask.
 namespace event_bit {
 inline constexpr std::uint32_t RxChar = 0x0001;

@@ -100,6 +100,11 @@ bool PosixSerialDriver::Open(const std::string& path) {
     watchDelayMs_ = 0;
     // Errors from here on are events; what the counters held before is not.
     countersKnown_ = calls_.Ioctl(fd, TIOCGICOUNT, &counters_) == 0;
+    openCounters_ = counters_;
+    {
+        std::lock_guard lock(lineErrorsMutex_);
+        lineErrors_ = {};
+    }
     modemWatched_ = false;
     lastWriteLimit_ = 0;
     return true;
@@ -470,7 +475,22 @@ std::uint32_t PosixSerialDriver::CounterEvents(std::uint32_t mask) {
     changed(&serial_icounter_struct::overrun, event_bit::Error);
     changed(&serial_icounter_struct::buf_overrun, event_bit::Error);
     counters_ = now;
+    const auto since = [&](int serial_icounter_struct::*field) {
+        return static_cast<std::uint32_t>(now.*field - openCounters_.*field);
+    };
+    {
+        std::lock_guard lock(lineErrorsMutex_);
+        lineErrors_ = {
+            since(&serial_icounter_struct::frame), since(&serial_icounter_struct::parity),
+            since(&serial_icounter_struct::overrun) + since(&serial_icounter_struct::buf_overrun),
+            since(&serial_icounter_struct::brk)};
+    }
     return bits & mask;
+}
+
+LineErrorCounts PosixSerialDriver::LineErrors() const {
+    std::lock_guard lock(lineErrorsMutex_);
+    return lineErrors_;
 }
 
 } // namespace dedarida

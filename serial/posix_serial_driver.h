@@ -37,6 +37,7 @@ public:
     void DrainOutput() override;
     bool IsLineLost(int error) const override;
     int LastError() const override;
+    LineErrorCounts LineErrors() const override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -105,6 +106,9 @@ private:
     bool modemWatched_ = false;
     bool countersKnown_ = false;
     serial_icounter_struct counters_{};
+    serial_icounter_struct openCounters_{};
+    mutable std::mutex lineErrorsMutex_;
+    LineErrorCounts lineErrors_;
     std::unique_ptr<ModemWatcher> modemWatcher_;
 };
 

@@ -60,6 +60,9 @@ public:
     // hang-up, or an adapter pulled out. Line-status errors never are.
     virtual bool IsLineLost(int error) const = 0;
     virtual int LastError() const = 0;
+    // Line errors since Open, as far as the event wait has seen them. Any
+    // thread.
+    virtual LineErrorCounts LineErrors() const = 0;
 };
 
 } // namespace dedarida

@@ -70,6 +70,8 @@ bool Win32SerialDriver::Open(const std::string& path) {
     if (handle == INVALID_HANDLE_VALUE)
         return Failed(GetLastError());
     handle_ = handle;
+    std::lock_guard lock(lineErrorsMutex_);
+    lineErrors_ = {};
     return true;
 }
 
@@ -120,10 +122,30 @@ bool Win32SerialDriver::SetCommMask(std::uint32_t eventBits) {
     return ::SetCommMask(handle_, eventBits) || Failed(GetLastError());
 }
 
-bool Win32SerialDriver::InputCount(std::int32_t& count) {
+bool Win32SerialDriver::CommStatus(COMSTAT& status) {
     DWORD errors = 0;
-    COMSTAT status{};
     if (!ClearCommError(handle_, &errors, &status))
+        return false;
+    // The system reports which errors happened since the last look, not how
+    // often: each look that finds one counts it once.
+    if (errors != 0) {
+        std::lock_guard lock(lineErrorsMutex_);
+        lineErrors_.framing += (errors & CE_FRAME) != 0;
+        lineErrors_.parity += (errors & CE_RXPARITY) != 0;
+        lineErrors_.overrun += (errors & (CE_OVERRUN | CE_RXOVER)) != 0;
+        lineErrors_.breaks += (errors & CE_BREAK) != 0;
+    }
+    return true;
+}
+
+LineErrorCounts Win32SerialDriver::LineErrors() const {
+    std::lock_guard lock(lineErrorsMutex_);
+    return lineErrors_;
+}
+
+bool Win32SerialDriver::InputCount(std::int32_t& count) {
+    COMSTAT status{};
+    if (!CommStatus(status))
         return Failed(GetLastError());
     count = static_cast<std::int32_t>(std::min<DWORD>(status.cbInQue, INT32_MAX));
     return true;
@@ -250,10 +272,8 @@ void Win32SerialDriver::DrainOutput() {
     using Clock = std::chrono::steady_clock;
     std::optional<Clock::time_point> limit;
     for (;;) {
-        DWORD errors = 0;
         COMSTAT status{};
-        if (handle_ == INVALID_HANDLE_VALUE || !ClearCommError(handle_, &errors, &status) ||
-            status.cbOutQue == 0)
+        if (handle_ == INVALID_HANDLE_VALUE || !CommStatus(status) || status.cbOutQue == 0)
             return;
         const auto now = Clock::now();
         if (!limit)
@@ -273,9 +293,8 @@ void Win32SerialDriver::DrainOutput() {
 // ---- line events ----
 
 bool Win32SerialDriver::LineAnswers() {
-    DWORD errors = 0;
     COMSTAT status{};
-    return ClearCommError(handle_, &errors, &status) || Failed(GetLastError());
+    return CommStatus(status) || Failed(GetLastError());
 }
 
 void Win32SerialDriver::EndEventWait() {

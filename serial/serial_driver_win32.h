@@ -36,6 +36,7 @@ public:
     void DrainOutput() override;
     bool IsLineLost(int error) const override;
     int LastError() const override;
+    LineErrorCounts LineErrors() const override;
 
     // Bytes one ReadFile or WriteFile moves at most; a longer transfer takes
     // several, each under the timeouts.
@@ -62,6 +63,8 @@ private:
     // Whether the device still answers: a wait ended as aborted by a mask
     // change (or by wine on a pty) is not a lost line.
     bool LineAnswers();
+    // ClearCommError, counting the line errors it reports.
+    bool CommStatus(COMSTAT& status);
 
     std::atomic<HANDLE> handle_ = INVALID_HANDLE_VALUE;
     std::mutex slotsMutex_;
@@ -76,6 +79,8 @@ private:
     OVERLAPPED eventWait_{};
     HANDLE eventWaitDone_ = nullptr;
     DWORD waitedEvents_ = 0;
+    mutable std::mutex lineErrorsMutex_;
+    LineErrorCounts lineErrors_;
 };
 
 } // namespace dedarida

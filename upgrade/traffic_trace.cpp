@@ -137,7 +137,23 @@ void TrafficTrace::Line(const char* direction, std::uint32_t baud, const std::ui
     for (std::size_t i = 0; i < count; ++i)
         std::fprintf(file_, " %02X", bytes[i]);
     std::fprintf(file_, " | %s\n", meaning.c_str());
-    std::fflush(file_);
+    CheckWritten();
+}
+
+void TrafficTrace::Note(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    std::fprintf(file_, "# %s\n", text.c_str());
+    CheckWritten();
+}
+
+void TrafficTrace::CheckWritten() {
+    if ((std::fflush(file_) != 0 || std::ferror(file_)) && writeError_ == 0)
+        writeError_ = errno != 0 ? errno : EIO;
+}
+
+std::string TrafficTrace::WriteError() const {
+    std::lock_guard lock(mutex_);
+    return writeError_ == 0 ? std::string() : std::generic_category().message(writeError_);
 }
 
 } // namespace dedarida

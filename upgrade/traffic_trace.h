@@ -35,14 +35,24 @@ public:
 
     // An application command the link dropped instead of writing it.
     void AppCommandDropped(std::uint8_t code, std::uint32_t baud);
+    // A line of its own, "# " and `text`: what the trace is of, how it ended.
+    void Note(const std::string& text);
+
+    // Why a line could not be written (a full disk): the first such error's
+    // text, or empty while every line went out.
+    std::string WriteError() const;
 
 private:
     void Line(const char* direction, std::uint32_t baud, const std::uint8_t* bytes,
               std::size_t count, const std::string& meaning);
 
+    // With mutex_ held: notes the stream's error, if it has one.
+    void CheckWritten();
+
     std::FILE* file_;
+    int writeError_ = 0;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
 };
 
 } // namespace dedarida

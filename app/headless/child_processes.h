@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,9 +32,14 @@ public:
     // Hands what the started children print to `take`, in the order it
     // comes, until every one has closed both streams.
     void Follow(const Take& take);
-    // Waits for the end of started child `i`: empty when it exited, else how
-    // it ended otherwise ("ended by signal 9").
-    std::string WaitForEnd(std::size_t i);
+    // How a child ended: its exit status, or else how it ended otherwise
+    // ("ended by signal 9").
+    struct End {
+        std::optional<int> exitStatus;
+        std::string otherwise;
+    };
+    // Waits for the end of started child `i`.
+    End WaitForEnd(std::size_t i);
 
 private:
     struct Platform;

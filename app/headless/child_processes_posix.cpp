@@ -137,13 +137,15 @@ void ChildProcesses::Follow(const Take& take) {
     }
 }
 
-std::string ChildProcesses::WaitForEnd(std::size_t i) {
+ChildProcesses::End ChildProcesses::WaitForEnd(std::size_t i) {
     const pid_t pid = platform_->children.at(i).pid;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR)
             ThrowErrno("waitpid");
-    return WIFSIGNALED(status) ? "ended by signal " + std::to_string(WTERMSIG(status)) : "";
+    if (WIFEXITED(status))
+        return {WEXITSTATUS(status), ""};
+    return {std::nullopt, "ended by signal " + std::to_string(WTERMSIG(status))};
 }
 
 } // namespace dedarida

@@ -178,19 +178,19 @@ void ChildProcesses::Follow(const Take& take) {
     }
 }
 
-std::string ChildProcesses::WaitForEnd(std::size_t i) {
+ChildProcesses::End ChildProcesses::WaitForEnd(std::size_t i) {
     const HANDLE process = platform_->children.at(i).process.Get();
     DWORD code = 0;
     if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(process, &code))
-        return "ended in a way that cannot be told";
+        return {std::nullopt, "ended in a way that cannot be told"};
     // An exception's status, not an exit status of ours.
     if (code >= 0xC0000000u) {
         char text[40];
         std::snprintf(text, sizeof text, "ended by exception 0x%08lX", code);
-        return text;
+        return {std::nullopt, text};
     }
-    return "";
+    return {static_cast<int>(code), ""};
 }
 
 } // namespace dedarida

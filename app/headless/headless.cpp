@@ -15,15 +15,19 @@
 #include "upgrade/main_loop.h"
 #include "upgrade/programmer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 namespace dedarida {
 
 namespace {
 
 constexpr int UsageStatus = 64;
+// The upgrade ran, but its --json record or --trace file could not be written.
+constexpr int OutputErrorStatus = 74;
 
 // "COMn" gives the port's ordinal n - 1, so the status shows its number.
 std::optional<std::uint8_t> ComOrdinal(const std::string& port) {
@@ -41,13 +45,53 @@ std::optional<std::uint8_t> ComOrdinal(const std::string& port) {
     return static_cast<std::uint8_t>(number - 1);
 }
 
-UpgradeResult Upgrade(const HeadlessOptions& options, const HeadlessFirmware& firmware,
-                      ProgressOutput& output, UpgradeReport& report) {
+// Writes `text` and a line end to `stream` and flushes it; the system's
+// reason when that failed.
+std::string WriteAll(std::FILE* stream, const std::string& text) {
+    errno = 0;
+    if (std::fprintf(stream, "%s\n", text.c_str()) < 0 || std::fflush(stream) != 0 ||
+        std::ferror(stream))
+        return std::generic_category().message(errno != 0 ? errno : EIO);
+    return {};
+}
+
+// How the upgrade ended, said while its port is still open: a close that has
+// to wait for the line cannot hold the result back. Returns the exit status.
+int Announce(const HeadlessOptions& options, UpgradeResult result, ProgressOutput& output,
+             UpgradeReport& report, TrafficTrace* trace) {
+    report.Finish(result);
+    if (result == UpgradeResult::Timeout)
+        output.Event(0, "result: no reply moved the upgrade on for " +
+                            std::to_string(options.timeout.count()) + "s");
+    else if (result == UpgradeResult::Interrupted)
+        output.Event(0, "result: interrupted; the port is closed");
+    const std::string line = ResultLine(ResultName(result), ExitStatus(result), report.Notes());
+    output.Result(0, line);
+
+    std::vector<std::string> failures;
+    if (trace) {
+        trace->Note(line);
+        if (const std::string error = trace->WriteError(); !error.empty())
+            failures.push_back("the trace " + options.tracePath + " could not be written (" +
+                               error + ")");
+    }
+    if (options.json || options.supervised)
+        if (const std::string error = WriteAll(stdout, report.Json()); !error.empty())
+            failures.push_back("the JSON record could not be written (" + error + ")");
+    for (const std::string& failure : failures)
+        std::fprintf(stderr, "dedarida: %s; the upgrade itself ended: %s\n", failure.c_str(),
+                     line.c_str());
+    return failures.empty() ? ExitStatus(result) : OutputErrorStatus;
+}
+
+int Upgrade(const HeadlessOptions& options, const HeadlessFirmware& firmware,
+            ProgressOutput& output, UpgradeReport& report) {
     MainLoop loop;
     SignalWatcher signals([&loop] { loop.Quit(); });
     std::optional<TrafficTrace> trace;
     if (!options.tracePath.empty())
         trace.emplace(options.tracePath);
+    TrafficTrace* const traced = trace ? &*trace : nullptr;
 
     HeadlessWindow window(output, loop, report);
     Programmer programmer(window, loop.Queue());
@@ -60,14 +104,16 @@ UpgradeResult Upgrade(const HeadlessOptions& options, const HeadlessFirmware& fi
     });
     window.SetIdentitySource([&programmer] { return programmer.ReplyText; });
     programmer.Init();
-    if (trace)
-        programmer.SetTrace(&*trace);
+    programmer.SetTrace(traced);
 
     const std::string& portName = options.ports.front();
     TComPort& port = programmer.ComPort1();
     const std::string device = DevicePathForPortArgument(portName);
     if (const auto ordinal = ComOrdinal(portName))
         port.SetPort(*ordinal);
+    if (trace)
+        trace->Note("dedarida " + std::string(ToolVersion()) + ", port " + portName + " (" +
+                    device + "), firmware SHA-256 " + report.firmwareSha256);
     try {
         if (device.empty())
             throw EComPort("no device");
@@ -76,7 +122,7 @@ UpgradeResult Upgrade(const HeadlessOptions& options, const HeadlessFirmware& fi
     } catch (const EComPort& failure) {
         std::fprintf(stderr, "dedarida: %s\n",
                      DiagnoseOpenFailure(portName, device, failure.what()).c_str());
-        return UpgradeResult::PortError;
+        return Announce(options, UpgradeResult::PortError, output, report, traced);
     }
     output.Event(0, "port: " + portName + " (" + device + ")");
 
@@ -92,9 +138,10 @@ UpgradeResult Upgrade(const HeadlessOptions& options, const HeadlessFirmware& fi
     });
     if (firmware.version.empty())
         report.firmwareVersion = programmer.TargetVersion;
-    if (report.Result())
-        return *report.Result();
-    return signals.Signalled() ? UpgradeResult::Interrupted : UpgradeResult::Timeout;
+    report.lineErrors = port.LineErrors();
+    const UpgradeResult result = report.Result().value_or(
+        signals.Signalled() ? UpgradeResult::Interrupted : UpgradeResult::Timeout);
+    return Announce(options, result, output, report, traced);
 }
 
 int RunOne(const HeadlessOptions& options, const HeadlessFirmware& firmware, std::FILE* out) {
@@ -107,25 +154,12 @@ int RunOne(const HeadlessOptions& options, const HeadlessFirmware& firmware, std
     report.firmwareFile = options.firmwarePath;
     report.firmwareSha256 = firmware.sha256;
     report.firmwareVersion = firmware.version;
-    UpgradeResult result;
     try {
-        result = Upgrade(options, firmware, output, report);
+        return Upgrade(options, firmware, output, report);
     } catch (const std::system_error& failure) {
         std::fprintf(stderr, "dedarida: %s\n", failure.what());
         return UsageStatus;
     }
-    report.Finish(result);
-    if (result == UpgradeResult::Timeout)
-        output.Event(0, "result: no reply moved the upgrade on for " +
-                            std::to_string(options.timeout.count()) + "s");
-    else if (result == UpgradeResult::Interrupted)
-        output.Event(0, "result: interrupted; the port is closed");
-    output.Result(0, ResultLine(ResultName(result), ExitStatus(result)));
-    if (options.supervised)
-        std::fprintf(out, "%s\n", SummaryLine(SummaryOf(report, result)).c_str());
-    if (options.json || options.supervised)
-        std::printf("%s\n", report.Json().c_str());
-    return ExitStatus(result);
 }
 
 } // namespace

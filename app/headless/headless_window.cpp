@@ -1,5 +1,6 @@
 #include "app/headless/headless_window.h"
 
+#include "app/headless/printable_text.h"
 #include "upgrade/main_loop.h"
 
 namespace dedarida {
@@ -28,7 +29,7 @@ void HeadlessWindow::Refresh() {
 }
 
 void HeadlessWindow::Print(const char* label, const std::string& text) {
-    output_.Event(0, label + std::string(": ") + Trimmed(text));
+    output_.Event(0, label + std::string(": ") + Printable(Trimmed(text)));
 }
 
 void HeadlessWindow::SetPanelText(int index, const std::string& text) {

@@ -1,6 +1,7 @@
 #include "app/headless/port_supervisor.h"
 
 #include "app/headless/child_processes.h"
+#include "app/headless/printable_text.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/summary_table.h"
 #include "app/headless/supervised_lines.h"
@@ -22,7 +23,7 @@ namespace {
 struct Child {
     std::string port;
     bool started = false;
-    std::string partialLine; // of its standard error: lines to show, live and summary lines
+    std::string partialLine; // of its standard error: lines to show and live lines
     std::string recordText;  // its standard output: the JSON record
     std::optional<UpgradeSummary> summary;
 };
@@ -73,6 +74,12 @@ public:
                 Child& child = children_[i];
                 if (stream == ChildProcesses::Stream::Output) {
                     child.recordText += bytes;
+                    // The record is the child's last word: its result can show
+                    // while the others go on.
+                    if (!child.summary && child.recordText.ends_with('\n'))
+                        if (const auto summary = ParseRecord(child.recordText))
+                            output_.Result(i, ResultLine(summary->result, summary->exitStatus,
+                                                         summary->notes));
                     return;
                 }
                 child.partialLine += bytes;
@@ -90,27 +97,38 @@ private:
         while ((end = child.partialLine.find('\n')) != std::string::npos) {
             const std::string line = child.partialLine.substr(0, end);
             child.partialLine.erase(0, end + 1);
-            if (const auto snapshot = ParseLiveLine(line)) {
+            if (const auto snapshot = ParseLiveLine(line))
                 output_.Update(i, *snapshot);
-            } else if (const auto summary = ParseSummaryLine(line)) {
-                child.summary = summary;
-                output_.Result(i, ResultLine(summary->result, summary->exitStatus));
-            } else {
-                output_.Event(i, line);
-            }
+            else
+                output_.Event(i, Printable(line));
         }
     }
 
-    // Waits for the child's end; one that ended without its result counts as
-    // crashed, with a record of its own.
+    // Waits for the child's end. Its row is its record with the exit status
+    // the process really ended with; a child that ended without a record, or
+    // with a status its record does not give, counts as crashed, with a record
+    // of its own.
     void Reap(std::size_t i) {
         Child& child = children_[i];
-        const std::string end = child.started ? processes_.WaitForEnd(i) : "";
-        if (child.summary)
+        if (!child.started) {
+            Crashed(i);
             return;
-        if (child.started)
-            output_.Event(i, "error: the upgrade's process " +
-                                 (end.empty() ? std::string("ended without a result") : end));
+        }
+        const ChildProcesses::End end = processes_.WaitForEnd(i);
+        if (const auto summary = ParseRecord(child.recordText);
+            summary && end.exitStatus == summary->exitStatus) {
+            child.summary = summary;
+            return;
+        }
+        output_.Event(i, "error: the upgrade's process " +
+                             (end.exitStatus ? "ended without its result (exit " +
+                                                   std::to_string(*end.exitStatus) + ")"
+                                             : end.otherwise));
+        Crashed(i);
+    }
+
+    void Crashed(std::size_t i) {
+        Child& child = children_[i];
         UpgradeReport report(UpgradeReport::Identity);
         report.port = child.port;
         report.Finish(UpgradeResult::Crashed);

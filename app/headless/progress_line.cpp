@@ -97,8 +97,20 @@ std::string ProgressLogLine(const ProgressSnapshot& snapshot) {
     return "progress: " + LongDetails(snapshot);
 }
 
-std::string ResultLine(const std::string& resultName, int exitStatus) {
-    return "result: " + resultName + " (exit " + std::to_string(exitStatus) + ")";
+std::string ResultLine(const std::string& resultName, int exitStatus, const ResultNotes& notes) {
+    std::string line = "result: " + resultName + " (exit " + std::to_string(exitStatus) + ")";
+    const auto answered = [&](int blocks, const char* answer) {
+        if (blocks > 0)
+            line += "; " + std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") +
+                    " answered \"" + answer + "\"";
+    };
+    answered(notes.verifyErrors, "Verify error");
+    answered(notes.commandErrors, "Command 3 Error");
+    if (const LineErrorCounts& e = notes.lineErrors; e.Any())
+        line += "; line errors: " + std::to_string(e.framing) + " framing, " +
+                std::to_string(e.parity) + " parity, " + std::to_string(e.overrun) + " overrun, " +
+                std::to_string(e.breaks) + " break";
+    return line;
 }
 
 } // namespace dedarida

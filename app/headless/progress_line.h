@@ -29,7 +29,10 @@ std::string ProgressLine(const ProgressSnapshot& snapshot, std::size_t width);
 // "progress: 40%  block 35/86  ..." for a log, one per ten percent.
 std::string ProgressLogLine(const ProgressSnapshot& snapshot);
 
-// "result: programmed (exit 0)"
-std::string ResultLine(const std::string& resultName, int exitStatus);
+// "result: programmed (exit 0)", then what the notes hold, for example
+// "; 2 blocks answered \"Verify error\"; line errors: 1 framing, 0 parity,
+// 0 overrun, 0 break".
+std::string ResultLine(const std::string& resultName, int exitStatus,
+                       const ResultNotes& notes = {});
 
 } // namespace dedarida

@@ -74,7 +74,7 @@ void ProgressOutput::Result(std::size_t row, const std::string& line) {
     rows_[row].result = line;
     if (style_ == Style::Live)
         Redraw(nullptr);
-    // A supervisor learns the result from the summary line.
+    // A supervisor learns the result from the record and the exit status.
     else if (style_ != Style::Supervised)
         Print(row, line);
 }

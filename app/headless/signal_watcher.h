@@ -6,7 +6,7 @@
 
 namespace dedarida {
 
-// Turns an interrupt (Ctrl-C; on Linux also SIGTERM) into a flag and a call of
+// Turns an interrupt (Ctrl-C; on Linux also SIGTERM and SIGHUP) into a flag and a call of
 // `onSignal` on a thread other than the caller's. Construct it before any other
 // thread starts, so that on Linux every thread inherits the blocked signals;
 // the old state comes back at destruction.

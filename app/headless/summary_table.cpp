@@ -1,5 +1,7 @@
 #include "app/headless/summary_table.h"
 
+#include "app/headless/printable_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -17,7 +19,7 @@ Cells CellsOf(const std::string& port, const UpgradeSummary& s) {
     if (s.bytesPerSecond)
         std::snprintf(rate, sizeof rate, "%.0f B/s (%.0f%%)", *s.bytesPerSecond,
                       100.0 * *s.bytesPerSecond / LineLimitBytesPerSecond);
-    return {port, s.identity.empty() ? "-" : s.identity,
+    return {port, s.identity.empty() ? "-" : Printable(s.identity),
             s.result + " (exit " + std::to_string(s.exitStatus) + ")", time, rate};
 }
 

@@ -1,5 +1,7 @@
 #include "app/headless/supervised_lines.h"
 
+#include "app/headless/json_text.h"
+
 #include <cstdio>
 
 namespace dedarida {
@@ -27,9 +29,12 @@ std::optional<std::string> After(const std::string& line, const char* prefix) {
 
 UpgradeSummary SummaryOf(const UpgradeReport& report, UpgradeResult result) {
     const auto now = UpgradeReport::Clock::now();
-    return {ResultName(result), ExitStatus(result),
-            std::chrono::duration<double>(now - report.Started()).count(), report.DataRate(now),
-            report.identity};
+    return {ResultName(result),
+            ExitStatus(result),
+            std::chrono::duration<double>(now - report.Started()).count(),
+            report.DataRate(now),
+            report.identity,
+            report.Notes()};
 }
 
 std::string LiveLine(const ProgressSnapshot& s) {
@@ -54,29 +59,28 @@ std::optional<ProgressSnapshot> ParseLiveLine(const std::string& line) {
     return s;
 }
 
-std::string SummaryLine(const UpgradeSummary& s) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%d %.3f %.3f ", s.exitStatus, s.seconds,
-                  RateField(s.bytesPerSecond));
-    return SummaryPrefix + std::string(text) + s.result + " " + s.identity;
-}
-
-std::optional<UpgradeSummary> ParseSummaryLine(const std::string& line) {
-    const auto fields = After(line, SummaryPrefix);
-    if (!fields)
+std::optional<UpgradeSummary> ParseRecord(std::string_view record) {
+    const Json value = Json::parse(record, nullptr, false);
+    if (!value.is_object())
         return std::nullopt;
-    UpgradeSummary s;
-    double rate = 0;
-    int used = 0;
-    char result[32] = {};
-    if (std::sscanf(fields->c_str(), "%d %lf %lf %31s%n", &s.exitStatus, &s.seconds, &rate, result,
-                    &used) != 4)
+    try {
+        UpgradeSummary s;
+        s.result = value.at("result").get<std::string>();
+        s.exitStatus = value.at("exitStatus").get<int>();
+        s.seconds = value.at("seconds").get<double>();
+        if (const Json& rate = value.at("dataRate"); rate.is_object())
+            s.bytesPerSecond = rate.at("bytesPerSecond").get<double>();
+        s.identity = value.at("identity").get<std::string>();
+        s.notes.verifyErrors = value.at("verifyErrors").get<int>();
+        s.notes.commandErrors = value.at("commandErrors").get<int>();
+        const Json& line = value.at("lineErrors");
+        s.notes.lineErrors = {
+            line.at("framing").get<std::uint32_t>(), line.at("parity").get<std::uint32_t>(),
+            line.at("overrun").get<std::uint32_t>(), line.at("breaks").get<std::uint32_t>()};
+        return s;
+    } catch (const Json::exception&) {
         return std::nullopt;
-    s.result = result;
-    s.bytesPerSecond = RateOf(rate);
-    const auto rest = static_cast<std::size_t>(used);
-    s.identity = rest < fields->size() ? fields->substr(rest + 1) : std::string();
-    return s;
+    }
 }
 
 } // namespace dedarida

@@ -4,14 +4,16 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace dedarida {
 
-// The lines an upgrade run for a supervisor (one process per port) writes
-// besides its ordinary ones, so that the supervisor can draw its progress and
-// fill in the summary table.
+// What an upgrade run for a supervisor (one process per port) tells it
+// besides its ordinary lines: its progress as live lines on standard error,
+// and its JSON record on standard output, from which the supervisor fills in
+// the summary table. Device texts reach neither as lines of their own, and the
+// exit status is the process's, never a line's.
 inline constexpr const char* LivePrefix = "live: ";
-inline constexpr const char* SummaryPrefix = "summary: ";
 
 // One upgrade's row of the summary table.
 struct UpgradeSummary {
@@ -20,6 +22,7 @@ struct UpgradeSummary {
     double seconds = 0;
     std::optional<double> bytesPerSecond;
     std::string identity;
+    ResultNotes notes;
 };
 
 UpgradeSummary SummaryOf(const UpgradeReport& report, UpgradeResult result);
@@ -27,7 +30,8 @@ UpgradeSummary SummaryOf(const UpgradeReport& report, UpgradeResult result);
 std::string LiveLine(const ProgressSnapshot& snapshot);
 std::optional<ProgressSnapshot> ParseLiveLine(const std::string& line);
 
-std::string SummaryLine(const UpgradeSummary& summary);
-std::optional<UpgradeSummary> ParseSummaryLine(const std::string& line);
+// The summary a record (UpgradeReport::Json) gives; nothing when `record` is
+// not such a record.
+std::optional<UpgradeSummary> ParseRecord(std::string_view record);
 
 } // namespace dedarida

@@ -157,8 +157,8 @@ std::string UpgradeReport::Json() const {
         phases[PhaseName(static_cast<Phase>(p))] = Rounded(Seconds(until - *entered_[p]));
     }
     dedarida::Json rate;
-    if (entered_[Check]) {
-        const double bytesPerSecond = DataRate(*entered_[Check]).value_or(0.0);
+    if (const auto measured = DataRate(end)) {
+        const double bytesPerSecond = *measured;
         rate = {{"bytesPerSecond", Rounded(bytesPerSecond)},
                 {"limitBytesPerSecond", LineLimitBytesPerSecond},
                 {"fractionOfLimit", Rounded(bytesPerSecond / LineLimitBytesPerSecond)}};
@@ -179,6 +179,11 @@ std::string UpgradeReport::Json() const {
                                    {"blocksInImage", TxSize / 1024},
                                    {"verifyErrors", verifyErrors_},
                                    {"commandErrors", commandErrors_},
+                                   {"lineErrors",
+                                    {{"framing", lineErrors.framing},
+                                     {"parity", lineErrors.parity},
+                                     {"overrun", lineErrors.overrun},
+                                     {"breaks", lineErrors.breaks}}},
                                    {"dataRate", rate}};
     return JsonText(record);
 }

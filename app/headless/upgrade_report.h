@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/line_records.h"
 #include "upgrade/programmer_window.h"
 
 #include <array>
@@ -29,6 +30,15 @@ enum class UpgradeResult {
 int ExitStatus(UpgradeResult result);
 const char* ResultName(UpgradeResult result);
 
+// What the result line adds to the result: answers the device gave that did
+// not stop the upgrade, and the line's errors.
+struct ResultNotes {
+    int verifyErrors = 0;
+    int commandErrors = 0;
+    LineErrorCounts lineErrors;
+    bool operator==(const ResultNotes&) const = default;
+};
+
 // Follows an upgrade through what the controller shows in the window: the
 // phases and their times, the blocks sent, the errors the device reported,
 // and the outcome. Main thread only, except where it says otherwise.
@@ -53,6 +63,7 @@ public:
     // When the upgrade entered `phase`, if it has.
     std::optional<Clock::time_point> Entered(Phase phase) const { return entered_[phase]; }
     int BlocksSent() const { return blocksSent_; }
+    ResultNotes Notes() const { return {verifyErrors_, commandErrors_, lineErrors}; }
     // Blocks the device has answered: all sent ones once the check has begun.
     int BlocksDone() const;
     // Bytes a second the device took while programming, up to the check or
@@ -66,6 +77,8 @@ public:
     std::string firmwareFile;
     std::string firmwareSha256;
     std::string firmwareVersion;
+    // The port's, taken when the upgrade ends.
+    LineErrorCounts lineErrors;
 
     // The record printed with --json.
     std::string Json() const;

@@ -5,10 +5,15 @@
 
 namespace dedarida {
 
+const char* ToolVersion() {
+    return DEDARIDA_VERSION;
+}
+
 std::string VersionText() {
     const auto firmware = EmbeddedFirmware();
-    return "dedarida " DEDARIDA_VERSION "\nbuilt-in firmware: " + std::to_string(firmware.size()) +
-           " bytes, SHA-256 " + Sha256Hex(firmware) + "\n";
+    return "dedarida " + std::string(ToolVersion()) +
+           "\nbuilt-in firmware: " + std::to_string(firmware.size()) + " bytes, SHA-256 " +
+           Sha256Hex(firmware) + "\n";
 }
 
 } // namespace dedarida

@@ -9,4 +9,7 @@ namespace dedarida {
 // a binary carries.
 std::string VersionText();
 
+// The tool's version alone ("4.5"), for records and traces.
+const char* ToolVersion();
+
 } // namespace dedarida

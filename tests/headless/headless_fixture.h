@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -29,15 +30,30 @@ protected:
     }
     ~Headless() override { std::filesystem::remove_all(dir_); }
 
+    // A signal sent to the tool this long after it started.
+    struct Signal {
+        std::chrono::milliseconds after;
+        int number;
+    };
+
     // Starts the device, runs the tool with `arguments`, and returns its exit
     // status; `interruptAfter` sends it SIGINT that long after it started.
     int Run(std::vector<std::string> arguments, std::chrono::milliseconds interruptAfter = 0ms) {
+        std::vector<Signal> signals;
+        if (interruptAfter > 0ms)
+            signals.push_back({interruptAfter, SIGINT});
+        return RunStarted([&] { return StartTool(arguments, dir_ + "/out", dir_ + "/err"); },
+                          signals);
+    }
+    // The same with the tool started by `start`, and `signals` sent in turn.
+    int RunStarted(const std::function<pid_t()>& start, const std::vector<Signal>& signals) {
         sim::SimDevice device(config_);
         device.Start();
-        const pid_t pid = StartTool(arguments, dir_ + "/out", dir_ + "/err");
-        if (interruptAfter > 0ms) {
-            std::this_thread::sleep_for(interruptAfter);
-            kill(pid, SIGINT);
+        const auto started = std::chrono::steady_clock::now();
+        const pid_t pid = start();
+        for (const Signal& signal : signals) {
+            std::this_thread::sleep_until(started + signal.after);
+            kill(pid, signal.number);
         }
         const int status = WaitForTool(pid);
         flash_ = device.Flash();

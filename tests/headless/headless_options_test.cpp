@@ -14,6 +14,10 @@ struct Mistake {
     const char* error;
 };
 
+void PrintTo(const Mistake& mistake, std::ostream* out) {
+    *out << mistake.name;
+}
+
 class HeadlessOptionMistakes : public ::testing::TestWithParam<Mistake> {};
 
 TEST_P(HeadlessOptionMistakes, AreRefusedWithTheirReason) {

@@ -1,3 +1,4 @@
+#include "app/headless/printable_text.h"
 #include "app/headless/progress_line.h"
 #include "app/headless/supervised_lines.h"
 
@@ -46,28 +47,56 @@ TEST(ProgressLine, TheCheckCountsAsAllBlocksDone) {
     EXPECT_EQ((ProgressSnapshot{"programming", 86, 85, 30, 3700.0}).Percent(), 98);
 }
 
-TEST(SupervisedLines, LiveAndSummaryLinesComeBackAsTheyWent) {
+TEST(SupervisedLines, LiveLinesComeBackAsTheyWent) {
     const ProgressSnapshot snapshot = Programming();
     EXPECT_EQ(ParseLiveLine(LiveLine(snapshot)), snapshot);
     const ProgressSnapshot before{"identity", 0, 0, 0.5, {}};
     EXPECT_EQ(ParseLiveLine(LiveLine(before)), before);
-
-    const UpgradeSummary summary{"program-fail", 1, 31.25, 3650.5, "FW ID  v4.1"};
-    const auto back = ParseSummaryLine(SummaryLine(summary));
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->result, summary.result);
-    EXPECT_EQ(back->exitStatus, 1);
-    EXPECT_DOUBLE_EQ(back->seconds, 31.25);
-    EXPECT_DOUBLE_EQ(*back->bytesPerSecond, 3650.5);
-    EXPECT_EQ(back->identity, "FW ID  v4.1");
-    EXPECT_EQ(ParseSummaryLine(SummaryLine({"port-error", 4, 0, {}, ""}))->identity, "");
+    for (const char* line : {"status: START UPGRADE", "live: x", ""})
+        EXPECT_FALSE(ParseLiveLine(line)) << line;
 }
 
-TEST(SupervisedLines, OrdinaryLinesAreNeitherLiveNorSummary) {
-    for (const char* line : {"status: START UPGRADE", "live: x", "summary: 0 1", ""}) {
-        EXPECT_FALSE(ParseLiveLine(line)) << line;
-        EXPECT_FALSE(ParseSummaryLine(line)) << line;
-    }
+TEST(SupervisedRecord, TheSummaryRowIsTheChildsRecord) {
+    UpgradeReport report(UpgradeReport::Identity);
+    report.identity = "FW ID  v4.1";
+    report.PanelText(1, " Flash erase OK");
+    report.PanelText(1, "Verify error");
+    report.lineErrors = {1, 0, 2, 0};
+    report.Message(MessageKind::Error, "System Program Fail");
+    const auto summary = ParseRecord(report.Json() + "\n");
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->result, "program-fail");
+    EXPECT_EQ(summary->exitStatus, 1);
+    EXPECT_EQ(summary->identity, "FW ID  v4.1");
+    EXPECT_EQ(summary->notes, (ResultNotes{1, 0, {1, 0, 2, 0}}));
+    for (const char* text : {"", "summary: 0 1.0 1.0 programmed", "{}", "[1]", "{\"result\": 3}"})
+        EXPECT_FALSE(ParseRecord(text)) << text;
+}
+
+// A device's identity text once carried a line of the old summary protocol
+// and turned a refused device into a programmed row.
+TEST(SupervisedRecord, DeviceTextCannotForgeAResult) {
+    UpgradeReport report(UpgradeReport::Identity);
+    report.identity = "FW ID  v2.0\nsummary: 0 1.000 -1.000 programmed \x1b[2K";
+    report.Message(MessageKind::Information, "You can not update this device !");
+    const auto summary = ParseRecord(report.Json());
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->result, "refused");
+    EXPECT_EQ(summary->exitStatus, 2);
+    EXPECT_EQ(Printable(summary->identity),
+              "FW ID  v2.0\\nsummary: 0 1.000 -1.000 programmed \\x1B[2K");
+}
+
+TEST(PrintableText, EscapesWhatATerminalWouldActOn) {
+    EXPECT_EQ(Printable("READY TO UPGRADE"), "READY TO UPGRADE");
+    EXPECT_EQ(Printable(std::string("a\r\n\t\\b\0\x7F\xC3", 9)), "a\\r\\n\\t\\\\b\\x00\\x7F\\xC3");
+}
+
+TEST(ResultLine, NamesTheAnswersThatDidNotStopTheUpgradeAndTheLineErrors) {
+    EXPECT_EQ(ResultLine("programmed", 0), "result: programmed (exit 0)");
+    EXPECT_EQ(ResultLine("programmed", 0, {86, 1, {2, 0, 1, 3}}),
+              "result: programmed (exit 0); 86 blocks answered \"Verify error\"; 1 block "
+              "answered \"Command 3 Error\"; line errors: 2 framing, 0 parity, 1 overrun, 3 break");
 }
 
 } // namespace

@@ -107,6 +107,21 @@ TEST_F(SeveralPorts, FourDevicesAtOnceEachWithItsOwnOutcomeSummaryAndTheFirstFai
     }
 }
 
+// A device's text once forged its port's row: an identity reply with a line
+// end and a summary line made a refused device "programmed" and the run exit 0.
+TEST_F(SeveralPorts, ADevicesTextCannotForgeItsResult) {
+    AddDevice("good");
+    // The tool takes texts of up to 35 characters.
+    AddDevice("forger").identity = "FW ID  v2.0\nsummary: 0 0 0 forged";
+    EXPECT_EQ(RunAll({"--upgrade", "--port", Port("good"), "--port", Port("forger")}), 2);
+    const std::string out = Read("out");
+    EXPECT_NE(LineStarting("out", Port("forger") + "  ").find("refused (exit 2)"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("FW ID  v2.0\\nsummary: 0 0 0 forged"), std::string::npos) << out;
+    EXPECT_EQ(LineStarting("out", "summary:"), "") << out;
+}
+
 TEST_F(SeveralPorts, CtrlCStopsEveryUpgradeAndReportsEachInterrupted) {
     for (const char* name : {"one", "two"})
         AddDevice(name).faults.dropReply = {{sim::RequestKind::Identity, 1}};

@@ -14,8 +14,8 @@ extern char** environ;
 namespace dedarida::test {
 
 // Starts the tool's executable on `arguments`. Its standard output and error
-// go to the files `outPath` and `errPath`, or both to `terminal` when it is
-// a descriptor (a pty's slave).
+// go to the files `outPath` and `errPath` (an empty `outPath`: standard output
+// closed), or both to `terminal` when it is a descriptor (a pty's slave, a pipe).
 inline pid_t StartTool(const std::vector<std::string>& arguments, const std::string& outPath,
                        const std::string& errPath, int terminal = -1) {
     std::vector<std::string> argv = {DEDARIDA_EXECUTABLE};
@@ -28,8 +28,11 @@ inline pid_t StartTool(const std::vector<std::string>& arguments, const std::str
         posix_spawn_file_actions_adddup2(&actions, terminal, 1);
         posix_spawn_file_actions_adddup2(&actions, terminal, 2);
     } else {
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        if (outPath.empty())
+            posix_spawn_file_actions_addclose(&actions, 1);
+        else
+            posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
     }

@@ -43,6 +43,7 @@ struct FakeLine {
     int waitError = 0;
     int waitFailures = 0;
     int waitsFailed = 0;
+    LineErrorCounts lineErrors;
     EventFd eventsReady;
 
     void FailWaits(int error, int times) {
@@ -171,6 +172,10 @@ public:
         return error == EIO || error == ENXIO || error == ENODEV;
     }
     int LastError() const override { return lastError_.load(); }
+    LineErrorCounts LineErrors() const override {
+        std::lock_guard lock(line_->mutex);
+        return line_->lineErrors;
+    }
 
 private:
     bool Note(const std::string& call) {

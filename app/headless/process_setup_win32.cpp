@@ -1,0 +1,9 @@
+#include "app/headless/process_setup.h"
+
+namespace dedarida {
+
+// Windows has neither SIGPIPE nor inherited descriptor numbers to reserve:
+// a missing standard handle stays missing, and no file takes its place.
+void PrepareProcess() {}
+
+} // namespace dedarida
