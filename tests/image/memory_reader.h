@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace dedarida::test {
 

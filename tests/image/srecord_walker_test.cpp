@@ -59,11 +59,12 @@ std::string ThreeRecords() {
 }
 
 // The records' CR LF line ends replaced by `ending`.
-std::string Ended(std::string text, std::string_view ending) {
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
-         at = text.find("\r\n", at + ending.size()))
-        text.replace(at, 2, ending);
-    return text;
+std::string Ended(std::string_view text, std::string_view ending) {
+    std::string result;
+    for (std::size_t at; (at = text.find("\r\n")) != std::string_view::npos;
+         text.remove_prefix(at + 2))
+        result.append(text.substr(0, at)).append(ending);
+    return result.append(text);
 }
 
 bool Clean(const SRecordFindings& found) {
