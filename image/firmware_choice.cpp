@@ -18,11 +18,8 @@ std::string LowerCase(std::string text) {
     return text;
 }
 
-std::string Counted(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-void LoadRaw(UntypedFile& file, FirmwareImage& image) {
+FirmwareImage LoadRaw(UntypedFile& file) {
+    FirmwareImage image;
     file.OpenRead();
     const std::uint64_t size = file.FileSize();
     if (size != TxSize)
@@ -32,28 +29,16 @@ void LoadRaw(UntypedFile& file, FirmwareImage& image) {
     if (file.BlockRead(image.Bytes) != image.Bytes.size())
         throw EFirmwareRefused(file.Name() + ": shorter than its size while being read");
     image.BytesCovered = TxSize;
+    return image;
 }
 
-void LoadSRecords(UntypedFile& file, FirmwareImage& image) {
-    auto buffer = std::make_unique<TReadBuffer>();
-    auto flash = std::make_unique<TFlashImage>();
-    const SRecordLoad load = LoadSRecordFile(file, *buffer, *flash);
-    if (!load.Loaded)
-        throw EFirmwareRefused(file.Name() + ": cannot be opened");
-    const auto refuse = [&](const std::string& reason) {
-        throw EFirmwareRefused(file.Name() + ": " + reason);
-    };
-    if (load.RejectedRecords != 0)
-        refuse(Counted(load.RejectedRecords, "record is", "records are") +
-               " malformed (fields must be upper-case hex)");
-    if (load.BadChecksums != 0)
-        refuse(Counted(load.BadChecksums, "record has", "records have") + " a wrong checksum");
-    if (const std::size_t outside = load.OutOfRangeBytes + load.UnsentBytesCovered)
-        refuse(Counted(outside, "data byte lies", "data bytes lie") + " outside 0x0E8800-0x0FDFFF");
-    if (load.SentBytesCovered == 0)
-        refuse("holds no data");
-    std::copy_n(flash->begin(), TxSize, image.Bytes.begin());
-    image.BytesCovered = load.SentBytesCovered;
+// Raises EFirmwareRefused also for the I/O errors of `load`.
+template <class Load> FirmwareImage Refusing(const std::string& fileName, Load load) {
+    try {
+        return load();
+    } catch (const EInOutError& failure) {
+        throw EFirmwareRefused(fileName + ": cannot be read (" + failure.what() + ")");
+    }
 }
 
 } // namespace
@@ -66,19 +51,28 @@ bool IsSRecordFileName(const std::string& FileName) {
     return false;
 }
 
+FirmwareImage LoadSRecordFirmware(BlockReader& File) {
+    return Refusing(File.Name(), [&File] {
+        auto buffer = std::make_unique<TReadBuffer>();
+        auto flash = std::make_unique<TFlashImage>();
+        const SRecordLoad load = LoadSRecordFile(File, *buffer, *flash);
+        if (!load.Loaded)
+            throw EFirmwareRefused(File.Name() + ": cannot be opened");
+        if (const std::string refusal = SRecordRefusal(load.Found); !refusal.empty())
+            throw EFirmwareRefused(File.Name() + ": " + refusal);
+        FirmwareImage image;
+        std::copy_n(flash->begin(), TxSize, image.Bytes.begin());
+        image.BytesCovered = load.Found.SentBytesCovered;
+        return image;
+    });
+}
+
 FirmwareImage LoadFirmwareImage(const std::string& FileName) {
-    FirmwareImage image;
     UntypedFile file;
     file.Assign(FileName);
-    try {
-        if (IsSRecordFileName(FileName))
-            LoadSRecords(file, image);
-        else
-            LoadRaw(file, image);
-    } catch (const EInOutError& failure) {
-        throw EFirmwareRefused(FileName + ": cannot be read (" + failure.what() + ")");
-    }
-    return image;
+    if (IsSRecordFileName(FileName))
+        return LoadSRecordFirmware(file);
+    return Refusing(FileName, [&file] { return LoadRaw(file); });
 }
 
 } // namespace dedarida

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/block_reader.h"
 #include "image/flash_image.h"
 
 #include <array>
@@ -28,11 +29,17 @@ struct FirmwareImage {
 // .srec, any case); any other file is read as a raw image.
 bool IsSRecordFileName(const std::string& FileName);
 
-// Reads a raw image of exactly TxSize bytes, or an S-record file through the
-// project's loader (0xFF fill, index = address - AddressOffset). Raises
-// EFirmwareRefused for a raw file of another size, an S-record file with a
-// data byte outside the sent blocks, a wrong checksum, a malformed record or
-// no data at all, and a file that cannot be read.
+// Reads a raw image of exactly TxSize bytes, or an S-record file (by its
+// name) as LoadSRecordFirmware does. Raises EFirmwareRefused for a raw file of
+// another size and a file that cannot be read.
 FirmwareImage LoadFirmwareImage(const std::string& FileName);
+
+// Reads an S-record file through the project's loader (0xFF fill, index =
+// address - AddressOffset). Raises EFirmwareRefused, naming the file, the
+// first line concerned and the reason, for a malformed line, a wrong
+// checksum, a data byte outside the sent blocks, data overlapping with other
+// values, a record count that does not match, no data at all, and a file
+// that cannot be read.
+FirmwareImage LoadSRecordFirmware(BlockReader& File);
 
 } // namespace dedarida

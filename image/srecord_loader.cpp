@@ -4,10 +4,11 @@
 #include "image/srecord_walker.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace dedarida {
 
-SRecordLoad LoadSRecordFile(UntypedFile& SRecordFile, TReadBuffer& ReadBuffer,
+SRecordLoad LoadSRecordFile(BlockReader& SRecordFile, TReadBuffer& ReadBuffer,
                             TFlashImage& FlashImage) {
     try {
         SRecordFile.OpenRead();
@@ -17,24 +18,17 @@ SRecordLoad LoadSRecordFile(UntypedFile& SRecordFile, TReadBuffer& ReadBuffer,
     FlashImage.fill(0xFF);
     SRecordWalker walker(FlashImage);
     const std::uint64_t size = SRecordFile.FileSize();
-    std::uint64_t walked = 0;
-    while (walked < size) {
+    for (std::uint64_t walked = 0; walked < size;) {
         const auto chunk =
             static_cast<std::size_t>(std::min<std::uint64_t>(size - walked, ReadBuffer.size()));
-        const std::size_t got = SRecordFile.BlockRead(std::span(ReadBuffer.data(), chunk));
-        // A file that shrank while being read ends where its data ends.
-        if (got == 0)
-            break;
-        walker.Feed(std::span(ReadBuffer.data(), got));
-        walked += got;
+        // A file cut short while being read would pass for a shorter file.
+        if (SRecordFile.BlockRead(std::span(ReadBuffer.data(), chunk)) != chunk)
+            throw EInOutError(EIO);
+        walker.Feed(std::span(ReadBuffer.data(), chunk));
+        walked += chunk;
     }
     walker.Finish();
-    return {true,
-            walker.OutOfRangeBytes(),
-            walker.RejectedRecords(),
-            walker.BadChecksums(),
-            walker.CoveredBytes(0, TxSize),
-            walker.CoveredBytes(TxSize, FlashImageSize)};
+    return {true, walker.Findings()};
 }
 
 } // namespace dedarida

@@ -4,6 +4,14 @@ namespace dedarida {
 
 namespace {
 
+// Address bytes of each record type S0 ... S9; 0 for S4, which no producer
+// writes and whose layout is not defined.
+constexpr std::array<unsigned, 10> AddressBytes = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+bool IsBlank(std::uint8_t c) {
+    return c == ' ' || c == '\t';
+}
+
 int HexDigit(std::uint8_t c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -12,126 +20,151 @@ int HexDigit(std::uint8_t c) {
     return -1;
 }
 
-// The byte a pair stands for, or -1 when either character is no hex digit.
-int PairValue(std::uint8_t first, std::uint8_t second) {
-    const int high = HexDigit(first);
-    const int low = HexDigit(second);
-    if (high < 0 || low < 0)
-        return -1;
-    return high * 16 + low;
-}
-
 } // namespace
 
 void SRecordWalker::Feed(std::span<const std::uint8_t> Text) {
-    std::size_t i = 0;
-    if (halfPair_ && !Text.empty()) {
-        halfPair_ = false;
-        Pair(firstOfPair_, Text[0]);
-        i = 1;
-    }
-    for (; i + 1 < Text.size(); i += 2)
-        Pair(Text[i], Text[i + 1]);
-    if (i < Text.size()) {
-        halfPair_ = true;
-        firstOfPair_ = Text[i];
-    }
-}
-
-void SRecordWalker::Pair(std::uint8_t first, std::uint8_t second) {
-    switch (step_) {
-    case Step::Scan:
-        if (first == 'S')
-            StartRecord(second);
-        break;
-    case Step::Count: {
-        const int count = PairValue(first, second);
-        if (count < 0) {
-            // Without a count the record has no known end: look for the next one.
-            ++rejected_;
-            step_ = Step::Scan;
+    for (const std::uint8_t c : Text) {
+        if (c == '\r') {
+            EndLine();
+            afterCr_ = true;
+        } else if (c == '\n') {
+            // The LF of a CR LF ends no second line.
+            if (!afterCr_)
+                EndLine();
+            afterCr_ = false;
         } else {
-            left_ = static_cast<unsigned>(count);
-            sum_ = left_;
-            step_ = left_ == 0 ? Step::LineEnd : Step::Bytes;
+            afterCr_ = false;
+            Character(c);
         }
-        break;
     }
-    case Step::Bytes:
-        RecordByte(PairValue(first, second));
-        break;
-    case Step::LineEnd:
-        step_ = Step::Scan;
-        break;
-    }
-}
-
-void SRecordWalker::StartRecord(std::uint8_t type) {
-    dataRecord_ = type == '2' || type == '3' || type == '4';
-    addressBytes_ = type == '3' ? 4 : 3;
-    wellFormed_ = true;
-    addressRead_ = 0;
-    address_ = 0;
-    dataCount_ = 0;
-    step_ = Step::Count;
-}
-
-void SRecordWalker::RecordByte(int value) {
-    if (value < 0)
-        wellFormed_ = false;
-    const auto byte = static_cast<std::uint8_t>(value);
-    if (left_ == 1)
-        checksum_ = byte;
-    else
-        sum_ += byte;
-    if (addressRead_ < addressBytes_) {
-        address_ = address_ << 8 | byte;
-        ++addressRead_;
-    } else if (left_ > 1) {
-        data_[dataCount_++] = byte;
-    }
-    if (--left_ == 0)
-        EndRecord();
 }
 
 void SRecordWalker::Finish() {
-    if (step_ == Step::Bytes)
-        StoreRecord();
-    step_ = Step::Scan;
-    halfPair_ = false;
+    if (length_ != 0)
+        EndLine();
+    afterCr_ = false;
 }
 
-void SRecordWalker::EndRecord() {
-    step_ = Step::LineEnd;
-    StoreRecord();
-}
-
-void SRecordWalker::StoreRecord() {
-    if (!wellFormed_) {
-        ++rejected_;
+void SRecordWalker::Character(std::uint8_t c) {
+    if (IsBlank(c)) {
+        blankPending_ = length_ != 0;
         return;
     }
-    if (((sum_ + checksum_) & 0xFF) != 0xFF)
-        ++badChecksums_;
-    if (!dataRecord_)
-        return;
-    const std::int64_t start = static_cast<std::int64_t>(address_) - AddressOffset;
-    for (std::size_t k = 0; k < dataCount_; ++k) {
-        const std::int64_t index = start + static_cast<std::int64_t>(k);
-        if (index >= 0 && index < static_cast<std::int64_t>(FlashImageSize)) {
-            image_[static_cast<std::size_t>(index)] = data_[k];
-            covered_.set(static_cast<std::size_t>(index));
+    if (blankPending_)
+        blankInside_ = true;
+    blankPending_ = false;
+    if (length_ == line_.size())
+        overlong_ = true;
+    else
+        line_[length_++] = c;
+}
+
+void SRecordWalker::EndLine() {
+    if (length_ != 0) {
+        if (const auto flaw = Decode()) {
+            if (found_.Malformed.Count == 0)
+                found_.FirstFlaw = *flaw;
+            found_.Malformed.Note(lineNumber_);
         } else {
-            ++outOfRange_;
+            Record();
         }
     }
+    ++lineNumber_;
+    length_ = 0;
+    blankPending_ = blankInside_ = overlong_ = false;
 }
 
-std::size_t SRecordWalker::CoveredBytes(std::size_t begin, std::size_t end) const {
-    std::size_t count = 0;
-    for (std::size_t i = begin; i < end && i < covered_.size(); ++i)
-        count += covered_.test(i);
-    return count;
+// Checks the line's form and decodes its hex fields into bytes_.
+std::optional<SRecordFlaw> SRecordWalker::Decode() {
+    if (line_[0] != 'S')
+        return SRecordFlaw::NotARecord;
+    if (length_ < 2)
+        return SRecordFlaw::TooShort;
+    const auto type = static_cast<unsigned>(line_[1] - '0');
+    if (type >= AddressBytes.size() || AddressBytes[type] == 0)
+        return SRecordFlaw::UnknownType;
+    if (overlong_)
+        return SRecordFlaw::Overlong;
+    if (blankInside_)
+        return SRecordFlaw::BlankInside;
+    if (length_ < 4)
+        return SRecordFlaw::TooShort;
+    for (std::size_t i = 2; i < length_; ++i) {
+        if (HexDigit(line_[i]) >= 0)
+            continue;
+        const bool lower = line_[i] >= 'a' && line_[i] <= 'f';
+        return lower ? SRecordFlaw::LowerCaseHex : SRecordFlaw::NotHex;
+    }
+    const std::size_t count = HexDigit(line_[2]) * 16 + HexDigit(line_[3]);
+    if (length_ != 4 + 2 * count)
+        return SRecordFlaw::CountMismatch;
+    if (count < AddressBytes[type] + 1)
+        return SRecordFlaw::CountTooSmall;
+    for (std::size_t k = 0; k <= count; ++k)
+        bytes_[k] =
+            static_cast<std::uint8_t>(HexDigit(line_[2 + 2 * k]) * 16 + HexDigit(line_[3 + 2 * k]));
+    return std::nullopt;
+}
+
+void SRecordWalker::Record() {
+    const auto type = static_cast<unsigned>(line_[1] - '0');
+    const unsigned count = bytes_[0];
+    unsigned sum = 0;
+    for (unsigned k = 0; k <= count; ++k)
+        sum += bytes_[k];
+    if ((sum & 0xFF) != 0xFF)
+        found_.BadChecksums.Note(lineNumber_);
+
+    const unsigned width = AddressBytes[type];
+    std::uint32_t address = 0;
+    for (unsigned k = 1; k <= width; ++k)
+        address = address << 8 | bytes_[k];
+    switch (type) {
+    case 1:
+    case 2:
+    case 3:
+        ++found_.DataRecords;
+        StoreData(static_cast<std::int64_t>(address) - AddressOffset,
+                  std::span(bytes_).subspan(1 + width, count - width - 1));
+        break;
+    case 5:
+    case 6:
+        if (address != found_.DataRecords) {
+            if (found_.CountMismatches.Count == 0) {
+                found_.StatedCount = address;
+                found_.CountedRecords = found_.DataRecords;
+            }
+            found_.CountMismatches.Note(lineNumber_);
+        }
+        break;
+    default:
+        // S0 header and S7-S9 end records: nothing to store.
+        break;
+    }
+}
+
+void SRecordWalker::StoreData(std::int64_t start, std::span<const std::uint8_t> data) {
+    std::size_t outside = 0;
+    std::size_t overlaps = 0;
+    for (std::size_t k = 0; k < data.size(); ++k) {
+        const std::int64_t index = start + static_cast<std::int64_t>(k);
+        if (index < 0 || index >= TxSize)
+            ++outside;
+        if (index < 0 || index >= static_cast<std::int64_t>(FlashImageSize))
+            continue;
+        const auto at = static_cast<std::size_t>(index);
+        if (!covered_.test(at)) {
+            covered_.set(at);
+            found_.SentBytesCovered += at < static_cast<std::size_t>(TxSize);
+        } else if (image_[at] != data[k]) {
+            ++overlaps;
+        }
+        image_[at] = data[k];
+    }
+    if (outside != 0)
+        found_.Outside.Note(lineNumber_, outside);
+    if (overlaps != 0)
+        found_.Overlaps.Note(lineNumber_, overlaps);
 }
 
 } // namespace dedarida

@@ -1,70 +1,62 @@
 #pragma once
 
 #include "image/flash_image.h"
+#include "image/srecord_findings.h"
 
 #include <array>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace dedarida {
 
-// Walks Motorola S-record text two characters at a time and stores the data
-// of S2, S3 (four-byte address) and S4 (three-byte address) records into a
-// flash image; other records and text between records are skipped. Text may
-// arrive in chunks of any size, the walker keeps its place across them.
+// Reads Motorola S-record text line by line and stores the data of S1, S2
+// and S3 records (two-, three- and four-byte addresses) into a flash image.
+// Lines end at CR, LF or CR LF, mixed as they come; blanks around a record
+// and empty lines are allowed. Text may arrive in chunks of any size.
 //
-// A record is stored once its last byte has been read, and only if every
-// field is upper-case hex; otherwise it counts as rejected. Checksums are
-// counted, never enforced: a record with a wrong one is still stored. Bytes
-// addressed outside the image are dropped and counted. A record cut off by
-// the end of the text keeps the data bytes read before the cut (see Finish);
-// a trailing half pair is dropped. Not thread-safe.
+// A line that is no well-formed record is not stored. A well-formed record is
+// stored even when its checksum is wrong, bytes addressed outside the image
+// are dropped, and a byte set twice keeps the later value: all of these are
+// only counted in Findings(), with the first line concerned, for the caller
+// to judge. S0 and the end records S7-S9 store nothing; S5/S6 counts are
+// checked against the data records before them. Not thread-safe.
 class SRecordWalker {
 public:
+    // "S", the type, then at most 255 bytes after the count byte, in hex.
+    static constexpr std::size_t MaxLineLength = 2 + 2 * 256;
+
     explicit SRecordWalker(TFlashImage& FlashImage) : image_(FlashImage) {}
 
     void Feed(std::span<const std::uint8_t> Text);
-    // The end of the text: stores the data bytes of a record cut off by it.
+    // The end of the text: takes a last line that has no line end.
     void Finish();
 
-    std::size_t OutOfRangeBytes() const { return outOfRange_; }
-    std::size_t RejectedRecords() const { return rejected_; }
-    std::size_t BadChecksums() const { return badChecksums_; }
-    // Distinct image indices in [begin, end) that a data record set.
-    std::size_t CoveredBytes(std::size_t begin, std::size_t end) const;
+    const SRecordFindings& Findings() const { return found_; }
 
 private:
-    enum class Step { Scan, Count, Bytes, LineEnd };
-
-    void Pair(std::uint8_t first, std::uint8_t second);
-    void StartRecord(std::uint8_t type);
-    void RecordByte(int value);
-    void EndRecord();
-    void StoreRecord();
+    void Character(std::uint8_t c);
+    void EndLine();
+    std::optional<SRecordFlaw> Decode();
+    void Record();
+    void StoreData(std::int64_t start, std::span<const std::uint8_t> data);
 
     TFlashImage& image_;
-    Step step_ = Step::Scan;
-    bool halfPair_ = false;
-    std::uint8_t firstOfPair_ = 0;
 
-    bool dataRecord_ = false;
-    bool wellFormed_ = true;
-    unsigned addressBytes_ = 0;
-    unsigned left_ = 0;
-    unsigned addressRead_ = 0;
-    std::uint32_t address_ = 0;
-    unsigned sum_ = 0;
-    std::uint8_t checksum_ = 0;
-    // A record holds at most 255 bytes after its count.
-    std::array<std::uint8_t, 255> data_{};
-    std::size_t dataCount_ = 0;
+    std::array<std::uint8_t, MaxLineLength> line_{};
+    std::size_t length_ = 0;
+    std::size_t lineNumber_ = 1;
+    bool afterCr_ = false;
+    bool blankPending_ = false;
+    bool blankInside_ = false;
+    bool overlong_ = false;
 
-    std::size_t outOfRange_ = 0;
-    std::size_t rejected_ = 0;
-    std::size_t badChecksums_ = 0;
+    // The decoded record: count, address, data, checksum.
+    std::array<std::uint8_t, 256> bytes_{};
     std::bitset<FlashImageSize> covered_;
+    SRecordFindings found_;
 };
 
 } // namespace dedarida

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/block_reader.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -10,31 +12,30 @@ namespace dedarida {
 // A file of one-byte records bound to a name and opened and closed as often as
 // needed; owns at most one POSIX descriptor. Every failure raises EInOutError.
 // Not thread-safe.
-class UntypedFile {
+class UntypedFile : public BlockReader {
 public:
     UntypedFile() = default;
     UntypedFile(const UntypedFile&) = delete;
     UntypedFile& operator=(const UntypedFile&) = delete;
-    ~UntypedFile();
+    ~UntypedFile() override;
 
     // Binds the name; a descriptor still open from the old name is closed.
     void Assign(std::string Name);
-    const std::string& Name() const { return name_; }
+    const std::string& Name() const override { return name_; }
     bool IsOpen() const { return fd_ >= 0; }
 
     // Opens read-only at offset 0, closing first if open. Anything but a
     // regular file (a directory, a FIFO, a device) fails here.
-    void OpenRead();
+    void OpenRead() override;
     // Creates the file, or truncates an existing one, for writing.
     void Create();
     // Creates an empty file when none of that name exists; never opens or
     // truncates an existing one. Leaves the file closed.
     void CreateIfAbsent();
 
-    // Reads up to Buffer.size() bytes; fewer only at the end of the file.
-    std::size_t BlockRead(std::span<std::uint8_t> Buffer);
+    std::size_t BlockRead(std::span<std::uint8_t> Buffer) override;
     void BlockWrite(std::span<const std::uint8_t> Data);
-    std::uint64_t FileSize() const;
+    std::uint64_t FileSize() const override;
     // Raises when the file is not open.
     void Close();
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the window need;
+# Installs the Debian packages the build, the tests and the window need
+# (binutils and srecord make the S-record files the loader tests read back);
 # `scripts/deps.sh windows` adds the cross compiler, GoogleTest's sources and
 # wine for the Windows build. Safe to run again: it installs only what is
 # missing.
@@ -13,6 +14,7 @@ packages=(
     xvfb xauth
     umockdev libumockdev-dev
     dpkg-dev fakeroot lintian
+    binutils srecord
 )
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine xdotool imagemagick)

@@ -20,10 +20,13 @@ Runs a firmware upgrade without a window and exits with its result.
                       with the port, and a summary table ends the run
   --firmware FILE     send FILE instead of the built-in image: a raw image of
                       exactly 88064 bytes, or an S-record file (.s .mot .s19
-                      .s28 .s37 .srec; 0xFF where it sets nothing). Refused
-                      (exit 64, nothing sent) for data outside
-                      0x0E8800-0x0FDFFF, a wrong record checksum, a malformed
-                      record or no data
+                      .s28 .s37 .srec; CR LF, LF or CR line ends; 0xFF where
+                      it sets nothing). Refused (exit 64, nothing sent), with
+                      the first line concerned, for a malformed line
+                      (lower-case hex, a count that does not match, S4), a
+                      wrong record checksum, data outside 0x0E8800-0x0FDFFF
+                      (S1 data too), overlapping records with other bytes, an
+                      S5/S6 count that does not match, or no data
   --firmware-version TEXT
                       the version the result names for FILE (default: the
                       file's name and SHA-256)

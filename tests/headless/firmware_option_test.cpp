@@ -56,8 +56,9 @@ TEST_F(FirmwareOption, AnSRecordFileWithGapsIsSentAsTheLoaderFillsIt) {
     const std::vector<std::uint8_t> second = {0xAA, 0x55};
     std::copy(first.begin(), first.end(), expected.begin() + 0x10);
     std::copy(second.begin(), second.end(), expected.begin() + 0x8000);
-    const std::string path = Write("gaps.s19", "S0030000FC\r\n" + S3(0x0E8810, first) +
-                                                   S3(0x0F0800, second) + "S70500000000FA\r\n");
+    // Line ends mixed as a file edited on two systems has them.
+    const std::string path = Write("gaps.s19", "S0030000FC\n" + S3(0x0E8810, first) +
+                                                   S3(0x0F0800, second) + "S70500000000FA\n");
     config_.reference = expected;
 
     EXPECT_EQ(Run({"--upgrade", "--port", Line(), "--firmware", path, "--json"}), 0);
@@ -91,15 +92,16 @@ TEST_F(FirmwareOption, EachFaultyFileIsRefusedBeforeAnythingIsSent) {
     ExpectRefused(Write("short.bin", std::string(88063, 'x')),
                   "88063 bytes; a raw image must be exactly 88064 bytes");
     ExpectRefused(Write("past-end.s", S3(0x0E8800, data) + S3(0x0FDFFE, data)),
-                  "2 data bytes lie outside 0x0E8800-0x0FDFFF");
+                  "line 2: 2 data bytes lie outside 0x0E8800-0x0FDFFF");
     ExpectRefused(Write("below.mot", S3(0x0E87FF, data)),
-                  "1 data byte lies outside 0x0E8800-0x0FDFFF");
+                  "line 1: 1 data byte lies outside 0x0E8800-0x0FDFFF");
     ExpectRefused(Write("checksum.srec", S3(0x0E8800, data) + S3(0x0E8900, data, 1)),
-                  "1 record has a wrong checksum");
+                  "line 2: 1 record has a wrong checksum");
     ExpectRefused(Write("empty.s37", "S0030000FC\r\nS70500000000FA\r\n"), "holds no data");
     std::string malformed = S3(0x0E8900, data);
     malformed.replace(malformed.find("01020304"), 8, "0102030z");
-    ExpectRefused(Write("malformed.s28", S3(0x0E8800, data) + malformed), "1 record is malformed");
+    ExpectRefused(Write("malformed.s28", S3(0x0E8800, data) + malformed),
+                  "line 2: a character that is no hex digit");
     ExpectRefused(dir_ + "/missing.s19", "cannot be opened");
 }
 

@@ -1,4 +1,5 @@
 #include "image/firmware_choice.h"
+#include "tests/image/memory_reader.h"
 #include "tests/image/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,18 @@
 namespace dedarida {
 namespace {
 
+using test::MemoryReader;
 using test::TempDir;
+
+// The refusal's text, or "accepted".
+std::string Verdict(MemoryReader file) {
+    try {
+        LoadSRecordFirmware(file);
+        return "accepted";
+    } catch (const EFirmwareRefused& refusal) {
+        return refusal.what();
+    }
+}
 
 TEST(FirmwareChoice, SRecordFilesAreKnownByTheirExtensionInAnyCase) {
     for (const char* name :
@@ -53,6 +65,53 @@ TEST(FirmwareChoice, AnOtherExtensionIsARawImageAndAUnreadableNameIsRefused) {
     }
     EXPECT_THROW(LoadFirmwareImage(dir.Path("")), EFirmwareRefused) << "a directory";
     EXPECT_THROW(LoadFirmwareImage(dir.Path("none.bin")), EFirmwareRefused);
+}
+
+TEST(FirmwareChoice, EachFaultOfAnSRecordFileIsRefusedWithItsFirstLine) {
+    const std::string data = "S2060E8810C1C2D0\n"; // line 1 in each row
+    const struct {
+        const char* name;
+        std::string text;
+        std::string refusal;
+    } rows[] = {
+        {"lower-case hex", data + "S2060E8820c1C2C0\n",
+         "line 2: lower-case hex digits (fields must be upper-case hex)"},
+        {"count mismatch", data + "\nS2070E8820C1C2C0\n",
+         "line 3: the record's length does not match its count field"},
+        {"overlap with other data", data + "S2060E8811C1C2CF\n",
+         "line 2: 1 data byte overlaps earlier data with a different value"},
+        {"S1 data", "S0030000FC\r\n" + data + "S1050010AABB85\r\n",
+         "line 3: 2 data bytes lie outside 0x0E8800-0x0FDFFF"},
+        {"cut file by S5 count", data + "S5030002FA\n",
+         "line 2: the record count says 2, 1 data record comes before it"},
+        {"garbage line", data + "garbage\n" + data,
+         "line 2: not an S-record (a record starts with S and its type digit)"},
+        {"S4", data + "S4080E880055667788A7\n",
+         "line 2: unknown record type (S0-S3 and S5-S9 are known)"},
+        {"wrong checksums", data + "S2060E8820C1C2C1\rS2060E8830C1C2C1\r",
+         "line 2: 2 records have a wrong checksum"},
+        {"several malformed lines", "S2\n" + data + "S2 \n",
+         "line 1: too short for a record; 2 lines are malformed"},
+        {"earliest fault named first", data + "S2060E8820C1C2C1\nS2\n",
+         "line 2: 1 record has a wrong checksum"},
+        {"empty file", "", "holds no data"},
+        {"blank lines only", "\r\n \n\t\r", "holds no data"},
+        {"no data records", "S0030000FC\nS5030000FC\nS9030000FC\n", "holds no data"},
+        {"a data record without data", "S2040E880065\n", "holds no data"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Verdict(MemoryReader("fw.s19", row.text)), "fw.s19: " + row.refusal) << row.name;
+    EXPECT_EQ(Verdict(MemoryReader("fw.s19", data + "S2060E8810C1C2D0\nS5030002FA")), "accepted")
+        << "the same bytes twice";
+}
+
+TEST(FirmwareChoice, AnSRecordFileWhoseReadFailsAtAnyByteIsRefused) {
+    const std::string text = "S2060E8810C1C2D0\r\nS5030001FB\r\n";
+    for (std::size_t cut = 0; cut < text.size(); ++cut)
+        EXPECT_EQ(Verdict(MemoryReader("fw.s19", text, cut)),
+                  "fw.s19: cannot be read (I/O error 5)")
+            << "cut at " << cut;
+    EXPECT_EQ(Verdict(MemoryReader("fw.s19", text, text.size())), "accepted");
 }
 
 } // namespace

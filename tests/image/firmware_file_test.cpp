@@ -19,7 +19,8 @@ namespace {
 using test::Filled;
 using test::TempDir;
 
-constexpr std::string_view Record = "S2060E8810C1C2D0\r\n";
+// LF line ends, as files made on Linux have them.
+constexpr std::string_view Record = "S2060E8810C1C2D0\nS2050E8820C381\n";
 
 class FirmwareFileTest : public ::testing::Test {
 protected:
@@ -35,6 +36,7 @@ TEST_F(FirmwareFileTest, OpenedFileLoadsAndCanBeReloaded) {
     EXPECT_TRUE(firmware->Load(image).Loaded);
     EXPECT_EQ(image[0x10], 0xC1);
     EXPECT_EQ(image[0x12], 0xFF);
+    EXPECT_EQ(image[0x20], 0xC3);
     image.fill(0);
     EXPECT_TRUE(firmware->Load(image).Loaded);
     EXPECT_EQ(image[0x11], 0xC2);

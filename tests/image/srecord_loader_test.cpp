@@ -1,6 +1,9 @@
+#include "image/in_out_error.h"
 #include "image/srecord_loader.h"
 #include "image/srecord_walker.h"
+#include "image/untyped_file.h"
 #include "tests/image/image_fill.h"
+#include "tests/image/memory_reader.h"
 #include "tests/image/temp_dir.h"
 
 #include <cerrno>
@@ -15,6 +18,7 @@ namespace dedarida {
 namespace {
 
 using test::Filled;
+using test::MemoryReader;
 using test::TempDir;
 
 constexpr std::size_t BytesPerLine = 32;
@@ -54,7 +58,8 @@ TEST(LoadSRecordFile, FileOfSeveralChunksLoadsWhatItHolds) {
     const SRecordLoad result = LoadSRecordFile(file, *buffer, image);
 
     EXPECT_TRUE(result.Loaded);
-    EXPECT_EQ(result.OutOfRangeBytes, 0u);
+    EXPECT_EQ(result.Found.Outside.Count, 0u);
+    EXPECT_EQ(result.Found.DataRecords, Lines);
     TFlashImage expected = Filled(0xFF);
     for (std::size_t i = 0; i < Lines * BytesPerLine; ++i)
         expected[i] = Pattern(i);
@@ -66,14 +71,28 @@ TEST(LoadSRecordFile, FileOfSeveralChunksLoadsWhatItHolds) {
     EXPECT_EQ(inOneGo, expected);
 }
 
-TEST(LoadSRecordFile, ALastRecordCutOffByTheEndKeepsItsDataBytes) {
-    TempDir dir;
-    UntypedFile file;
-    file.Assign(dir.Write("cut.mot", "S2140E880000010203"));
+TEST(LoadSRecordFile, ALastRecordCutOffByTheEndIsMalformedAndNotStored) {
     auto buffer = std::make_unique<TReadBuffer>();
     TFlashImage image = Filled(0x5A);
-    EXPECT_TRUE(LoadSRecordFile(file, *buffer, image).Loaded);
-    EXPECT_EQ(image, Filled(0xFF, {{0, 0x00}, {1, 0x01}, {2, 0x02}, {3, 0x03}}));
+    MemoryReader file("cut.mot", "S2060E8810C1C2D0\nS2140E880000010203");
+    const SRecordLoad load = LoadSRecordFile(file, *buffer, image);
+    EXPECT_TRUE(load.Loaded);
+    EXPECT_EQ(load.Found.Malformed, (SRecordFault{1, 2}));
+    EXPECT_EQ(image, Filled(0xFF, {{0x10, 0xC1}, {0x11, 0xC2}}));
+}
+
+TEST(LoadSRecordFile, AReadThatFailsOrEndsEarlyAtAnyByteRaises) {
+    const std::string text = "S0030000FC\r\nS2060E8810C1C2D0\nS5030001FB\rS9030000FC";
+    auto buffer = std::make_unique<TReadBuffer>();
+    TFlashImage image;
+    for (const auto how : {MemoryReader::Cut::Fails, MemoryReader::Cut::Shrinks}) {
+        for (std::size_t cut = 0; cut < text.size(); ++cut) {
+            MemoryReader file("fw.s19", text, cut, how);
+            EXPECT_THROW(LoadSRecordFile(file, *buffer, image), EInOutError) << "cut at " << cut;
+        }
+        MemoryReader whole("fw.s19", text, text.size(), how);
+        EXPECT_EQ(LoadSRecordFile(whole, *buffer, image).Found.SentBytesCovered, 2u);
+    }
 }
 
 // Neither may touch the image: a directory would fill it with 0xFF and then
