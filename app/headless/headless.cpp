@@ -9,6 +9,7 @@
 #include "app/headless/progress_output.h"
 #include "app/headless/signal_watcher.h"
 #include "app/headless/supervised_lines.h"
+#include "app/headless/terminal.h"
 #include "app/headless/upgrade_report.h"
 #include "app/headless/version_text.h"
 #include "serial/com_names.h"
@@ -74,8 +75,8 @@ UpgradeResult Upgrade(const HeadlessOptions& options, const HeadlessFirmware& fi
         port.SetDevicePath(device);
         port.Open();
     } catch (const EComPort& failure) {
-        std::fprintf(stderr, "dedarida: %s\n",
-                     DiagnoseOpenFailure(portName, device, failure.what()).c_str());
+        WriteText(stderr,
+                  "dedarida: " + DiagnoseOpenFailure(portName, device, failure.what()) + "\n");
         return UpgradeResult::PortError;
     }
     output.Event(0, "port: " + portName + " (" + device + ")");
@@ -111,7 +112,7 @@ int RunOne(const HeadlessOptions& options, const HeadlessFirmware& firmware, std
     try {
         result = Upgrade(options, firmware, output, report);
     } catch (const std::system_error& failure) {
-        std::fprintf(stderr, "dedarida: %s\n", failure.what());
+        WriteText(stderr, "dedarida: " + std::string(failure.what()) + "\n");
         return UsageStatus;
     }
     report.Finish(result);
@@ -122,9 +123,9 @@ int RunOne(const HeadlessOptions& options, const HeadlessFirmware& firmware, std
         output.Event(0, "result: interrupted; the port is closed");
     output.Result(0, ResultLine(ResultName(result), ExitStatus(result)));
     if (options.supervised)
-        std::fprintf(out, "%s\n", SummaryLine(SummaryOf(report, result)).c_str());
+        WriteText(out, SummaryLine(SummaryOf(report, result)) + "\n");
     if (options.json || options.supervised)
-        std::printf("%s\n", report.Json().c_str());
+        WriteText(stdout, report.Json() + "\n");
     return ExitStatus(result);
 }
 
@@ -134,15 +135,15 @@ int RunHeadless(int argc, const char* const* argv) {
     std::string error;
     const auto options = ParseHeadlessOptions(argc, argv, error);
     if (!options) {
-        std::fprintf(stderr, "dedarida: %s\n\n%s", error.c_str(), HeadlessUsage);
+        WriteText(stderr, "dedarida: " + error + "\n\n" + HeadlessUsage);
         return UsageStatus;
     }
     if (options->help) {
-        std::fputs(HeadlessUsage, stdout);
+        WriteText(stdout, HeadlessUsage);
         return 0;
     }
     if (options->version) {
-        std::fputs(VersionText().c_str(), stdout);
+        WriteText(stdout, VersionText());
         return 0;
     }
     if (options->listPorts)
@@ -151,7 +152,7 @@ int RunHeadless(int argc, const char* const* argv) {
     try {
         firmware = ChooseFirmware(*options);
     } catch (const EFirmwareRefused& refusal) {
-        std::fprintf(stderr, "dedarida: refused: %s\n", refusal.what());
+        WriteText(stderr, "dedarida: refused: " + std::string(refusal.what()) + "\n");
         return UsageStatus;
     }
     std::FILE* out = options->json || options->supervised ? stderr : stdout;
