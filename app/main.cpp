@@ -1,11 +1,13 @@
 #include "app/headless/headless.h"
 #include "app/headless/headless_options.h"
 #include "app/headless/process_setup.h"
+#include "app/headless/program_arguments.h"
 #include "app/window_app.h"
 
 int main(int argc, char** argv) {
     dedarida::PrepareProcess();
-    if (dedarida::WantsHeadless(argc))
-        return dedarida::RunHeadless(argc, argv);
-    return dedarida::RunWindow(argc, argv);
+    dedarida::ProgramArguments arguments(argc, argv);
+    if (dedarida::WantsHeadless(arguments.Count()))
+        return dedarida::RunHeadless(arguments.Count(), arguments.Values());
+    return dedarida::RunWindow(arguments.Count(), arguments.Values());
 }

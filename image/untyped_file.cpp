@@ -1,6 +1,6 @@
 #include "image/untyped_file.h"
 
-#include "image/file_open_flags.h"
+#include "image/file_open.h"
 #include "image/in_out_error.h"
 
 #include <cerrno>
@@ -9,12 +9,6 @@
 #include <unistd.h>
 
 namespace dedarida {
-
-namespace {
-
-constexpr mode_t NewFileMode = 0666;
-
-} // namespace
 
 UntypedFile::~UntypedFile() {
     Release();
@@ -34,7 +28,7 @@ void UntypedFile::Assign(std::string Name) {
 
 void UntypedFile::Open(int flags) {
     Release();
-    const int fd = ::open(name_.c_str(), flags | FileOpenFlags(), NewFileMode);
+    const int fd = OpenFile(name_, flags);
     if (fd < 0)
         throw EInOutError(errno);
     fd_ = fd;
@@ -62,8 +56,7 @@ void UntypedFile::Create() {
 
 void UntypedFile::CreateIfAbsent() {
     // O_EXCL: an existing file is left exactly as it is, whatever its mode.
-    const int fd =
-        ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | FileOpenFlags(), NewFileMode);
+    const int fd = OpenFile(name_, O_WRONLY | O_CREAT | O_EXCL);
     if (fd >= 0) {
         ::close(fd);
         return;

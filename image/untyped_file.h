@@ -19,7 +19,8 @@ public:
     UntypedFile& operator=(const UntypedFile&) = delete;
     ~UntypedFile() override;
 
-    // Binds the name; a descriptor still open from the old name is closed.
+    // Binds the name (UTF-8); a descriptor still open from the old name is
+    // closed.
     void Assign(std::string Name);
     const std::string& Name() const override { return name_; }
     bool IsOpen() const { return fd_ >= 0; }

@@ -4,7 +4,8 @@
 #  - the GoogleTest suites;
 #  - the Win32 serial backend on a COM port mapped onto a pty (COM6, whose far
 #    end is dedarida-pty-peer);
-#  - the headless mode against dedarida-sim on COM5, for each exit status;
+#  - the headless mode against dedarida-sim on COM5, for each exit status,
+#    and with file names beyond the ANSI code page;
 #  - the window's whole upgrade under Xvfb, with a screenshot.
 # LINUX_BUILD (default build/normal) provides the two Linux programs.
 set -euo pipefail
@@ -150,6 +151,26 @@ got=0
     >"$work/cmd.out" 2>&1 || got=$?
 stop_line
 check_run 2 "You can not update this device !" "$got" "$work/cmd.out"
+
+# A firmware file and a trace whose names the ANSI code page cannot hold
+# reach the file system whole. The image differs from the built-in one in a
+# byte, so the simulator's final check tells which one was sent.
+echo "-- names beyond the ANSI code page"
+names="$work/names"
+firmware="Prüfung-固件.bin" trace="Prüfung-固件.trace"
+rm -rf "$names"
+mkdir -p "$names"
+cp image/firmware/placeholder.bin "$names/$firmware"
+printf '\x5A' | dd of="$names/$firmware" bs=1 seek=1000 conv=notrunc status=none
+start_line COM5 "$sim" --link "$work/COM5" --reference "$names/$firmware"
+console="$PWD/$dir/dedarida.com"
+got=0
+(cd "$names" && LC_ALL=C.UTF-8 timeout 180 "$wine" "$console" --upgrade --port COM5 \
+    --firmware "$firmware" --trace "$trace") >"$work/names.out" 2>&1 || got=$?
+stop_line
+check_run 0 "firmware: $firmware" "$got" "$work/names.out"
+grep -q "Program block" "$names/$trace" 2>/dev/null ||
+    { echo "FAILED: no trace written to $trace" >&2; failures=$((failures + 1)); }
 
 # Each port in a process of its own: COM5 is upgraded while COM6 refuses its
 # device; the run exits with COM6's status and the summary has both rows.

@@ -15,7 +15,8 @@ constexpr auto kRetryPause = std::chrono::milliseconds(100);
 } // namespace
 
 TComThread::TComThread(TComPort& owner) : owner_(owner), syncMethod_(owner.SyncMethod()) {
-    // As on the original platform, a refused mask is not an error of Open.
+    // A refused mask is not an error of Open: the port still moves its bytes,
+    // it only hears of no line events.
     owner_.driver_->SetCommMask(EventMaskOf(owner_.Events()));
     thread_ = std::thread([this] { Execute(); });
 }

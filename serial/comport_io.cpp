@@ -1,7 +1,7 @@
 #include "serial/async_record.h"
 #include "serial/comport.h"
+#include "serial/platform_serial_driver.h"
 
-#include <cerrno>
 #include <memory>
 #include <vector>
 
@@ -10,6 +10,11 @@ namespace dedarida {
 namespace {
 
 using Progress = SerialDriver::Progress;
+
+// No driver call failed, so there is no line to report lost.
+[[noreturn]] void Refuse(const char* text, PortRefusal refusal) {
+    throw EComPort(text + std::to_string(PlatformErrorFor(refusal)));
+}
 
 } // namespace
 
@@ -26,12 +31,12 @@ std::int32_t TComPort::Read(void* Buffer, std::int32_t Count, bool Wait) {
 std::int32_t TComPort::StartTransfer(Direction direction, std::uint8_t* data, std::int32_t count,
                                      bool wait) {
     if (count < 0)
-        FailWith("Operation failed: ", EINVAL);
+        Refuse("Operation failed: ", PortRefusal::BadCount);
     if (count == 0)
         return 0;
     const DeviceUsers::Use device(deviceUsers_);
     if (!device.In())
-        FailWith("Operation failed: ", EBADF);
+        Refuse("Operation failed: ", PortRefusal::NotOpen);
     std::lock_guard serial(directionMutex_[direction]);
     AsyncRecord record;
     record.op.write = direction == kWrite;
@@ -83,7 +88,7 @@ std::int32_t TComPort::WaitForWrite() {
     std::lock_guard serial(directionMutex_[direction]);
     if (record->state == Progress::Pending) {
         if (!device.In())
-            FailWith("Operation failed: ", EBADF);
+            Refuse("Operation failed: ", PortRefusal::NotOpen);
         AdvanceEarlier(direction, true);
         record->state = driver_->Advance(record->op, true);
         if (record->state == Progress::Failed)
@@ -116,7 +121,7 @@ void TComPort::AbortAll() {
 std::int32_t TComPort::InputCount() {
     const DeviceUsers::Use device(deviceUsers_);
     if (!device.In())
-        FailWith("Unable to read com status: ", EBADF);
+        Refuse("Unable to read com status: ", PortRefusal::NotOpen);
     std::int32_t count = 0;
     if (!driver_->InputCount(count))
         Fail("Unable to read com status: ");

@@ -6,7 +6,8 @@
 namespace dedarida {
 
 // Every failure of the serial port: a fixed text, mostly followed by the
-// decimal errno of the call that failed.
+// decimal error number of the system (errno, or the Win32 error code) of the
+// call that failed.
 class EComPort : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -1,10 +1,16 @@
 #include "serial/platform_serial_driver.h"
 #include "serial/posix_serial_driver.h"
 
+#include <cerrno>
+
 namespace dedarida {
 
 std::unique_ptr<SerialDriver> NewPlatformSerialDriver() {
     return std::make_unique<PosixSerialDriver>();
+}
+
+int PlatformErrorFor(PortRefusal refusal) {
+    return refusal == PortRefusal::NotOpen ? EBADF : EINVAL;
 }
 
 } // namespace dedarida

@@ -7,4 +7,8 @@ std::unique_ptr<SerialDriver> NewPlatformSerialDriver() {
     return std::make_unique<Win32SerialDriver>();
 }
 
+int PlatformErrorFor(PortRefusal refusal) {
+    return refusal == PortRefusal::NotOpen ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER;
+}
+
 } // namespace dedarida

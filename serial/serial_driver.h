@@ -26,9 +26,9 @@ struct Transfer {
 };
 
 // The platform's serial interface. Each call returns false (or Failed) and
-// leaves its errno in LastError. Calls that use the open device must not race
-// Open/Close (the port guarantees this); Purge with only abort actions may be
-// called from any thread at any time.
+// leaves its error number (errno, or the Win32 code) in LastError. Calls that use the open device
+// must not race Open/Close (the port guarantees this); Purge with only abort actions may be called
+// from any thread at any time.
 class SerialDriver {
 public:
     enum class Progress { Complete, Pending, Failed };
@@ -47,7 +47,8 @@ public:
     // what is possible now; Pending means the timeouts still allow more.
     virtual Progress Advance(Transfer& op, bool block) = 0;
     virtual bool InputCount(std::int32_t& count) = 0;
-    // Abort actions end every Advance in progress (ECANCELED); clear actions
+    // Abort actions end every Advance in progress (ECANCELED, or
+    // ERROR_OPERATION_ABORTED); clear actions
     // discard the queues.
     virtual bool Purge(std::uint32_t actions) = 0;
     // Waits for line events of the mask, or until `stopFd` is readable.

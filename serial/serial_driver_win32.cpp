@@ -3,6 +3,7 @@
 #include "serial/dcb_mapping_win32.h"
 #include "serial/drain_bound.h"
 #include "serial/ecomport.h"
+#include "unicode/utf16.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,11 +16,19 @@ namespace {
 
 thread_local DWORD tLastError = 0;
 
+// ERROR_NO_SUCH_DEVICE, which mingw-w64's headers lack: what a removed USB
+// adapter's driver may give.
+constexpr DWORD kErrorNoSuchDevice = 433;
+
 constexpr DWORD kModemLineEvents =
     event_bit::CTS | event_bit::DSR | event_bit::RLSD | event_bit::Ring;
 
 // How long an operation may take to end once it has been cancelled.
 constexpr DWORD kCancelLimitMs = 2000;
+
+// The pause before re-arming an event wait that keeps ending as aborted; as
+// long as the event thread pauses after any other failed wait.
+constexpr DWORD kLongestRearmPauseMs = 100;
 
 bool Failed(DWORD error) {
     tLastError = error;
@@ -31,8 +40,8 @@ SerialDriver::Progress FailedProgress(DWORD error) {
     return SerialDriver::Progress::Failed;
 }
 
-HANDLE NewEvent() {
-    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+HANDLE NewEvent(BOOL manualReset) {
+    const HANDLE event = CreateEventA(nullptr, manualReset, FALSE, nullptr);
     if (event == nullptr)
         throw EComPort("Unable to create event: " + std::to_string(GetLastError()));
     return event;
@@ -50,8 +59,9 @@ bool CancelAndWait(HANDLE handle, OVERLAPPED& overlapped, HANDLE done) {
 
 Win32SerialDriver::Win32SerialDriver() {
     for (Slot& slot : slots_)
-        slot.done = NewEvent();
-    eventWaitDone_ = NewEvent();
+        slot.done = NewEvent(TRUE);
+    eventWaitDone_ = NewEvent(TRUE);
+    writeDone_ = NewEvent(FALSE);
 }
 
 Win32SerialDriver::~Win32SerialDriver() {
@@ -59,14 +69,15 @@ Win32SerialDriver::~Win32SerialDriver() {
     for (Slot& slot : slots_)
         CloseHandle(slot.done);
     CloseHandle(eventWaitDone_);
+    CloseHandle(writeDone_);
 }
 
 bool Win32SerialDriver::Open(const std::string& path) {
     if (path.empty())
         return Failed(ERROR_FILE_NOT_FOUND);
     // No sharing: a second program gets ERROR_ACCESS_DENIED.
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE handle = CreateFileW(Utf16FromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return Failed(GetLastError());
     handle_ = handle;
@@ -169,11 +180,14 @@ bool Win32SerialDriver::IsLineLost(int error) const {
     // What a pulled USB adapter or a hung-up line gives, never a line-status
     // error or an abort.
     switch (static_cast<DWORD>(error)) {
+    case ERROR_INVALID_HANDLE:
     case ERROR_ACCESS_DENIED:
     case ERROR_NOT_READY:
     case ERROR_BAD_COMMAND:
     case ERROR_GEN_FAILURE:
+    case ERROR_DEV_NOT_EXIST:
     case ERROR_BROKEN_PIPE:
+    case kErrorNoSuchDevice:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEVICE_REMOVED:
         return true;
@@ -254,7 +268,9 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
                 return FailedProgress(ERROR_OPERATION_ABORTED);
             continue;
         }
-        if (!op.write)
+        if (op.write)
+            SetEvent(writeDone_);
+        else
             std::memcpy(op.data + op.done, slot.buffer.data(), moved);
         op.done += static_cast<std::int32_t>(moved);
         if (moved > 0)
@@ -297,6 +313,27 @@ bool Win32SerialDriver::LineAnswers() {
     return CommStatus(status) || Failed(GetLastError());
 }
 
+DWORD Win32SerialDriver::RearmPauseMs(int abortsInRow) {
+    if (abortsInRow <= 1)
+        return 0;
+    // 1, 2, 4 ... ms; the shift stays far below the width of DWORD.
+    return std::min<DWORD>(DWORD{1} << std::min(abortsInRow - 2, 16), kLongestRearmPauseMs);
+}
+
+bool Win32SerialDriver::PauseBeforeRearm(HANDLE stop) {
+    const DWORD pauseMs = RearmPauseMs(++abortsInRow_);
+    if (pauseMs == 0)
+        return true;
+    // A reply follows a write: bytes of it must not wait for the pause to end.
+    const HANDLE wakers[2] = {stop, writeDone_};
+    const DWORD woken = WaitForMultipleObjects(2, wakers, FALSE, pauseMs);
+    if (woken == WAIT_OBJECT_0)
+        return false;
+    if (woken == WAIT_OBJECT_0 + 1)
+        abortsInRow_ = 0;
+    return true;
+}
+
 void Win32SerialDriver::EndEventWait() {
     // A new mask ends the wait at once, where cancelling may not.
     ::SetCommMask(handle_, mask_);
@@ -336,16 +373,20 @@ SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(int stopFd, std::uint
                 mask_ &= ~kModemLineEvents;
                 continue;
             }
-            // Ended by a mask change, or by wine when a pty has no modem lines;
-            // a lost line fails the look at its status.
+            // Ended by a mask change, or by wine when a pty has no modem lines
+            // (then every wait ends so, within milliseconds); a lost line fails
+            // the look at its status.
             if (error == ERROR_OPERATION_ABORTED) {
-                if (LineAnswers())
-                    continue;
-                return WaitOutcome::Failed;
+                if (!LineAnswers())
+                    return WaitOutcome::Failed;
+                if (!PauseBeforeRearm(stop))
+                    return WaitOutcome::Stopped;
+                continue;
             }
             Failed(error);
             return WaitOutcome::Failed;
         }
+        abortsInRow_ = 0;
         // A mask change ends the wait with no events.
         eventBits = waitedEvents_ & mask_;
         if (eventBits != 0)

@@ -42,6 +42,11 @@ public:
     // several, each under the timeouts.
     static constexpr DWORD kChunkBytes = 4096;
 
+    // The pause before re-arming an event wait, given how many waits in a
+    // row have ended as aborted: the first re-arms at once (a mask change
+    // ends a wait so), each further one waits longer, up to a bound.
+    static DWORD RearmPauseMs(int abortsInRow);
+
 private:
     // The one overlapped operation of a direction. `ticket` names the
     // transfer it belongs to (its Transfer::generation), 0 when free.
@@ -65,6 +70,9 @@ private:
     bool LineAnswers();
     // ClearCommError, counting the line errors it reports.
     bool CommStatus(COMSTAT& status);
+    // Pauses before the next event wait after an aborted one; a completed
+    // write ends the pause early. False when stopped meanwhile.
+    bool PauseBeforeRearm(HANDLE stop);
 
     std::atomic<HANDLE> handle_ = INVALID_HANDLE_VALUE;
     std::mutex slotsMutex_;
@@ -81,6 +89,8 @@ private:
     DWORD waitedEvents_ = 0;
     mutable std::mutex lineErrorsMutex_;
     LineErrorCounts lineErrors_;
+    int abortsInRow_ = 0;        // only the event thread's wait touches it
+    HANDLE writeDone_ = nullptr; // auto-reset: set by every completed write chunk
 };
 
 } // namespace dedarida

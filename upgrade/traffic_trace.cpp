@@ -1,5 +1,6 @@
 #include "upgrade/traffic_trace.h"
 
+#include "image/file_open.h"
 #include "link/app_command.h"
 #include "link/boot_command.h"
 #include "link/link.h"
@@ -99,7 +100,7 @@ std::string ReplyMeaning(const TRxFrame& frame, std::size_t count, bool bootMode
 
 } // namespace
 
-TrafficTrace::TrafficTrace(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {
+TrafficTrace::TrafficTrace(const std::string& path) : file_(OpenStream(path, "w")) {
     if (!file_)
         throw std::system_error(errno, std::generic_category(), "cannot write the trace " + path);
 }

@@ -18,7 +18,8 @@ namespace dedarida {
 //   16:40:01.123456 +0.000512 TX  4800 | 55 30 3F 02 03 C9 | identity request
 class TrafficTrace {
 public:
-    // Opens (creates or truncates) `path`; raises std::system_error on failure.
+    // Opens (creates or truncates) `path` (UTF-8); raises std::system_error on
+    // failure.
     explicit TrafficTrace(const std::string& path);
     ~TrafficTrace();
     TrafficTrace(const TrafficTrace&) = delete;

@@ -1,6 +1,7 @@
 #include "app/headless/child_processes.h"
 #include "app/headless/signal_watcher.h"
 #include "app/headless/windows_command_line.h"
+#include "unicode/utf16.h"
 
 #include <array>
 #include <condition_variable>
@@ -66,11 +67,12 @@ bool MakePipe(Handle& read, Handle& write) {
     return SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0) != 0;
 }
 
-std::string ThisProgram() {
-    std::string path(MAX_PATH, '\0');
+// The wide name: the ANSI one loses what the code page lacks.
+std::wstring ThisProgram() {
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
-            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0)
             return {};
         if (length < path.size()) {
@@ -133,13 +135,13 @@ bool ChildProcesses::Start(std::size_t i, const std::vector<std::string>& argume
         if (!MakePipe(reads[s], writes[s]))
             return false;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    Handle nothing(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+    Handle nothing(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr));
-    const std::string program = ThisProgram();
+    const std::wstring program = ThisProgram();
     if (nothing.Get() == nullptr || program.empty())
         return false;
-    std::string line = WindowsCommandLine(arguments);
-    STARTUPINFOA startup{};
+    std::wstring line = Utf16FromUtf8(WindowsCommandLine(arguments));
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nothing.Get();
@@ -148,7 +150,7 @@ bool ChildProcesses::Start(std::size_t i, const std::vector<std::string>& argume
     PROCESS_INFORMATION started{};
     // Children start one after another and each pipe's end is closed here
     // right after, so no child inherits another's pipe and keeps it open.
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &started))
         return false;
     CloseHandle(started.hThread);

@@ -9,6 +9,7 @@
 #include "app/headless/progress_output.h"
 #include "app/headless/signal_watcher.h"
 #include "app/headless/supervised_lines.h"
+#include "app/headless/terminal.h"
 #include "app/headless/upgrade_report.h"
 #include "app/headless/version_text.h"
 #include "serial/com_names.h"
@@ -49,8 +50,8 @@ std::optional<std::uint8_t> ComOrdinal(const std::string& port) {
 // reason when that failed.
 std::string WriteAll(std::FILE* stream, const std::string& text) {
     errno = 0;
-    if (std::fprintf(stream, "%s\n", text.c_str()) < 0 || std::fflush(stream) != 0 ||
-        std::ferror(stream))
+    WriteText(stream, text + "\n");
+    if (std::fflush(stream) != 0 || std::ferror(stream))
         return std::generic_category().message(errno != 0 ? errno : EIO);
     return {};
 }
@@ -79,8 +80,7 @@ int Announce(const HeadlessOptions& options, UpgradeResult result, ProgressOutpu
         if (const std::string error = WriteAll(stdout, report.Json()); !error.empty())
             failures.push_back("the JSON record could not be written (" + error + ")");
     for (const std::string& failure : failures)
-        std::fprintf(stderr, "dedarida: %s; the upgrade itself ended: %s\n", failure.c_str(),
-                     line.c_str());
+        WriteText(stderr, "dedarida: " + failure + "; the upgrade itself ended: " + line + "\n");
     return failures.empty() ? ExitStatus(result) : OutputErrorStatus;
 }
 
@@ -120,8 +120,8 @@ int Upgrade(const HeadlessOptions& options, const HeadlessFirmware& firmware,
         port.SetDevicePath(device);
         port.Open();
     } catch (const EComPort& failure) {
-        std::fprintf(stderr, "dedarida: %s\n",
-                     DiagnoseOpenFailure(portName, device, failure.what()).c_str());
+        WriteText(stderr,
+                  "dedarida: " + DiagnoseOpenFailure(portName, device, failure.what()) + "\n");
         return Announce(options, UpgradeResult::PortError, output, report, traced);
     }
     output.Event(0, "port: " + portName + " (" + device + ")");
@@ -157,7 +157,7 @@ int RunOne(const HeadlessOptions& options, const HeadlessFirmware& firmware, std
     try {
         return Upgrade(options, firmware, output, report);
     } catch (const std::system_error& failure) {
-        std::fprintf(stderr, "dedarida: %s\n", failure.what());
+        WriteText(stderr, "dedarida: " + std::string(failure.what()) + "\n");
         return UsageStatus;
     }
 }
@@ -168,15 +168,15 @@ int RunHeadless(int argc, const char* const* argv) {
     std::string error;
     const auto options = ParseHeadlessOptions(argc, argv, error);
     if (!options) {
-        std::fprintf(stderr, "dedarida: %s\n\n%s", error.c_str(), HeadlessUsage);
+        WriteText(stderr, "dedarida: " + error + "\n\n" + HeadlessUsage);
         return UsageStatus;
     }
     if (options->help) {
-        std::fputs(HeadlessUsage, stdout);
+        WriteText(stdout, HeadlessUsage);
         return 0;
     }
     if (options->version) {
-        std::fputs(VersionText().c_str(), stdout);
+        WriteText(stdout, VersionText());
         return 0;
     }
     if (options->listPorts)
@@ -185,7 +185,7 @@ int RunHeadless(int argc, const char* const* argv) {
     try {
         firmware = ChooseFirmware(*options);
     } catch (const EFirmwareRefused& refusal) {
-        std::fprintf(stderr, "dedarida: refused: %s\n", refusal.what());
+        WriteText(stderr, "dedarida: refused: " + std::string(refusal.what()) + "\n");
         return UsageStatus;
     }
     std::FILE* out = options->json || options->supervised ? stderr : stdout;

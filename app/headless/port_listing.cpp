@@ -2,6 +2,7 @@
 
 #include "app/headless/json_text.h"
 #include "app/headless/open_failure.h"
+#include "app/headless/terminal.h"
 #include "serial/ecomport.h"
 
 #include <cstdio>
@@ -82,10 +83,10 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
 int PrintPortList(bool json) {
     try {
         const auto ports = ListSerialPorts();
-        std::fputs((json ? PortListJson(ports) : PortListText(ports)).c_str(), stdout);
+        WriteText(stdout, json ? PortListJson(ports) : PortListText(ports));
         return 0;
     } catch (const EComPort& failure) {
-        std::fprintf(stderr, "dedarida: %s\n", failure.what());
+        WriteText(stderr, "dedarida: " + std::string(failure.what()) + "\n");
         return 1;
     }
 }

@@ -5,6 +5,7 @@
 #include "app/headless/progress_output.h"
 #include "app/headless/summary_table.h"
 #include "app/headless/supervised_lines.h"
+#include "app/headless/terminal.h"
 #include "app/headless/upgrade_report.h"
 
 #include <algorithm>
@@ -142,7 +143,8 @@ private:
         for (std::size_t i = 0; i < count_; ++i)
             rows.emplace_back(children_[i].port, *children_[i].summary);
         if (output_.GetStyle() != ProgressOutput::Style::Quiet) {
-            std::fprintf(out_, "\n%s", SummaryTable(rows).c_str());
+            WriteText(out_, "\n");
+            WriteText(out_, SummaryTable(rows));
             std::fflush(out_);
         }
         if (options_.json) {
@@ -153,7 +155,7 @@ private:
                     record.pop_back();
                 records += (i == 0 ? "[\n  " : ",\n  ") + record;
             }
-            std::printf("%s\n]\n", records.c_str());
+            WriteText(stdout, records + "\n]\n");
         }
         for (const auto& [port, summary] : rows)
             if (summary.exitStatus != 0)

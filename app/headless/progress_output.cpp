@@ -32,7 +32,7 @@ std::size_t ProgressOutput::Width() const {
 }
 
 void ProgressOutput::Print(std::size_t row, const std::string& line) {
-    std::fprintf(out_, "%s%s\n", rows_[row].prefix.c_str(), line.c_str());
+    WriteText(out_, rows_[row].prefix + line + "\n");
     std::fflush(out_);
 }
 
@@ -82,11 +82,12 @@ void ProgressOutput::Result(std::size_t row, const std::string& line) {
 void ProgressOutput::Redraw(const std::string* above) {
     // Each line is drawn narrower than the terminal was, so none has wrapped
     // and the rows start that many lines up.
+    std::string text;
     if (drawnRows_ > 0)
-        std::fprintf(out_, "\r\033[%zuA", drawnRows_);
-    std::fputs("\r\033[J", out_);
+        text = "\r\033[" + std::to_string(drawnRows_) + "A";
+    text += "\r\033[J";
     if (above)
-        std::fprintf(out_, "%s\n", above->c_str());
+        text += *above + "\n";
     const std::size_t lineWidth = std::min(Width() - 1, WidestLine);
     for (const Row& r : rows_) {
         std::string line = r.prefix;
@@ -96,9 +97,9 @@ void ProgressOutput::Redraw(const std::string* above) {
             line += ProgressLine(*r.shown, lineWidth > line.size() ? lineWidth - line.size() : 0);
         else
             line += "starting";
-        line = line.substr(0, lineWidth);
-        std::fprintf(out_, "%s\n", line.c_str());
+        text += line.substr(0, lineWidth) + "\n";
     }
+    WriteText(out_, text);
     drawnRows_ = rows_.size();
     std::fflush(out_);
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string_view>
 
 namespace dedarida {
 
@@ -10,5 +11,8 @@ namespace dedarida {
 bool IsLiveTerminal(std::FILE* out);
 // The terminal's width in columns; 0 when it cannot be told.
 std::size_t TerminalWidth(std::FILE* out);
+// Writes `text` (UTF-8) to `out`: a console shows its characters whatever its
+// code page; a file or a pipe gets the bytes as they are.
+void WriteText(std::FILE* out, std::string_view text);
 
 } // namespace dedarida

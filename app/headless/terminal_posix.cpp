@@ -16,4 +16,8 @@ std::size_t TerminalWidth(std::FILE* out) {
     return size.ws_col;
 }
 
+void WriteText(std::FILE* out, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), out);
+}
+
 } // namespace dedarida

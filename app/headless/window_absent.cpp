@@ -1,4 +1,5 @@
 #include "app/headless/headless_options.h"
+#include "app/headless/terminal.h"
 #include "app/window_app.h"
 
 #include <cstdio>
@@ -7,7 +8,8 @@ namespace dedarida {
 
 // A build without a window: the headless mode is all there is.
 int RunWindow(int, char**) {
-    std::fprintf(stderr, "dedarida: this build has no window; use --upgrade.\n\n%s", HeadlessUsage);
+    WriteText(stderr, "dedarida: this build has no window; use --upgrade.\n\n" +
+                          std::string(HeadlessUsage));
     return 64;
 }
 

@@ -1,12 +1,12 @@
 #include "app/shared/window_trace.h"
 
-#include <cstdlib>
+#include "app/shared/environment.h"
 
 namespace dedarida {
 
 std::unique_ptr<TrafficTrace> WindowTraceFromEnvironment() {
-    const char* path = std::getenv("DEDARIDA_TRACE");
-    if (!path || !*path)
+    const std::string path = EnvironmentValue("DEDARIDA_TRACE");
+    if (path.empty())
         return nullptr;
     return std::make_unique<TrafficTrace>(path);
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cerrno>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -68,6 +69,25 @@ TEST(UntypedFile, OnlyARegularFileOpensForReading) {
     file.OpenRead();
     std::array<std::uint8_t, 2> buffer{};
     EXPECT_EQ(file.BlockRead(buffer), 2u);
+}
+
+// Names are UTF-8 on every system: on Windows they must not pass through the
+// ANSI code page, which has no "固".
+TEST(UntypedFile, NamesOutsideTheAnsiCodePageReachTheFileSystem) {
+    TempDir dir;
+    const std::u8string name = u8"Pr\u00FCfung-\u56FA\u4EF6.bin";
+    const std::u8string path = (std::filesystem::path(dir.Path("")) / name).u8string();
+    UntypedFile file;
+    file.Assign(std::string(path.begin(), path.end()));
+    file.Create();
+    const std::array<std::uint8_t, 3> bytes{1, 2, 3};
+    file.BlockWrite(bytes);
+    file.Close();
+    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(path)), 3u);
+    file.OpenRead();
+    std::array<std::uint8_t, 4> back{};
+    EXPECT_EQ(file.BlockRead(back), 3u);
+    EXPECT_EQ(back[2], 3);
 }
 
 } // namespace

@@ -91,6 +91,34 @@ TEST_F(ComPortIo, FailuresCarryTheirTexts) {
     EXPECT_THROW(port.Read(buffer, 1, true), EComPort);
 }
 
+// What the port refuses by itself carries the numbers of the system's own
+// calls: LastErrorText is errno on Linux and the Win32 code on Windows.
+TEST_F(ComPortIo, RefusalsCarryTheSystemsErrorNumbers) {
+#ifdef _WIN32
+    const std::string notOpen = "6";   // ERROR_INVALID_HANDLE
+    const std::string badCount = "87"; // ERROR_INVALID_PARAMETER
+#else
+    const std::string notOpen = "9";   // EBADF
+    const std::string badCount = "22"; // EINVAL
+#endif
+    EXPECT_EQ(PortError([&] { port.Read(buffer, 1, true); }), "Operation failed: " + notOpen);
+    EXPECT_EQ(PortError([&] { port.InputCount(); }), "Unable to read com status: " + notOpen);
+    OpenWith({});
+    EXPECT_EQ(PortError([&] { port.Write(buffer, -1, true); }), "Operation failed: " + badCount);
+}
+
+TEST_F(ComPortIo, ATransferRefusedWhileClosingIsNoLostLine) {
+    int lost = 0;
+    port.SetOnLineLost([&](TComPort&) { ++lost; });
+    OpenWith({});
+    std::string refused;
+    line->onClose = [&] { refused = PortError([&] { port.Write(buffer, 1, true); }); };
+    port.Close();
+    main.RunQueued();
+    EXPECT_NE(refused, "");
+    EXPECT_EQ(lost, 0);
+}
+
 TEST_F(ComPortIo, EventsEmptyStartsNoThread) {
     OpenWith({});
     EXPECT_EQ(line->Count("SetCommMask"), 0U);

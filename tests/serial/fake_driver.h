@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
@@ -45,6 +46,8 @@ struct FakeLine {
     int waitsFailed = 0;
     LineErrorCounts lineErrors;
     EventFd eventsReady;
+    // Run by the driver's Close, on the closing thread.
+    std::function<void()> onClose;
 
     void FailWaits(int error, int times) {
         {
@@ -91,7 +94,11 @@ public:
         line_->openedPath = path;
         return true;
     }
-    void Close() override { Note("Close"); }
+    void Close() override {
+        Note("Close");
+        if (line_->onClose)
+            line_->onClose();
+    }
     bool SetupComm(std::uint32_t inQueue, std::uint32_t outQueue) override {
         if (!Note("SetupComm"))
             return false;

@@ -3,6 +3,7 @@
 #include "serial/event_fd.h"
 #include "serial/serial_driver_win32.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <future>
@@ -22,6 +23,16 @@ constexpr std::uint8_t kSendHundred = 0xF2;
 constexpr std::uint8_t kHangUp = 0xF3;
 // Bounds of the waits for the far end; never reached when all is well.
 constexpr auto kPatience = 10s;
+
+// User and kernel time this process has used so far.
+std::chrono::milliseconds ProcessorTime() {
+    FILETIME created{}, ended{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    const auto ticks = [](const FILETIME& t) {
+        return std::uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime;
+    };
+    return std::chrono::milliseconds((ticks(kernel) + ticks(user)) / 10'000);
+}
 
 std::string PortPath() {
     const char* port = std::getenv("DEDARIDA_TEST_PORT");
@@ -100,7 +111,15 @@ protected:
         return count;
     }
 
+    // One event wait on a thread of its own; `stop` ends it, `bits` gets its events.
+    std::future<SerialDriver::WaitOutcome> WaitForEvents() {
+        return std::async(std::launch::async,
+                          [this] { return driver.WaitCommEvent(stop.Fd(), bits); });
+    }
+
     Win32SerialDriver driver;
+    EventFd stop;
+    std::uint32_t bits = 0;
 };
 
 TEST_F(Win32Pty, MovesEveryByteBothWaysIncludingXonAndXoff) {
@@ -143,10 +162,7 @@ TEST_F(Win32Pty, CountsTheInputExactly) {
 
 TEST_F(Win32Pty, ReportsArrivingBytesAsAnEvent) {
     ASSERT_TRUE(driver.SetCommMask(event_bit::RxChar));
-    EventFd stop;
-    std::uint32_t bits = 0;
-    auto wait =
-        std::async(std::launch::async, [&] { return driver.WaitCommEvent(stop.Fd(), bits); });
+    auto wait = WaitForEvents();
     Write({kSendHundred});
     ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready);
     EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events);
@@ -155,10 +171,7 @@ TEST_F(Win32Pty, ReportsArrivingBytesAsAnEvent) {
 
 TEST_F(Win32Pty, StopsAPendingEventWaitAndClosesAtOnce) {
     ASSERT_TRUE(driver.SetCommMask(event_bit::RxChar | event_bit::Error));
-    EventFd stop;
-    std::uint32_t bits = 0;
-    auto wait =
-        std::async(std::launch::async, [&] { return driver.WaitCommEvent(stop.Fd(), bits); });
+    auto wait = WaitForEvents();
     EXPECT_EQ(wait.wait_for(200ms), std::future_status::timeout) << "nothing to report yet";
     stop.Set();
     ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready);
@@ -191,11 +204,41 @@ TEST_F(Win32Pty, AbortEndsAPendingRead) {
     EXPECT_EQ(Read(1), std::vector<std::uint8_t>{'x'});
 }
 
+// Wine ends every event wait on a pty within milliseconds, as the pty has no
+// modem lines; re-arming at once kept about a quarter of a core busy.
+TEST_F(Win32Pty, AnIdleEventWaitLeavesTheProcessorAlone) {
+    ASSERT_TRUE(driver.SetCommMask(event_bit::RxChar));
+    const auto before = ProcessorTime();
+    auto wait = WaitForEvents();
+    EXPECT_EQ(wait.wait_for(1s), std::future_status::timeout) << "nothing to report";
+    stop.Set();
+    ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready);
+    EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Stopped);
+    EXPECT_LT(ProcessorTime() - before, 100ms);
+}
+
+// The pauses between those waits grow while the line is idle; a write ends
+// the current one, so the reply it draws is not held back by it.
+TEST_F(Win32Pty, TheReplyToAWriteIsHeardWithoutWaitingOutAPause) {
+    ASSERT_TRUE(driver.SetCommMask(event_bit::RxChar));
+    std::vector<std::chrono::steady_clock::duration> delays;
+    for (int round = 0; round < 5; ++round) {
+        auto wait = WaitForEvents();
+        std::this_thread::sleep_for(300ms); // the pauses have grown to their longest
+        Write({'x'});
+        const auto written = std::chrono::steady_clock::now();
+        ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready);
+        delays.push_back(std::chrono::steady_clock::now() - written);
+        EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events);
+        EXPECT_EQ(Read(1), std::vector<std::uint8_t>{'x'});
+    }
+    std::sort(delays.begin(), delays.end());
+    EXPECT_LT(delays[delays.size() / 2], 30ms);
+}
+
 // Last: the peer takes a moment to come back.
 TEST_F(Win32Pty, ReportsAHangUpAsAFailedWait) {
     ASSERT_TRUE(driver.SetCommMask(event_bit::RxChar | event_bit::Error));
-    EventFd stop;
-    std::uint32_t bits = 0;
     auto wait = std::async(std::launch::async, [&] {
         SerialDriver::WaitOutcome outcome;
         // The echo of nothing: only the hang-up ends the waits.
