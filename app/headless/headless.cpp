@@ -92,6 +92,7 @@ UpgradeResult Upgrade(const HeadlessOptions& options, const HeadlessFirmware& fi
     });
     if (firmware.version.empty())
         report.firmwareVersion = programmer.TargetVersion;
+    report.mismatchedReplies = programmer.MismatchedReplies;
     if (report.Result())
         return *report.Result();
     return signals.Signalled() ? UpgradeResult::Interrupted : UpgradeResult::Timeout;

@@ -66,6 +66,8 @@ public:
     std::string firmwareFile;
     std::string firmwareSha256;
     std::string firmwareVersion;
+    // Bootloader replies the controller discarded as answering no request.
+    int mismatchedReplies = 0;
 
     // The record printed with --json.
     std::string Json() const;
