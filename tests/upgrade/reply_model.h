@@ -32,6 +32,7 @@ public:
         Request(1);
     }
     void SendProgram() {
+        ++erases_;
         blocks_ = 0;
         end_ = false;
         seen.progress.push_back(0);
@@ -43,11 +44,17 @@ public:
     bool BootMode() const { return boot_; }
     std::uint8_t LastRequest() const { return last_; }
 
-    // Reply bodies (checksum included) that arrive in one read.
+    // Reply bodies (checksum included) that arrive in one read. Starting the
+    // erase empties the receive buffer: what the read held after that reply
+    // is gone.
     void Read(const std::vector<std::vector<std::uint8_t>>& bodies) {
         const int requestsBefore = requests_;
-        for (const auto& body : bodies)
+        const int erasesBefore = erases_;
+        for (const auto& body : bodies) {
+            if (erases_ != erasesBefore)
+                return;
             Reply(body, requests_ != requestsBefore);
+        }
     }
 
     Seen seen;
@@ -142,6 +149,7 @@ private:
     int blocks_ = 0;
     bool end_ = false;
     int requests_ = 0;
+    int erases_ = 0;
 };
 
 } // namespace dedarida::test
