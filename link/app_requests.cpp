@@ -1,5 +1,4 @@
 #include "link/link.h"
-#include "link/wire_bytes.h"
 
 #include <algorithm>
 
@@ -7,8 +6,6 @@ namespace dedarida {
 
 namespace {
 
-// Command code and checksum.
-constexpr std::uint8_t AppCommandLength = 2;
 constexpr std::size_t AppFrameSize = AppCommandLength + 4;
 
 } // namespace

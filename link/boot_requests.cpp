@@ -1,22 +1,10 @@
 #include "link/boot_command.h"
 #include "link/link.h"
-#include "link/wire_bytes.h"
 
 #include <stdexcept>
 #include <string>
 
 namespace dedarida {
-
-namespace {
-
-constexpr std::uint8_t RequestStart = 0x04;
-constexpr std::uint8_t RequestEnd = 0x05;
-constexpr std::int32_t BlockSize = 1024;
-// Body bytes from the length field through the checksum.
-constexpr std::uint16_t BlockBodyLength = 1032;
-constexpr std::uint8_t CommandBodyLength = 4;
-
-} // namespace
 
 void Link::AppendStuffed(std::size_t& length, std::uint8_t byte) {
     TxFrame_[length++] = byte;
@@ -28,17 +16,24 @@ void Link::WriteTxFrame(std::size_t length) {
     port_.Write(TxFrame_.data(), static_cast<std::int32_t>(length), true);
 }
 
+void Link::NoteBootRequest(std::uint8_t code) {
+    std::lock_guard rx(rxMutex_);
+    requestMark_ = framer_.Taken();
+    LastBootCommand = code;
+    BootAnswerDue = true;
+}
+
 void Link::SendBootCommand(std::uint8_t code) {
     std::lock_guard tx(txMutex_);
     TxFrame_[0] = Dle;
-    TxFrame_[1] = RequestStart;
-    TxFrame_[2] = CommandBodyLength;
+    TxFrame_[1] = BootRequestStart;
+    TxFrame_[2] = BootCommandBodyLength;
     TxFrame_[3] = 0;
     TxFrame_[4] = code;
-    TxFrame_[5] = static_cast<std::uint8_t>(CommandBodyLength + code);
+    TxFrame_[5] = static_cast<std::uint8_t>(BootCommandBodyLength + code);
     TxFrame_[6] = Dle;
-    TxFrame_[7] = RequestEnd;
-    LastBootCommand = code;
+    TxFrame_[7] = BootRequestEnd;
+    NoteBootRequest(code);
     WriteTxFrame(8);
     std::string text;
     GetCommandStr(code, text);
@@ -56,22 +51,22 @@ void Link::SendDataBlock() {
         throw std::out_of_range("BlockPosition " + std::to_string(position));
     TxFrame_.fill(0);
     TxFrame_[0] = Dle;
-    TxFrame_[1] = RequestStart;
+    TxFrame_[1] = BootRequestStart;
     std::size_t length = 2;
     std::uint8_t checksum = 0;
     const auto append = [&](std::uint8_t byte) {
         AppendStuffed(length, byte);
         checksum = static_cast<std::uint8_t>(checksum + byte);
     };
-    append(BlockBodyLength & 0xFF);
-    append(BlockBodyLength >> 8);
+    append(BootBlockBodyLength & 0xFF);
+    append(BootBlockBodyLength >> 8);
     append(BootProgram);
     const std::int32_t address = position + AddressOffset;
     append(address & 0xFF);
     append((address >> 8) & 0xFF);
     append((address >> 16) & 0xFF);
     append(0);
-    for (std::int32_t i = 0; i < BlockSize; ++i) {
+    for (std::int32_t i = 0; i < BootBlockSize; ++i) {
         if (position >= TxSize) {
             EndOfImage = 1;
             break;
@@ -88,8 +83,8 @@ void Link::SendDataBlock() {
     }
     AppendStuffed(length, checksum);
     TxFrame_[length++] = Dle;
-    TxFrame_[length++] = RequestEnd;
-    LastBootCommand = BootProgram;
+    TxFrame_[length++] = BootRequestEnd;
+    NoteBootRequest(BootProgram);
     WriteTxFrame(length);
     std::string text;
     GetCommandStr(BootProgram, text);

@@ -63,6 +63,11 @@ bool Link::TakeFrame() {
     return framer_.TakeFrame();
 }
 
+bool Link::FrameBeforeRequest() const {
+    std::lock_guard rx(rxMutex_);
+    return framer_.FrameStartsAt() < requestMark_;
+}
+
 std::int32_t Link::RxCount() const {
     std::lock_guard rx(rxMutex_);
     return framer_.RxCount();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/flash_image.h"
-#include "link/app_command.h"
+#include "link/protocol.h"
 #include "link/receive_framer.h"
 #include "link/status_panels.h"
 #include "serial/data_port.h"
@@ -17,8 +17,6 @@
 namespace dedarida {
 
 inline constexpr std::size_t TxFrameSize = 2100;
-
-enum : std::uint8_t { AppMode = 0, BootMode = 1 };
 
 // How long SendAppCommand waits for a reply being received to complete: a
 // reply whose bytes stop for `stall` (one maximal reply at 4800 baud is about
@@ -82,9 +80,15 @@ public:
     std::int32_t RxFrameLength() const { return framer_.RxFrameLength(); }
     std::int32_t RxCount() const;
     std::int32_t RxState() const { return framer_.RxState(); }
+    // Whether the frame taken last began to arrive before the bootloader
+    // request written last was written: then it cannot be that request's answer.
+    bool FrameBeforeRequest() const;
 
     // Upgrade bookkeeping the requests keep.
     std::atomic<std::uint8_t> LastBootCommand{0};
+    // Set when a bootloader request is written; cleared by whoever takes its
+    // one answer.
+    std::atomic<bool> BootAnswerDue{false};
     std::atomic<std::uint8_t> LastAppCommand{0};
     std::atomic<std::int32_t> BlockPosition{0};
     std::atomic<std::uint8_t> EndOfImage{0};
@@ -101,6 +105,9 @@ private:
     // Appends `byte` to TxFrame at `length`, doubled if it is DLE.
     void AppendStuffed(std::size_t& length, std::uint8_t byte);
     void WriteTxFrame(std::size_t length);
+    // Before a bootloader request is written: LastBootCommand := code, its
+    // answer due, and every byte received so far marked as earlier than it.
+    void NoteBootRequest(std::uint8_t code);
 
     DataPort& port_;
     const TFlashImage& image_;
@@ -116,6 +123,7 @@ private:
     ReceiveFramer framer_;
     Clock::time_point lastFed_{};
     bool backlog_ = false;
+    std::uint64_t requestMark_ = 0;
     std::atomic<std::uint8_t> linkMode_{AppMode};
 };
 

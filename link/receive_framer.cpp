@@ -1,6 +1,6 @@
 #include "link/receive_framer.h"
 
-#include "link/wire_bytes.h"
+#include "link/protocol.h"
 
 #include <algorithm>
 #include <utility>
@@ -9,10 +9,6 @@ namespace dedarida {
 
 namespace {
 
-constexpr std::uint8_t ReplyStart = 0x02;
-constexpr std::uint8_t ReplyEnd = 0x03;
-constexpr std::uint8_t AppMarkerAlt = 0x0F;
-constexpr std::uint8_t AppLengthLimit = 41;
 // Length bytes above this give a frame longer than RxFrame.
 constexpr std::int32_t AppLengthFit = static_cast<std::int32_t>(RxFrameSize) - 4;
 
@@ -37,7 +33,14 @@ std::span<std::uint8_t> ReceiveFramer::FreeSpace() {
 }
 
 void ReceiveFramer::Received(std::int32_t count) {
-    RxCount_ += std::clamp(count, 0, static_cast<std::int32_t>(FreeSpace().size()));
+    const std::int32_t fits = std::clamp(count, 0, static_cast<std::int32_t>(FreeSpace().size()));
+    RxCount_ += fits;
+    taken_ += static_cast<std::uint64_t>(fits);
+}
+
+std::uint64_t ReceiveFramer::StreamBase() const {
+    // RxBuffer always holds the latest RxCount bytes taken.
+    return taken_ - static_cast<std::uint64_t>(RxCount_);
 }
 
 void ReceiveFramer::ClearBuffer() {
@@ -58,9 +61,7 @@ bool ReceiveFramer::Scan(bool bootMode) {
     if (RxCount_ == 0)
         return false;
     const bool feeds = ScanPos_ < RxCount_;
-    if (bootMode)
-        ScanBoot();
-    else if (ScanApp())
+    if (bootMode ? ScanBoot() : ScanApp())
         return true;
     if (RxCount_ == ScanPos_)
         ClearBuffer();
@@ -80,18 +81,19 @@ void ReceiveFramer::StoreBootByte(std::uint8_t byte) {
     }
 }
 
-void ReceiveFramer::ScanBoot() {
-    // Completing a frame empties the buffer, yet the rest of the batch is fed.
-    const std::int32_t end = RxCount_;
-    for (std::int32_t i = ScanPos_; i < end; ++i) {
+bool ReceiveFramer::ScanBoot() {
+    const std::uint64_t base = StreamBase();
+    bool badStart = false;
+    for (std::int32_t i = ScanPos_; i < RxCount_; ++i) {
         const std::uint8_t byte = RxBuffer_[i];
         switch (RxState_) {
         case BootAfterDle:
-            if (byte == ReplyStart) {
+            if (byte == BootReplyStart) {
                 RxFrameLength_ = 0;
+                frameStart_ = openingAt_;
                 RxState_ = BootBody;
             } else {
-                RxCount_ = 0;
+                badStart = true;
                 RxState_ = Hunting;
             }
             break;
@@ -102,20 +104,36 @@ void ReceiveFramer::ScanBoot() {
                 StoreBootByte(byte);
             break;
         case BootBodyAfterDle:
-            if (byte == ReplyEnd) {
-                FrameReady_ = true;
-                RxCount_ = 0;
-                ScanPos_ = 0;
-                RxState_ = Hunting;
-            } else {
-                StoreBootByte(byte);
+            if (byte == BootReplyEnd) {
+                Complete(i);
+                return true;
             }
+            StoreBootByte(byte);
             break;
         default:
-            RxState_ = byte == Dle ? BootAfterDle : Hunting;
+            if (byte == Dle) {
+                openingAt_ = base + static_cast<std::uint64_t>(i);
+                RxState_ = BootAfterDle;
+            } else {
+                RxState_ = Hunting;
+            }
             break;
         }
     }
+    // A DLE that starts no reply empties the buffer once the batch is fed.
+    if (badStart)
+        ClearBuffer();
+    return false;
+}
+
+void ReceiveFramer::Complete(std::int32_t last) {
+    FrameReady_ = true;
+    completedStart_ = frameStart_;
+    RxState_ = Hunting;
+    if (last == RxCount_ - 1)
+        ClearBuffer();
+    else
+        ScanPos_ = last + 1;
 }
 
 void ReceiveFramer::SkipRejectedFrame(std::int32_t rejected) {
@@ -129,6 +147,7 @@ void ReceiveFramer::SkipRejectedFrame(std::int32_t rejected) {
 }
 
 bool ReceiveFramer::ScanApp() {
+    const std::uint64_t base = StreamBase();
     for (std::int32_t i = ScanPos_; i < RxCount_; ++i) {
         const std::uint8_t byte = RxBuffer_[i];
         switch (RxState_) {
@@ -164,12 +183,7 @@ bool ReceiveFramer::ScanApp() {
                 ++RxFrameLength_;
                 break;
             }
-            FrameReady_ = true;
-            RxState_ = Hunting;
-            if (i == RxCount_ - 1)
-                ClearBuffer();
-            else
-                ScanPos_ = i + 1;
+            Complete(i);
             return true;
         case AppDiscard:
             if (RxFrameLength_ < AppFrameLength_ + 3)
@@ -179,6 +193,7 @@ bool ReceiveFramer::ScanApp() {
             break;
         default:
             if (byte == AppStart) {
+                frameStart_ = base + static_cast<std::uint64_t>(i);
                 RxFrame_[0] = byte;
                 RxFrameLength_ = 1;
                 RxState_ = AppAfterStart;

@@ -28,9 +28,9 @@ public:
     std::span<std::uint8_t> FreeSpace();
     void Received(std::int32_t count);
 
-    // Feeds the bytes not yet fed to the machine of `bootMode`. The
-    // application machine stops after one completed frame; the bootloader
-    // machine feeds them all. True when at least one byte was fed.
+    // Feeds the bytes not yet fed to the machine of `bootMode`, up to and
+    // including the end of the next complete frame, so each reply is taken
+    // on its own. True when at least one byte was fed.
     bool Scan(bool bootMode);
 
     // RxCount := 0; the bytes held but not yet fed are dropped.
@@ -44,11 +44,19 @@ public:
     std::int32_t RxCount() const { return RxCount_; }
     std::int32_t ScanPos() const { return ScanPos_; }
     std::int32_t RxState() const { return RxState_; }
+    // Bytes taken from the line so far, counted from the framer's creation.
+    std::uint64_t Taken() const { return taken_; }
+    // Where the frame taken last began, counted like Taken: a frame that
+    // begins below a given Taken() arrived, at least in part, before it.
+    std::uint64_t FrameStartsAt() const { return completedStart_; }
 
 private:
-    void ScanBoot();
-    // True when it returned early, after a completed or rejected frame.
+    // Both true when they returned early, after a completed frame (or, for
+    // the application machine, a rejected one).
+    bool ScanBoot();
     bool ScanApp();
+    void Complete(std::int32_t last);
+    std::uint64_t StreamBase() const;
     void StoreBootByte(std::uint8_t byte);
     void SkipRejectedFrame(std::int32_t rejected);
 
@@ -60,6 +68,10 @@ private:
     std::int32_t RxFrameLength_ = 0;
     std::int32_t AppFrameLength_ = 0;
     bool FrameReady_ = false;
+    std::uint64_t taken_ = 0;
+    std::uint64_t openingAt_ = 0;
+    std::uint64_t frameStart_ = 0;
+    std::uint64_t completedStart_ = 0;
 };
 
 } // namespace dedarida

@@ -56,6 +56,7 @@ N counts requests of that kind from 1; options marked + may be repeated):
                        in application mode on a new pty (same --link path)
   --comeback-ms N      time until that comeback (1000)
   --late-poll MS       answer every answered Poll a second time, MS ms later
+  --double-ack MS      answer every block a second time, MS ms after the first
   --seed N             seed of the noise bytes (1)
   --help               this text
 )";
@@ -104,8 +105,8 @@ struct Option {
     Setter set;
 };
 
-const std::array<Option, 28>& Options() {
-    static const std::array<Option, 28> options = {{
+const std::array<Option, 29>& Options() {
+    static const std::array<Option, 29> options = {{
         {"--help", false, [](CommandLine& c, auto, auto) { c.help = true; }},
         {"--link", true, [](CommandLine& c, auto, auto a) { c.config.linkPath = a; }},
         {"--paced", false, [](CommandLine& c, auto, auto) { c.config.paced = true; }},
@@ -168,6 +169,11 @@ const std::array<Option, 28>& Options() {
          [](CommandLine& c, auto o, auto a) {
              c.config.faults.latePollAnswer = true;
              c.config.faults.latePollDelay = Ms(o, a);
+         }},
+        {"--double-ack", true,
+         [](CommandLine& c, auto o, auto a) {
+             c.config.faults.doubleAck = true;
+             c.config.faults.doubleAckDelay = Ms(o, a);
          }},
         {"--seed", true,
          [](CommandLine& c, auto o, auto a) { c.config.faults.seed = Number(o, a); }},

@@ -87,7 +87,8 @@ private:
     unsigned garbageBaud_ = 0;
     Clock::time_point garbageAt_{};
 
-    std::array<std::optional<PendingFrame>, 4> pending_;
+    // Room for the answers of a host that sends ahead of them (doubled ones too).
+    std::array<std::optional<PendingFrame>, 32> pending_;
     std::optional<Clock::time_point> modeAt_;
     DeviceMode nextMode_ = DeviceMode::Application;
     std::optional<Clock::time_point> comebackAt_;

@@ -106,11 +106,8 @@ Response Responder::OnBootRequest(std::span<const std::uint8_t> body) {
         const unsigned n = Count(RequestKind::Poll);
         if (n > faults.ignoredPolls) {
             AnswerBoot(response, RequestKind::Poll, n, command, StatusDone, Millis{0});
-            if (faults.latePollAnswer && response.frameCount == 1) {
-                response.frames[1] = response.frames[0];
-                response.frames[1].delay = faults.latePollDelay;
-                response.frames[1].meaning += " (late double)";
-                response.frameCount = 2;
+            if (faults.latePollAnswer) {
+                AnswerAgain(response, faults.latePollDelay, " (late double)");
             }
         }
     } else if (command == 2 && commandSize) {
@@ -170,6 +167,20 @@ void Responder::Program(Response& response, unsigned n, std::span<const std::uin
         status = StatusCommandError;
     }
     AnswerBoot(response, RequestKind::Program, n, 3, status, config_.programTime);
+    if (faults.doubleAck) {
+        AnswerAgain(response, faults.doubleAckDelay, " (double)");
+    }
+}
+
+void Responder::AnswerAgain(Response& response, std::chrono::milliseconds after,
+                            std::string_view note) {
+    if (response.frameCount != 1) {
+        return;
+    }
+    response.frames[1] = response.frames[0];
+    response.frames[1].delay += after;
+    response.frames[1].meaning += note;
+    response.frameCount = 2;
 }
 
 void Responder::AnswerBoot(Response& response, RequestKind kind, unsigned n, std::uint8_t command,

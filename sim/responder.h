@@ -28,7 +28,7 @@ struct OutFrame {
 // What one request makes the device do.
 struct Response {
     std::string requestMeaning;
-    std::array<OutFrame, 2> frames; // the answer and, with latePollAnswer, its late double
+    std::array<OutFrame, 2> frames; // the answer and, with latePollAnswer or doubleAck, its double
     std::size_t frameCount = 0;
     std::optional<DeviceMode> rebootInto; // after the frames have gone out and the reboot delay
     bool hangUp = false;                  // drop the line instead of answering
@@ -55,6 +55,9 @@ private:
     void AnswerBoot(Response& response, RequestKind kind, unsigned n, std::uint8_t command,
                     std::uint8_t status, std::chrono::milliseconds delay);
     void Program(Response& response, unsigned n, std::span<const std::uint8_t> body);
+    // Sends the answer in `response` once more, `after` it.
+    static void AnswerAgain(Response& response, std::chrono::milliseconds after,
+                            std::string_view note);
     unsigned Count(RequestKind kind) { return ++counts_[static_cast<std::size_t>(kind)]; }
 
     const SimConfig& config_;

@@ -40,6 +40,8 @@ struct SimFaults {
     Millis comebackDelay{1000};               // then a new pty appears after this time
     bool latePollAnswer = false;              // every answered Poll is answered again...
     Millis latePollDelay{500};                // ...this long after the first answer
+    bool doubleAck = false;                   // every block is answered a second time...
+    Millis doubleAckDelay{0};                 // ...this long after the first answer
     std::uint32_t seed = 1;
 };
 

@@ -1,7 +1,5 @@
 #include "upgrade/programmer.h"
 
-#include "link/app_command.h"
-#include "link/boot_command.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/timer.h"
 

@@ -7,15 +7,18 @@
 #include "serial/main_thread.h"
 #include "upgrade/manual_reset_event.h"
 #include "upgrade/programmer_window.h"
+#include "upgrade/reply_match.h"
 #include "upgrade/traced_port.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 
 namespace dedarida {
 
@@ -31,6 +34,8 @@ class Programmer {
 public:
     // Makes the port's driver; empty for the system's own.
     using DriverFactory = std::function<std::unique_ptr<SerialDriver>()>;
+    // Blocks the calling thread for the given time.
+    using Pause = std::function<void(std::chrono::milliseconds)>;
 
     Programmer(ProgrammerWindow& window, MainThread& main, DriverFactory makeDriver = {});
     ~Programmer();
@@ -66,6 +71,10 @@ public:
     // reply. Set it before ticks run.
     void SetLinkStepHook(std::function<void()> hook) { linkStepHook_ = std::move(hook); }
 
+    // Test seam: what the controller's pauses (the one after an accepted
+    // identity) call instead of sleeping. Set it before replies arrive.
+    void SetPause(Pause pause) { pause_ = std::move(pause); }
+
     // Any thread; null ends tracing. The trace must outlive the Programmer's use of it.
     void SetTrace(TrafficTrace* trace);
 
@@ -80,6 +89,9 @@ public:
     std::atomic<std::int32_t> OfflineRetries{0};
     std::atomic<std::int32_t> ReadyDelay{0};
     std::atomic<std::uint8_t> OfflineRequestPending{0};
+    // Bootloader replies discarded because they answer no request outstanding
+    // (none written, answered already, another one, or too short to say).
+    std::atomic<std::int32_t> MismatchedReplies{0};
     ManualResetEvent TickEvent;
     // Main thread only.
     std::string ReplyText = std::string(40, ' ');
@@ -96,6 +108,13 @@ private:
     void LineLost();
     void TraceReply();
     void InterpretBootReply();
+    void DiscardReply(ReplyMismatch why, std::uint8_t answered);
+    // The answer to each bootloader request, by the status it carries.
+    void OnPollAnswer();
+    void OnEraseAnswer(std::uint8_t status);
+    void OnBlockAnswer(std::uint8_t status);
+    void OnCheckAnswer(std::uint8_t status);
+    void OnFwIdAnswer(std::uint8_t status);
     void InterpretAppReply();
 
     ProgrammerWindow& window_;
@@ -109,6 +128,7 @@ private:
     std::unique_ptr<Link> link_;
     std::unique_ptr<Timer> timer_;
     std::function<void()> linkStepHook_;
+    Pause pause_ = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
     // Keeps the two threads' open-if-needed and mode switches whole.
     std::recursive_mutex portMutex_;
 };

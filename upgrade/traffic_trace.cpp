@@ -1,10 +1,8 @@
 #include "upgrade/traffic_trace.h"
 
 #include "image/file_open.h"
-#include "link/app_command.h"
 #include "link/boot_command.h"
 #include "link/link.h"
-#include "link/wire_bytes.h"
 
 #include <cerrno>
 #include <ctime>
@@ -52,6 +50,24 @@ std::string AppCommandName(std::uint8_t code) {
     }
 }
 
+std::string DiscardReason(ReplyMismatch why, std::uint8_t answered, std::uint8_t lastCommand) {
+    switch (why) {
+    case ReplyMismatch::TooShort:
+        return "too short to name its request and status";
+    case ReplyMismatch::NoneDue:
+        return lastCommand == 0 ? "no request has been written"
+                                : CommandName(lastCommand) + " has had its answer";
+    case ReplyMismatch::BeforeRequest:
+        return "it came before " + CommandName(lastCommand) + " was written";
+    case ReplyMismatch::OtherCommand:
+        return "it answers " + CommandName(answered) + ", but " + CommandName(lastCommand) +
+               " was written last";
+    case ReplyMismatch::None:
+        break;
+    }
+    return "it matched";
+}
+
 std::string RequestMeaning(const std::uint8_t* bytes, std::size_t count) {
     if (count == 6 && bytes[0] == AppStart)
         return AppCommandName(bytes[4]);
@@ -68,30 +84,32 @@ std::string RequestMeaning(const std::uint8_t* bytes, std::size_t count) {
 
 std::string StatusMeaning(std::uint8_t status) {
     switch (status) {
-    case 0x00:
+    case BootStatusDone:
         return "status 0 (done)";
-    case 0x01:
+    case BootStatusFailed:
         return "status 1 (failed)";
-    case 0xFD:
+    case BootStatusCommandError:
         return "status 0xFD (command error)";
     default:
         return "status " + Hex(status);
     }
 }
 
-std::string ReplyMeaning(const TRxFrame& frame, std::size_t count, bool bootMode,
-                         std::uint8_t request) {
+std::string ReplyMeaning(const TRxFrame& frame, std::size_t count, bool bootMode) {
     std::string meaning;
     if (bootMode) {
-        meaning = count > 4 ? StatusMeaning(frame[3]) : "short reply";
-        meaning += " to " + CommandName(request);
-    } else if (count > 4 && frame[4] == 0x5D) {
+        meaning = count >= static_cast<std::size_t>(BootReplyMinLength)
+                      ? StatusMeaning(frame[BootReplyStatusIndex]) + " to " +
+                            CommandName(frame[BootReplyCommandIndex])
+                      : "short reply";
+    } else if (count > AppReplyKindIndex && frame[AppReplyKindIndex] == AppTextReplyKind) {
         meaning = "text \"";
-        for (std::size_t i = 6; i + 1 < count; ++i)
+        for (std::size_t i = AppReplyTextStart; i + 1 < count; ++i)
             meaning += (frame[i] >= 0x20 && frame[i] < 0x7F) ? static_cast<char>(frame[i]) : '.';
         meaning += "\"";
     } else {
-        meaning = count > 4 ? "reply kind " + Hex(frame[4]) : "short reply";
+        meaning = count > AppReplyKindIndex ? "reply kind " + Hex(frame[AppReplyKindIndex])
+                                            : "short reply";
     }
     if (count == 0 || !Link::FrameChecksumOk(static_cast<std::uint8_t>(count - 1), frame))
         meaning += " (bad checksum)";
@@ -114,8 +132,13 @@ void TrafficTrace::Sent(const std::uint8_t* bytes, std::size_t count, std::uint3
 }
 
 void TrafficTrace::Received(const TRxFrame& frame, std::size_t count, bool bootMode,
-                            std::uint8_t request, std::uint32_t baud) {
-    Line("RX", baud, frame.data(), count, ReplyMeaning(frame, count, bootMode, request));
+                            std::uint32_t baud) {
+    Line("RX", baud, frame.data(), count, ReplyMeaning(frame, count, bootMode));
+}
+
+void TrafficTrace::ReplyDiscarded(ReplyMismatch why, std::uint8_t answered,
+                                  std::uint8_t lastCommand, std::uint32_t baud) {
+    Line("--", baud, nullptr, 0, "reply discarded: " + DiscardReason(why, answered, lastCommand));
 }
 
 void TrafficTrace::AppCommandDropped(std::uint8_t code, std::uint32_t baud) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/receive_framer.h"
+#include "upgrade/reply_match.h"
 
 #include <chrono>
 #include <cstddef>
@@ -29,10 +30,12 @@ public:
     void Sent(const std::uint8_t* bytes, std::size_t count, std::uint32_t baud);
     // A reply as the framer assembled it: a bootloader body without framing
     // and stuffing (`bootMode`), or a whole application frame, of `count`
-    // bytes (at most the frame's size). `request` is
-    // the bootloader request it answers.
-    void Received(const TRxFrame& frame, std::size_t count, bool bootMode, std::uint8_t request,
-                  std::uint32_t baud);
+    // bytes (at most the frame's size).
+    void Received(const TRxFrame& frame, std::size_t count, bool bootMode, std::uint32_t baud);
+    // The bootloader reply just received was not acted on, and why.
+    // `answered`: the command it names; `lastCommand`: the request written last.
+    void ReplyDiscarded(ReplyMismatch why, std::uint8_t answered, std::uint8_t lastCommand,
+                        std::uint32_t baud);
 
     // An application command the link dropped instead of writing it.
     void AppCommandDropped(std::uint8_t code, std::uint32_t baud);

@@ -138,6 +138,7 @@ int Upgrade(const HeadlessOptions& options, const HeadlessFirmware& firmware,
     });
     if (firmware.version.empty())
         report.firmwareVersion = programmer.TargetVersion;
+    report.mismatchedReplies = programmer.MismatchedReplies;
     report.lineErrors = port.LineErrors();
     const UpgradeResult result = report.Result().value_or(
         signals.Signalled() ? UpgradeResult::Interrupted : UpgradeResult::Timeout);

@@ -106,6 +106,10 @@ std::string ResultLine(const std::string& resultName, int exitStatus, const Resu
     };
     answered(notes.verifyErrors, "Verify error");
     answered(notes.commandErrors, "Command 3 Error");
+    if (notes.mismatchedReplies > 0)
+        line += "; " + std::to_string(notes.mismatchedReplies) +
+                (notes.mismatchedReplies == 1 ? " reply" : " replies") +
+                " discarded, answering no request";
     if (const LineErrorCounts& e = notes.lineErrors; e.Any())
         line += "; line errors: " + std::to_string(e.framing) + " framing, " +
                 std::to_string(e.parity) + " parity, " + std::to_string(e.overrun) + " overrun, " +

@@ -30,7 +30,8 @@ std::string ProgressLine(const ProgressSnapshot& snapshot, std::size_t width);
 std::string ProgressLogLine(const ProgressSnapshot& snapshot);
 
 // "result: programmed (exit 0)", then what the notes hold, for example
-// "; 2 blocks answered \"Verify error\"; line errors: 1 framing, 0 parity,
+// "; 2 blocks answered \"Verify error\"; 1 reply discarded, answering no
+// request; line errors: 1 framing, 0 parity,
 // 0 overrun, 0 break".
 std::string ResultLine(const std::string& resultName, int exitStatus,
                        const ResultNotes& notes = {});

@@ -73,6 +73,7 @@ std::optional<UpgradeSummary> ParseRecord(std::string_view record) {
         s.identity = value.at("identity").get<std::string>();
         s.notes.verifyErrors = value.at("verifyErrors").get<int>();
         s.notes.commandErrors = value.at("commandErrors").get<int>();
+        s.notes.mismatchedReplies = value.at("mismatchedReplies").get<int>();
         const Json& line = value.at("lineErrors");
         s.notes.lineErrors = {
             line.at("framing").get<std::uint32_t>(), line.at("parity").get<std::uint32_t>(),

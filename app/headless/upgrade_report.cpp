@@ -179,6 +179,7 @@ std::string UpgradeReport::Json() const {
                                    {"blocksInImage", TxSize / 1024},
                                    {"verifyErrors", verifyErrors_},
                                    {"commandErrors", commandErrors_},
+                                   {"mismatchedReplies", mismatchedReplies},
                                    {"lineErrors",
                                     {{"framing", lineErrors.framing},
                                      {"parity", lineErrors.parity},

@@ -36,6 +36,7 @@ struct ResultNotes {
     int verifyErrors = 0;
     int commandErrors = 0;
     LineErrorCounts lineErrors;
+    int mismatchedReplies = 0;
     bool operator==(const ResultNotes&) const = default;
 };
 
@@ -63,7 +64,9 @@ public:
     // When the upgrade entered `phase`, if it has.
     std::optional<Clock::time_point> Entered(Phase phase) const { return entered_[phase]; }
     int BlocksSent() const { return blocksSent_; }
-    ResultNotes Notes() const { return {verifyErrors_, commandErrors_, lineErrors}; }
+    ResultNotes Notes() const {
+        return {verifyErrors_, commandErrors_, lineErrors, mismatchedReplies};
+    }
     // Blocks the device has answered: all sent ones once the check has begun.
     int BlocksDone() const;
     // Bytes a second the device took while programming, up to the check or
@@ -79,6 +82,8 @@ public:
     std::string firmwareVersion;
     // The port's, taken when the upgrade ends.
     LineErrorCounts lineErrors;
+    // Bootloader replies the controller discarded as answering no request.
+    int mismatchedReplies = 0;
 
     // The record printed with --json.
     std::string Json() const;

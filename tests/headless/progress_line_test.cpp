@@ -62,13 +62,14 @@ TEST(SupervisedRecord, TheSummaryRowIsTheChildsRecord) {
     report.PanelText(1, " Flash erase OK");
     report.PanelText(1, "Verify error");
     report.lineErrors = {1, 0, 2, 0};
+    report.mismatchedReplies = 3;
     report.Message(MessageKind::Error, "System Program Fail");
     const auto summary = ParseRecord(report.Json() + "\n");
     ASSERT_TRUE(summary);
     EXPECT_EQ(summary->result, "program-fail");
     EXPECT_EQ(summary->exitStatus, 1);
     EXPECT_EQ(summary->identity, "FW ID  v4.1");
-    EXPECT_EQ(summary->notes, (ResultNotes{1, 0, {1, 0, 2, 0}}));
+    EXPECT_EQ(summary->notes, (ResultNotes{1, 0, {1, 0, 2, 0}, 3}));
     for (const char* text : {"", "summary: 0 1.0 1.0 programmed", "{}", "[1]", "{\"result\": 3}"})
         EXPECT_FALSE(ParseRecord(text)) << text;
 }
@@ -94,9 +95,10 @@ TEST(PrintableText, EscapesWhatATerminalWouldActOn) {
 
 TEST(ResultLine, NamesTheAnswersThatDidNotStopTheUpgradeAndTheLineErrors) {
     EXPECT_EQ(ResultLine("programmed", 0), "result: programmed (exit 0)");
-    EXPECT_EQ(ResultLine("programmed", 0, {86, 1, {2, 0, 1, 3}}),
+    EXPECT_EQ(ResultLine("programmed", 0, {86, 1, {2, 0, 1, 3}, 2}),
               "result: programmed (exit 0); 86 blocks answered \"Verify error\"; 1 block "
-              "answered \"Command 3 Error\"; line errors: 2 framing, 0 parity, 1 overrun, 3 break");
+              "answered \"Command 3 Error\"; 2 replies discarded, answering no request; line "
+              "errors: 2 framing, 0 parity, 1 overrun, 3 break");
 }
 
 } // namespace

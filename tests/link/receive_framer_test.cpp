@@ -94,10 +94,12 @@ TEST(BootFramer, DleEndOutsideAFrameIsDropped) {
     EXPECT_EQ(r.Receive(BootReply), FrameList{BootBody});
 }
 
-TEST(BootFramer, TwoRepliesInOneBatchLeaveTheSecond) {
+// Each is interpreted in turn, so a second answer to one request is seen.
+TEST(BootFramer, AReplyFollowedByAnotherInTheSameReadIsNotLost) {
     Receiver r(BootMode);
     const Bytes second = {0x10, 0x02, 0x05, 0x00, 0x03, 0x01, 0x09, 0x10, 0x03};
-    EXPECT_EQ(r.Receive(Join({BootReply, second})), (FrameList{{0x05, 0x00, 0x03, 0x01, 0x09}}));
+    EXPECT_EQ(r.Receive(Join({BootReply, second})),
+              (FrameList{BootBody, {0x05, 0x00, 0x03, 0x01, 0x09}}));
 }
 
 TEST(BootFramer, ABodyTooLongForRxFrameIsDropped) {
@@ -243,9 +245,8 @@ TEST(Drain, WhatAFullBufferLeftInThePortKeepsTheLoopGoing) {
     r.port.Arrive(flood);
     r.link.ReceiveFrames();
     EXPECT_TRUE(r.link.TakeFrame());
-    EXPECT_EQ(r.link.RxCount(), 0);
     EXPECT_TRUE(r.link.MoreToReceive());
-    EXPECT_EQ(r.Receive({}), FrameList{BootBody});
+    EXPECT_EQ(r.Receive({}), FrameList(239, BootBody));
     EXPECT_EQ(r.port.Pending(), 0u);
     EXPECT_FALSE(r.link.MoreToReceive());
 }

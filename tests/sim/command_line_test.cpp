@@ -69,6 +69,8 @@ TEST(SimCommandLine, EveryOptionReachesTheConfiguration) {
                              "250",
                              "--late-poll",
                              "90",
+                             "--double-ack",
+                             "15",
                              "--seed",
                              "42"});
     const auto& c = line.config;
@@ -99,6 +101,8 @@ TEST(SimCommandLine, EveryOptionReachesTheConfiguration) {
     EXPECT_EQ(f.comebackDelay, 250ms);
     EXPECT_TRUE(f.latePollAnswer);
     EXPECT_EQ(f.latePollDelay, 90ms);
+    EXPECT_TRUE(f.doubleAck);
+    EXPECT_EQ(f.doubleAckDelay, 15ms);
     EXPECT_EQ(f.seed, 42U);
 }
 
@@ -135,7 +139,7 @@ TEST(SimCommandLine, HelpNamesEveryOption) {
           "--corrupt",      "--half-reply",     "--split",      "--noise",
           "--verify-error", "--command-error",  "--fail-check", "--refuse-erase",
           "--ignore-polls", "--silent-offline", "--hang-up-at", "--comeback-ms",
-          "--late-poll",    "--seed",           "--help"}) {
+          "--late-poll",    "--double-ack",     "--seed",       "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

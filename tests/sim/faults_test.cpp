@@ -182,5 +182,17 @@ TEST_F(SimFault, AnswersAPollASecondTimeLate) {
     EXPECT_EQ(host_->Read(EraseOk.size()), EraseOk);
 }
 
+TEST_F(SimFault, AnswersEachBlockTwice) {
+    config_.faults.doubleAck = true;
+    config_.faults.doubleAckDelay = 20ms;
+    Open();
+    ASSERT_EQ(host_->Exchange(EraseRequest, EraseOk.size()), EraseOk);
+    EXPECT_EQ(host_->Exchange(Block(0), ProgramOk.size()), ProgramOk);
+    EXPECT_EQ(host_->Read(ProgramOk.size()), ProgramOk);
+    EXPECT_EQ(host_->Exchange(PollRequest, PollOk.size()), PollOk) << "Polls are answered once";
+    EXPECT_EQ(host_->Drain(), Bytes{});
+    EXPECT_EQ(device_->Status().blocksStored, 1u);
+}
+
 } // namespace
 } // namespace dedarida::sim::test

@@ -1,17 +1,14 @@
-// The application reply table, one behaviour per test, with the device
-// sending each text unrequested (or, where said, as its answer).
-#include "sim/app_frames.h"
-#include "tests/upgrade/upgrade_checks.h"
+// The application reply table on a fake line, one behaviour per test, with
+// the device sending each text unrequested (or, where said, as its answer).
+#include "tests/upgrade/fake_tool.h"
 
-#include <array>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <string>
-#include <vector>
 
 using namespace dedarida;
 using namespace dedarida::test;
-using sim::RequestKind;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -21,22 +18,20 @@ std::string Padded(const std::string& text) {
 
 class AppReplies : public ::testing::Test {
 protected:
-    void SetUp() override {
-        bench_.Tool().Tick();
-        ASSERT_TRUE(bench_.Tool().ComPort1().Connected());
-    }
-
-    // Sends each text and waits until the tool has interpreted them all.
     void Say(std::initializer_list<std::string> texts) {
-        const unsigned target = bench_.RepliesTaken() + static_cast<unsigned>(texts.size());
         for (const std::string& text : texts)
-            bench_.Device().SendText(text);
-        ASSERT_TRUE(bench_.RunUntil([&] { return bench_.RepliesTaken() >= target; }, 5s));
+            t_.Deliver(TextReply(text));
+    }
+    unsigned Sent(std::uint8_t code) const {
+        unsigned count = 0;
+        for (const std::uint8_t request : t_.Requests())
+            count += request == code;
+        return count;
     }
 
-    UpgradeBench bench_{{}, false};
-    Programmer& tool_ = bench_.Tool();
-    RecordingWindow& window_ = bench_.Window();
+    FakeTool t_;
+    Programmer& tool_ = t_.tool;
+    RecordingWindow& window_ = t_.window;
 };
 
 TEST_F(AppReplies, ConnectionWinsOverAnIdentityInTheSameReply) {
@@ -44,34 +39,39 @@ TEST_F(AppReplies, ConnectionWinsOverAnIdentityInTheSameReply) {
     EXPECT_EQ(window_.Panel(1), "CONNECTED");
     Say({"connection"});
     EXPECT_EQ(window_.Panel(1), "CONNECTED");
-    EXPECT_EQ(bench_.Traced("start upgrade"), 0u);
+    EXPECT_EQ(Sent(0xF6), 0u);
     EXPECT_TRUE(window_.Messages().empty());
 }
 
-TEST(AppRepliesOnRequest, AnIdentityAnswerThatAlsoSaysConnection) {
-    UpgradeBench bench(
-        [](sim::SimConfig& c) {
-            c.replyTexts = {{{RequestKind::Identity, 1}, "CONNECTION FW ID  v4.1"}};
-        },
-        false);
-    bench.Tool().Button1Click();
-    ASSERT_TRUE(bench.RunUntil([&] { return bench.Window().Panel(1) == "CONNECTED"; }, 5s));
-    bench.RunFor(300ms);
-    EXPECT_EQ(bench.Requests(RequestKind::StartUpgrade), 0u);
+TEST_F(AppReplies, AnIdentityAnswerThatAlsoSaysConnection) {
+    tool_.Button1Click();
+    Say({"CONNECTION FW ID  v4.1"});
+    EXPECT_EQ(window_.Panel(1), "CONNECTED");
+    EXPECT_EQ(t_.Requests(), std::vector<std::uint8_t>{0x03});
+}
+
+// The pause blocks the main thread before the start-upgrade command goes out.
+TEST_F(AppReplies, AnAcceptedIdentityPauses200MsThenStartsTheUpgrade) {
+    tool_.Button1Click();
+    Say({"FW ID  v4.1"});
+    EXPECT_EQ(t_.pauses, std::vector<std::chrono::milliseconds>{200ms});
+    EXPECT_EQ(t_.writesAtPause, std::vector<std::size_t>{1});
+    EXPECT_EQ(t_.Requests(), (std::vector<std::uint8_t>{0x03, 0xF6}));
+    EXPECT_EQ(window_.Panel(1), "START UPGRADE");
 }
 
 TEST_F(AppReplies, AnIdentityInLowerCaseIsAccepted) {
     tool_.TargetVersion = "v2.7";
     Say({"fw id  v3.9"});
     EXPECT_EQ(tool_.TargetVersion, "v4.5");
-    EXPECT_EQ(bench_.Traced("start upgrade"), 1u);
+    EXPECT_EQ(Sent(0xF6), 1u);
     EXPECT_EQ(window_.Panel(1), "START UPGRADE");
 }
 
 TEST_F(AppReplies, OnlyTwoBlanksBeforeTheVersionMakeAnIdentity) {
     Say({"FW ID v4.1", "FW ID v2.1", "FW ID v9.1"});
     EXPECT_TRUE(window_.Messages().empty());
-    EXPECT_EQ(bench_.Traced("start upgrade"), 0u);
+    EXPECT_EQ(Sent(0xF6), 0u);
     Say({"FW ID  v9.1"});
     ASSERT_EQ(window_.Messages().size(), 1u);
     EXPECT_EQ(window_.Messages()[0].text, "Unknown device !");
@@ -111,27 +111,51 @@ TEST_F(AppReplies, TheTailOfAnEarlierLongerReplyMatchesLater) {
     EXPECT_EQ(window_.Panel(1), Padded("OKNNECTION READY TO UPGRADE"));
 }
 
-TEST_F(AppReplies, GoingOfflineDiscardsWhatCameWithItInTheSameBatch) {
-    std::vector<std::uint8_t> batch;
-    std::array<std::uint8_t, sim::AppReplyMax> frame{};
-    const std::size_t size = sim::BuildAppReply(0x69, "GOING OFFLINE", frame);
-    batch.assign(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(size));
-    for (std::uint8_t byte : BootReplyBytes(1, 0))
-        batch.push_back(byte);
+TEST_F(AppReplies, GoingOfflineDiscardsWhatCameWithItInTheSameRead) {
+    t_.StartTrace();
+    Bytes read = TextReply("GOING OFFLINE");
+    const Bytes pollAnswer = BootReply(0x01, 0x00);
+    read.insert(read.end(), pollAnswer.begin(), pollAnswer.end());
     tool_.LinkState().LastAppCommand = 0x69;
     tool_.TickCounter = 1;
-    bench_.Device().Send(batch, "GOING OFFLINE and a bootloader reply");
-    ASSERT_TRUE(bench_.RunUntil([&] { return bench_.RepliesTaken() == 1; }, 5s));
-    bench_.RunFor(100ms);
+    t_.Deliver(read);
 
-    EXPECT_EQ(bench_.RepliesTaken(), 1u) << "the bootloader reply behind it was framed";
+    EXPECT_EQ(t_.TraceLines(), std::vector<std::string>{"| text \"GOING OFFLINE\""})
+        << "the bootloader reply behind it was framed";
     EXPECT_EQ(window_.Panel(1), Padded("GOING OFFLINE"));
-    EXPECT_TRUE(HasPanelText(window_, 1, "Status: Data"));
+    EXPECT_EQ(t_.Panel1(), (std::vector<std::string>{"Status: Command", "Status: Data",
+                                                     Padded("GOING OFFLINE")}));
     EXPECT_FALSE(window_.StartEnabled());
     EXPECT_EQ(tool_.LinkState().LinkMode(), BootMode);
     EXPECT_EQ(tool_.ComPort1().BaudRate(), TBaudRate::br38400);
     EXPECT_EQ(tool_.LinkState().LastAppCommand, 0xFF);
     EXPECT_EQ(tool_.TickCounter, 0);
+}
+
+// Re-sends made before a "GOING OFFLINE" answer stay counted: the next
+// upgrade of the run switches after one re-send instead of two.
+TEST(OfflineRetries, ReSendsBeforeAGoingOfflineAnswerCountAgainstTheNextUpgrade) {
+    FakeTool t;
+    auto goOfflineSent = [&t] {
+        unsigned count = 0;
+        for (const std::uint8_t request : t.Requests())
+            count += request == 0x69;
+        return count;
+    };
+    t.Deliver(TextReply("READY TO UPGRADE"));
+    for (int i = 0; i < 5; ++i)
+        t.tool.Tick();
+    ASSERT_EQ(goOfflineSent(), 2u);
+    t.Deliver(TextReply("GOING OFFLINE"));
+    EXPECT_EQ(t.tool.OfflineRetries, 1);
+
+    t.tool.SwitchStatus1Click();
+    t.Deliver(TextReply("READY TO UPGRADE"));
+    for (int i = 0; i < 7; ++i)
+        t.tool.Tick();
+    EXPECT_EQ(goOfflineSent(), 4u);
+    EXPECT_EQ(t.tool.LinkState().LinkMode(), BootMode);
+    EXPECT_EQ(t.tool.OfflineRetries, 0);
 }
 
 } // namespace

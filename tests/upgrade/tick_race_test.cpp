@@ -1,7 +1,7 @@
 // "GOING OFFLINE" interpreted on the main thread between the tick's look at
 // the link state and its action on it. The tick runs here by hand, on the
 // main thread, so the hook can let the reply through at exactly that point.
-#include "link/app_command.h"
+#include "link/protocol.h"
 #include "tests/upgrade/upgrade_checks.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // What a tick does when the port is not there, when its own write fails, and
 // when START comes in while the go-offline command is being re-sent.
-#include "link/app_command.h"
+#include "link/protocol.h"
 #include "tests/upgrade/upgrade_checks.h"
 
 #include <gtest/gtest.h>
