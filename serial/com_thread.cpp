@@ -129,12 +129,15 @@ void TComThread::DeliverEvent(TEvent event) {
     // Marks the handler's thread, so that the port refuses to wait for this
     // thread from inside it.
     struct Delivering {
-        std::atomic<std::thread::id>& on;
-        explicit Delivering(std::atomic<std::thread::id>& o) : on(o) {
-            on = std::this_thread::get_id();
+        TComPort& port;
+        explicit Delivering(TComPort& p) : port(p) {
+            port.deliveringOn_ = std::this_thread::get_id();
         }
-        ~Delivering() { on = std::thread::id(); }
-    } delivering(owner_.deliveringOn_);
+        ~Delivering() {
+            port.deliveringOn_ = std::thread::id();
+            port.HandlerEnded();
+        }
+    } delivering(owner_);
     if (event == TEvent::evRxChar) {
         if (const TRxCharEvent handler = owner_.RxCharHandler())
             handler(owner_, owner_.InputCount());

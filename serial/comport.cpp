@@ -127,6 +127,7 @@ void TComPort::OpenSteps() {
         throw EComPort("Cannot open the port while it is being closed");
     OpenDevice();
     lineLostReported_ = false;
+    lineLostDeferred_ = false;
     connected_ = true;
     try {
         ConfigureAll();
@@ -282,12 +283,24 @@ void TComPort::NoteError(int error) {
 }
 
 void TComPort::ReportLineLost() {
-    if (lineLostReported_.exchange(true))
-        return;
+    if (!lineLostReported_.exchange(true))
+        PostLineLost();
+}
+
+void TComPort::PostLineLost() {
     main_.Post([this, alive = std::weak_ptr<int>(alive_)] {
-        if (!alive.expired())
+        if (alive.expired())
+            return;
+        if (deliveringOn_.load() == std::this_thread::get_id())
+            lineLostDeferred_ = true;
+        else
             FireNotify(onLineLost_);
     });
+}
+
+void TComPort::HandlerEnded() {
+    if (lineLostDeferred_.exchange(false))
+        PostLineLost();
 }
 
 } // namespace dedarida

@@ -140,6 +140,13 @@ private:
     [[noreturn]] void FailWith(const char* text, int error);
     void NoteError(int error);
     void ReportLineLost();
+    // Posts OnLineLost to the main thread. It fires there once no handler of
+    // this port runs on that thread; inside one (a modal box it shows keeps
+    // the loop going) its Close would be refused, so it waits for the
+    // handler's end (see HandlerEnded).
+    void PostLineLost();
+    // Run by the event thread's delivery once a handler has returned.
+    void HandlerEnded();
     void RefuseInsideHandler() const;
 
     void BeginTransition();
@@ -185,6 +192,7 @@ private:
     TNotifyEvent onClose_;
     TNotifyEvent onLineLost_;
     std::atomic<bool> lineLostReported_ = false;
+    std::atomic<bool> lineLostDeferred_ = false;
     // Posted routines that outlive the port find it gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>();
     // The thread running one of this port's line-event handlers, if any.

@@ -67,6 +67,10 @@ TEST_F(RealLine, LineErrorsAreLineEventsAndTheLineStaysUp) {
     EXPECT_EQ(pty.ReadMaster(2), "ok");
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(lost, 0);
+    // Counted for the report, and kept once the port is closed.
+    EXPECT_EQ(port.LineErrors(), (LineErrorCounts{1, 1, 1, 1}));
+    port.Close();
+    EXPECT_EQ(port.LineErrors(), (LineErrorCounts{1, 1, 1, 1}));
 }
 
 // A pulled USB adapter fails reads and ioctls with one of these; each ends

@@ -142,6 +142,41 @@ TEST_F(ReentrantPort, AFailedEventWaitReportsTheLostLineOnce) {
     port.Close();
 }
 
+// A line lost while a handler shows a modal box (whose loop runs what is
+// posted) once left the port open with its event thread gone: the lost-line
+// handler's Close was refused inside the other handler.
+TEST_F(ReentrantPort, ALineLostDuringAModalHandlerClosesOnceTheHandlerReturns) {
+    Watchdog watchdog(4s);
+    int lost = 0;
+    bool lostInsideModal = false;
+    bool inModal = false;
+    port.SetOnLineLost([&](TComPort& sender) {
+        lostInsideModal = inModal;
+        sender.Close();
+        ++lost;
+    });
+    port.SetOnCTS([&](TComPort& sender) {
+        inModal = true;
+        // The adapter is pulled: the next data call fails with it.
+        {
+            std::lock_guard lock(line->mutex);
+            line->failCall = "InputCount";
+            line->failError = ENODEV;
+        }
+        EXPECT_FALSE(PortError([&] { sender.InputCount(); }).empty());
+        main.RunQueuedFor(300ms, [] { return false; });
+        inModal = false;
+        handled = true;
+    });
+    port.Open();
+    line->Raise(event_bit::CTS);
+    main.RunQueuedFor(3s, [&] { return lost == 1; });
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(lostInsideModal);
+    EXPECT_FALSE(port.Connected());
+}
+
 // A failure that does not mean a lost line (an interrupted wait) is looked
 // at again after a pause: no report, no spin, and events flow again.
 TEST_F(ReentrantPort, AnotherFailedEventWaitIsRetriedAfterAPause) {
