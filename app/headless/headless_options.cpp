@@ -55,7 +55,8 @@ ten percent.
 
 Exit status (with several ports: 0 when every device succeeded, otherwise
 the status of the first port that failed, in the order given):
-  0    "System Programmed OK"
+  0    "System Programmed OK": the device's own final check passed (blocks it
+       answered "Verify error" are not sent again; the result line counts them)
   1    "System Program Fail", the device refused to erase its flash, or the
        line failed during the upgrade
   2    the device was refused ("You can not update this device !") or not
@@ -64,7 +65,10 @@ the status of the first port that failed, in the order given):
   4    the port could not be opened
   64   the command line is wrong, or the --firmware file is refused
   69   the window found no display (use --upgrade, or set DISPLAY)
-  130  interrupted (Ctrl-C); the port is closed first
+  74   the --json record or the --trace file could not be written (a full
+       disk); the upgrade's own result is printed with the error
+  130  interrupted (Ctrl-C, SIGTERM, or a closed terminal); the port is
+       closed first
 
 Examples:
   dedarida --upgrade --port COM5
