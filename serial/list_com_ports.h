@@ -14,6 +14,10 @@ struct UsbAdapter {
     std::string manufacturer;
     std::string product;
     std::string serialNumber;
+    // Where it is plugged in, stable across plugging: the kernel's USB port
+    // path on Linux ("1-1.2"), the location information on Windows
+    // ("Port_#0002.Hub_#0001").
+    std::string portPath;
 };
 
 struct SerialPortInfo {
@@ -26,13 +30,25 @@ struct SerialPortInfo {
     std::optional<bool> inUse;
 };
 
-// Every serial port present, ordered by device path. Linux: the kernel's
+// The variable that names a folder standing in for the system's ports (the
+// test bench's and the simulator's plugging): each entry is a port, a link to
+// its device, named VID_PID_SERIAL[@PORTPATH] after its USB adapter
+// ("0403_6001_A1B2C3@1-1.2"); an entry of another name has no adapter.
+inline constexpr const char PortsFolderVariable[] = "DEDARIDA_PORTS_FOLDER";
+// The folder the variable names, or empty.
+std::string PortsFolder();
+
+// Every serial port present: the entries of PortsFolder when it is set,
+// else the system's (ListSystemSerialPorts).
+std::vector<SerialPortInfo> ListSerialPorts();
+
+// Every serial port of the system, ordered by device path. Linux: the kernel's
 // serial devices (a /dev/ttyS device only when the kernel knows its UART
 // type), and the devices named by DEDARIDA_COMn that the kernel does not list
 // (pseudo terminals); opens no port except a /dev/ttyS one whose UART type
 // sysfs does not tell, and changes none. Windows: the ports the system lists
 // under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, by number; opens none.
-std::vector<SerialPortInfo> ListSerialPorts();
+std::vector<SerialPortInfo> ListSystemSerialPorts();
 
 // Replaces `list` with the COM names of the ports present, sorted without
 // regard to case; a four-character name is shown with a 0 inserted (COM3 as

@@ -70,9 +70,10 @@ std::optional<UsbAdapter> UsbAdapterOf(udev_device* tty) {
     udev_device* usb = udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device");
     if (!usb)
         return std::nullopt;
-    return UsbAdapter{Attribute(usb, "idVendor"), Attribute(usb, "idProduct"),
+    const char* portPath = udev_device_get_sysname(usb);
+    return UsbAdapter{Attribute(usb, "idVendor"),     Attribute(usb, "idProduct"),
                       Attribute(usb, "manufacturer"), Attribute(usb, "product"),
-                      Attribute(usb, "serial")};
+                      Attribute(usb, "serial"),       portPath ? portPath : ""};
 }
 
 // The kernel's tty devices that sit on hardware; `seen` collects every tty
@@ -160,7 +161,7 @@ std::vector<std::pair<std::string, std::string>> ByIdLinks() {
 
 } // namespace
 
-std::vector<SerialPortInfo> ListSerialPorts() {
+std::vector<SerialPortInfo> ListSystemSerialPorts() {
     std::set<dev_t> seen;
     std::vector<FoundPort> ports = KernelPorts(seen);
     const std::vector<DeviceName> comNames = ComNamesPresent();

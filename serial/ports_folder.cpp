@@ -1,0 +1,54 @@
+#include "serial/list_com_ports.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+namespace dedarida {
+
+namespace {
+
+// "0403_6001_A1B2C3@1-1.2": the adapter an entry of the folder stands for.
+std::optional<UsbAdapter> AdapterNamed(const std::string& name) {
+    const std::size_t first = name.find('_');
+    const std::size_t second = first == std::string::npos ? first : name.find('_', first + 1);
+    if (first != 4 || second != 9)
+        return std::nullopt;
+    UsbAdapter usb;
+    usb.vendorId = name.substr(0, 4);
+    usb.productId = name.substr(5, 4);
+    const std::string rest = name.substr(10);
+    const std::size_t at = rest.find('@');
+    usb.serialNumber = rest.substr(0, at);
+    if (at != std::string::npos)
+        usb.portPath = rest.substr(at + 1);
+    return usb;
+}
+
+std::vector<SerialPortInfo> FolderPorts(const std::string& folder) {
+    std::vector<SerialPortInfo> ports;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        SerialPortInfo port;
+        port.device = entry.path().string();
+        port.usb = AdapterNamed(entry.path().filename().string());
+        ports.push_back(std::move(port));
+    }
+    std::sort(ports.begin(), ports.end(),
+              [](const SerialPortInfo& a, const SerialPortInfo& b) { return a.device < b.device; });
+    return ports;
+}
+
+} // namespace
+
+std::string PortsFolder() {
+    const char* folder = std::getenv(PortsFolderVariable);
+    return folder ? folder : "";
+}
+
+std::vector<SerialPortInfo> ListSerialPorts() {
+    const std::string folder = PortsFolder();
+    return folder.empty() ? ListSystemSerialPorts() : FolderPorts(folder);
+}
+
+} // namespace dedarida
