@@ -1,8 +1,7 @@
-#include "serial/port_watcher.h"
-
 #include "serial/ecomport.h"
 #include "serial/event_fd.h"
 #include "serial/list_com_ports.h"
+#include "serial/port_watcher.h"
 
 #include <array>
 #include <cerrno>
@@ -29,7 +28,8 @@ class UdevSource : public ChangeSource {
 public:
     UdevSource() : udev_(udev_new()) {
         monitor_ = udev_ ? udev_monitor_new_from_netlink(udev_, "udev") : nullptr;
-        if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "tty", nullptr) < 0 ||
+        if (!monitor_ ||
+            udev_monitor_filter_add_match_subsystem_devtype(monitor_, "tty", nullptr) < 0 ||
             udev_monitor_enable_receiving(monitor_) < 0) {
             Release();
             throw EComPort("Cannot watch the serial ports: udev does not answer");

@@ -1,13 +1,11 @@
-#include "serial/port_watcher.h"
-
 #include "serial/ecomport.h"
 #include "serial/list_com_ports.h"
-
-#include <windows.h>
+#include "serial/port_watcher.h"
 
 #include <dbt.h>
 #include <initguid.h>
 #include <thread>
+#include <windows.h>
 
 namespace dedarida {
 
@@ -77,8 +75,8 @@ struct PortWatcher::Platform {
 
     // A folder of links stands for the ports: its changes are theirs.
     void WatchFolder(const std::string& folder) {
-        HANDLE change = FindFirstChangeNotificationA(folder.c_str(), FALSE,
-                                                     FILE_NOTIFY_CHANGE_FILE_NAME);
+        HANDLE change =
+            FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
         failed = change == INVALID_HANDLE_VALUE;
         error = failed ? GetLastError() : 0;
         SetEvent(ready);

@@ -7,7 +7,9 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -41,7 +43,7 @@ void CloseFd(int& fd) {
 struct ChildProcesses::Platform {
     // The watcher is made before any child, so every child starts with the
     // signals blocked and takes them through its own watcher.
-    explicit Platform(std::size_t count) : children(count), signals([this] { wake.Set(); }) {}
+    Platform() : signals([this] { wake.Set(); }) {}
     ~Platform() {
         for (Child& child : children)
             for (int& fd : child.streams)
@@ -54,26 +56,39 @@ struct ChildProcesses::Platform {
             if (child.pid > 0)
                 kill(child.pid, SIGINT);
     }
+    void RunPosted() {
+        posted.Reset();
+        std::vector<std::function<void()>> routines;
+        {
+            std::lock_guard lock(postMutex);
+            routines.swap(posts);
+        }
+        for (auto& routine : routines)
+            routine();
+    }
 
-    std::vector<Child> children;
+    // A deque: children keep their place as more start.
+    std::deque<Child> children;
     EventFd wake;
+    EventFd posted;
+    std::mutex postMutex;
+    std::vector<std::function<void()>> posts;
     SignalWatcher signals;
 };
 
-ChildProcesses::ChildProcesses(std::size_t count) : platform_(std::make_unique<Platform>(count)) {}
+ChildProcesses::ChildProcesses() : platform_(std::make_unique<Platform>()) {}
 
 ChildProcesses::~ChildProcesses() = default;
 
-bool ChildProcesses::Start(std::size_t i, const std::vector<std::string>& arguments) {
-    Child& child = platform_->children.at(i);
+std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>& arguments) {
     std::array<int, 2> output;
     std::array<int, 2> errors;
     if (pipe2(output.data(), O_CLOEXEC) != 0)
-        return false;
+        return std::nullopt;
     if (pipe2(errors.data(), O_CLOEXEC) != 0) {
         for (int& fd : output)
             CloseFd(fd);
-        return false;
+        return std::nullopt;
     }
     std::vector<std::string> copy = arguments;
     std::vector<char*> argv = SpawnArgv(copy);
@@ -82,31 +97,43 @@ bool ChildProcesses::Start(std::size_t i, const std::vector<std::string>& argume
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, output[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
-    const int failed =
-        posix_spawn(&child.pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     CloseFd(output[1]);
     CloseFd(errors[1]);
     if (failed != 0) {
-        child.pid = -1;
         CloseFd(output[0]);
         CloseFd(errors[0]);
-        return false;
+        return std::nullopt;
     }
-    child.streams = {output[0], errors[0]};
-    return true;
+    platform_->children.push_back({pid, {output[0], errors[0]}});
+    return platform_->children.size() - 1;
 }
 
-void ChildProcesses::Follow(const Take& take) {
+void ChildProcesses::Post(std::function<void()> routine) {
+    {
+        std::lock_guard lock(platform_->postMutex);
+        platform_->posts.push_back(std::move(routine));
+    }
+    platform_->posted.Set();
+}
+
+bool ChildProcesses::Interrupted() const {
+    return platform_->signals.Signalled();
+}
+
+void ChildProcesses::Follow(const Take& take, const Ended& ended,
+                            const std::function<bool()>& done) {
     std::vector<pollfd> fds;
     std::array<char, 4096> buffer;
     for (;;) {
-        fds.assign(1, {platform_->wake.Fd(), POLLIN, 0});
+        fds.assign({{platform_->wake.Fd(), POLLIN, 0}, {platform_->posted.Fd(), POLLIN, 0}});
         for (const Child& child : platform_->children)
             for (const int fd : child.streams)
                 if (fd >= 0)
                     fds.push_back({fd, POLLIN, 0});
-        if (fds.size() == 1)
+        if (fds.size() == 2 && done())
             return;
         if (poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR)
@@ -116,9 +143,10 @@ void ChildProcesses::Follow(const Take& take) {
         if (fds[0].revents != 0)
             platform_->InterruptAll();
         for (std::size_t i = 0; i < platform_->children.size(); ++i) {
+            Child& child = platform_->children[i];
             for (std::size_t s = 0; s < 2; ++s) {
-                int& fd = platform_->children[i].streams[s];
-                const bool ready = fd >= 0 && std::any_of(fds.begin() + 1, fds.end(), [&](auto& p) {
+                int& fd = child.streams[s];
+                const bool ready = fd >= 0 && std::any_of(fds.begin() + 2, fds.end(), [&](auto& p) {
                                        return p.fd == fd && p.revents != 0;
                                    });
                 if (!ready)
@@ -126,14 +154,18 @@ void ChildProcesses::Follow(const Take& take) {
                 const ssize_t got = read(fd, buffer.data(), buffer.size());
                 if (got < 0 && errno == EINTR)
                     continue;
-                if (got <= 0) {
-                    CloseFd(fd);
+                if (got > 0) {
+                    take(i, static_cast<Stream>(s),
+                         std::string_view(buffer.data(), static_cast<std::size_t>(got)));
                     continue;
                 }
-                take(i, static_cast<Stream>(s),
-                     std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+                CloseFd(fd);
+                if (child.streams[0] < 0 && child.streams[1] < 0)
+                    ended(i);
             }
         }
+        if (fds[1].revents != 0)
+            platform_->RunPosted();
     }
 }
 

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -43,16 +44,19 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// What a reader thread or a poster hands the following thread.
 struct Chunk {
     std::size_t child;
     ChildProcesses::Stream stream;
-    std::string bytes; // empty: the stream has ended
+    std::string bytes;             // empty: the stream has ended
+    std::function<void()> routine; // set: a posted routine, no child's
 };
 
 struct Child {
     Handle process;
     // Indexed by Stream: standard output, standard error.
     std::array<std::thread, 2> readers;
+    int openStreams = 0;
 };
 
 // A pipe whose write end the child inherits; the read end stays ours.
@@ -87,8 +91,9 @@ std::wstring ThisProgram() {
 
 struct ChildProcesses::Platform {
     // The children share our console, so Ctrl-C reaches each of them from
-    // the console itself; this process only keeps waiting for theirs.
-    explicit Platform(std::size_t count) : children(count), signals([] {}) {}
+    // the console itself; this process only keeps waiting for theirs, and
+    // wakes its following thread to see it.
+    Platform() : signals([this] { Push({0, Stream::Output, {}, [] {}}); }) {}
     ~Platform() {
         for (Child& child : children)
             for (std::thread& reader : child.readers)
@@ -102,7 +107,7 @@ struct ChildProcesses::Platform {
         for (;;) {
             DWORD got = 0;
             const bool read = ReadFile(pipe.Get(), buffer.data(), buffer.size(), &got, nullptr);
-            Push({child, stream, read ? std::string(buffer.data(), got) : std::string()});
+            Push({child, stream, read ? std::string(buffer.data(), got) : std::string(), {}});
             if (!read || got == 0)
                 return;
         }
@@ -115,31 +120,31 @@ struct ChildProcesses::Platform {
         ready.notify_one();
     }
 
-    std::vector<Child> children;
-    SignalWatcher signals;
+    // A deque: children keep their place as more start.
+    std::deque<Child> children;
     std::mutex mutex;
     std::condition_variable ready;
     std::deque<Chunk> chunks;
     std::size_t openStreams = 0;
+    SignalWatcher signals;
 };
 
-ChildProcesses::ChildProcesses(std::size_t count) : platform_(std::make_unique<Platform>(count)) {}
+ChildProcesses::ChildProcesses() : platform_(std::make_unique<Platform>()) {}
 
 ChildProcesses::~ChildProcesses() = default;
 
-bool ChildProcesses::Start(std::size_t i, const std::vector<std::string>& arguments) {
-    Child& child = platform_->children.at(i);
+std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>& arguments) {
     std::array<Handle, 2> reads;
     std::array<Handle, 2> writes;
     for (std::size_t s = 0; s < 2; ++s)
         if (!MakePipe(reads[s], writes[s]))
-            return false;
+            return std::nullopt;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     Handle nothing(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr));
     const std::wstring program = ThisProgram();
     if (nothing.Get() == nullptr || program.empty())
-        return false;
+        return std::nullopt;
     std::wstring line = Utf16FromUtf8(WindowsCommandLine(arguments));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -152,30 +157,54 @@ bool ChildProcesses::Start(std::size_t i, const std::vector<std::string>& argume
     // right after, so no child inherits another's pipe and keeps it open.
     if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &started))
-        return false;
+        return std::nullopt;
     CloseHandle(started.hThread);
+    const std::size_t i = platform_->children.size();
+    Child& child = platform_->children.emplace_back();
     child.process.Reset(started.hProcess);
+    std::lock_guard lock(platform_->mutex);
     for (std::size_t s = 0; s < 2; ++s) {
         writes[s].Reset(nullptr);
         ++platform_->openStreams;
+        ++child.openStreams;
         child.readers[s] = std::thread(&Platform::Read, platform_.get(), i, static_cast<Stream>(s),
                                        std::move(reads[s]));
     }
-    return true;
+    return i;
 }
 
-void ChildProcesses::Follow(const Take& take) {
+void ChildProcesses::Post(std::function<void()> routine) {
+    platform_->Push({0, Stream::Output, {}, std::move(routine)});
+}
+
+bool ChildProcesses::Interrupted() const {
+    return platform_->signals.Signalled();
+}
+
+void ChildProcesses::Follow(const Take& take, const Ended& ended,
+                            const std::function<bool()>& done) {
     std::unique_lock lock(platform_->mutex);
-    while (platform_->openStreams > 0) {
+    for (;;) {
+        if (platform_->openStreams == 0 && platform_->chunks.empty()) {
+            lock.unlock();
+            const bool finished = done();
+            lock.lock();
+            if (finished)
+                return;
+        }
         platform_->ready.wait(lock, [this] { return !platform_->chunks.empty(); });
         Chunk chunk = std::move(platform_->chunks.front());
         platform_->chunks.pop_front();
-        if (chunk.bytes.empty()) {
-            --platform_->openStreams;
-            continue;
-        }
         lock.unlock();
-        take(chunk.child, chunk.stream, chunk.bytes);
+        if (chunk.routine) {
+            chunk.routine();
+        } else if (!chunk.bytes.empty()) {
+            take(chunk.child, chunk.stream, chunk.bytes);
+        } else {
+            --platform_->openStreams;
+            if (--platform_->children[chunk.child].openStreams == 0)
+                ended(chunk.child);
+        }
         lock.lock();
     }
 }

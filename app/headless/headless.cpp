@@ -1,5 +1,6 @@
 #include "app/headless/headless.h"
 
+#include "app/headless/checked_write.h"
 #include "app/headless/headless_firmware.h"
 #include "app/headless/headless_options.h"
 #include "app/headless/headless_window.h"
@@ -27,8 +28,6 @@ namespace dedarida {
 namespace {
 
 constexpr int UsageStatus = 64;
-// The upgrade ran, but its --json record or --trace file could not be written.
-constexpr int OutputErrorStatus = 74;
 
 // "COMn" gives the port's ordinal n - 1, so the status shows its number.
 std::optional<std::uint8_t> ComOrdinal(const std::string& port) {
@@ -44,16 +43,6 @@ std::optional<std::uint8_t> ComOrdinal(const std::string& port) {
     if (number < 1 || number > 256)
         return std::nullopt;
     return static_cast<std::uint8_t>(number - 1);
-}
-
-// Writes `text` and a line end to `stream` and flushes it; the system's
-// reason when that failed.
-std::string WriteAll(std::FILE* stream, const std::string& text) {
-    errno = 0;
-    WriteText(stream, text + "\n");
-    if (std::fflush(stream) != 0 || std::ferror(stream))
-        return std::generic_category().message(errno != 0 ? errno : EIO);
-    return {};
 }
 
 // How the upgrade ended, said while its port is still open: a close that has
@@ -77,7 +66,7 @@ int Announce(const HeadlessOptions& options, UpgradeResult result, ProgressOutpu
                                error + ")");
     }
     if (options.json || options.supervised)
-        if (const std::string error = WriteAll(stdout, report.Json()); !error.empty())
+        if (const std::string error = WriteChecked(stdout, report.Json() + "\n"); !error.empty())
             failures.push_back("the JSON record could not be written (" + error + ")");
     for (const std::string& failure : failures)
         WriteText(stderr, "dedarida: " + failure + "; the upgrade itself ended: " + line + "\n");

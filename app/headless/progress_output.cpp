@@ -26,6 +26,19 @@ ProgressOutput::ProgressOutput(std::FILE* out, Style style, std::vector<std::str
         rows_.push_back({rowNames.size() > 1 ? name + ": " : std::string(), {}, {}, 0});
 }
 
+std::size_t ProgressOutput::AddRow(const std::string& name) {
+    rows_.push_back({name + ": ", {}, {}, 0});
+    if (style_ == Style::Live)
+        Redraw(nullptr);
+    return rows_.size() - 1;
+}
+
+void ProgressOutput::ResetRow(std::size_t row, const std::string& name) {
+    rows_[row] = {name + ": ", {}, {}, 0};
+    if (style_ == Style::Live)
+        Redraw(nullptr);
+}
+
 std::size_t ProgressOutput::Width() const {
     const std::size_t width = TerminalWidth(out_);
     return width == 0 ? FallbackWidth : width;

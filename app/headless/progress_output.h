@@ -26,6 +26,10 @@ public:
     ProgressOutput(std::FILE* out, Style style, std::vector<std::string> rowNames);
 
     Style GetStyle() const { return style_; }
+    // A row for `name`, after the others; every line of it starts with the name.
+    std::size_t AddRow(const std::string& name);
+    // Row `row` starts again for `name`: no progress, no result.
+    void ResetRow(std::size_t row, const std::string& name);
     // A status change, message or error ("status: ..."): a line of its own.
     void Event(std::size_t row, const std::string& line);
     void Update(std::size_t row, const ProgressSnapshot& snapshot);
