@@ -1,8 +1,10 @@
 #include "app/headless/headless_options.h"
 
+#include "app/headless/port_spec.h"
+
 #include <algorithm>
 #include <charconv>
-#include <cstring>
+#include <functional>
 
 namespace dedarida {
 
@@ -83,98 +85,175 @@ bool WantsHeadless(int argc) {
     return argc > 1;
 }
 
+namespace {
+
+// One option of the command line: a flag, or an option with a value, which
+// must not be empty (`--firmware "$FW"` with FW unset must not send the
+// built-in image). A value's setter returns the reason it is refused, or
+// nothing.
+struct Option {
+    const char* name;
+    std::function<void(HeadlessOptions&)> flag;
+    std::function<std::optional<std::string>(HeadlessOptions&, const std::string&)> value;
+};
+
+// A whole number from `low` to `high`, or nothing.
+std::optional<long> Number(const std::string& text, long low, long high) {
+    long number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, status] = std::from_chars(text.data(), end, number);
+    if (status != std::errc() || stop != end || number < low || number > high)
+        return std::nullopt;
+    return number;
+}
+
+using Refusal = std::optional<std::string>;
+
+const std::vector<Option>& Options() {
+    static const std::vector<Option> options = {
+        {"--upgrade", [](HeadlessOptions& o) { o.upgrade = true; }, {}},
+        {"--help", [](HeadlessOptions& o) { o.help = true; }, {}},
+        {"--version", [](HeadlessOptions& o) { o.version = true; }, {}},
+        {"--list-ports", [](HeadlessOptions& o) { o.listPorts = true; }, {}},
+        {"--from-bootloader", [](HeadlessOptions& o) { o.fromBootloader = true; }, {}},
+        {"--json", [](HeadlessOptions& o) { o.json = true; }, {}},
+        {"--quiet", [](HeadlessOptions& o) { o.quiet = true; }, {}},
+        {"--station", [](HeadlessOptions& o) { o.station = true; }, {}},
+        {"--supervised", [](HeadlessOptions& o) { o.supervised = true; }, {}},
+        {"--recover-bootloader", [](HeadlessOptions& o) { o.recoverBootloader = true; }, {}},
+        {"--port",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             std::string error;
+             if (!ParsePortSpec(v, error))
+                 return error;
+             o.ports.push_back(v);
+             return {};
+         }},
+        {"--trace",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.tracePath = v;
+             return {};
+         }},
+        {"--firmware",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.firmwarePath = v;
+             return {};
+         }},
+        {"--firmware-version",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.firmwareVersion = v;
+             return {};
+         }},
+        {"--log",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.logPath = v;
+             return {};
+         }},
+        {"--station-name",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.stationName = v;
+             return {};
+         }},
+        {"--timeout",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             const auto seconds = Number(v, 1, 86400);
+             if (!seconds)
+                 return "--timeout takes a number of seconds from 1 to 86400";
+             o.timeout = std::chrono::seconds(*seconds);
+             return {};
+         }},
+        {"--retries",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             const auto retries = Number(v, 0, 9);
+             if (!retries)
+                 return "--retries takes a number from 0 to 9";
+             o.retries = static_cast<int>(*retries);
+             return {};
+         }},
+    };
+    return options;
+}
+
+// What the options say together, or why they do not go together.
+Refusal CheckTogether(const HeadlessOptions& o) {
+    if (o.listPorts)
+        return o.upgrade || o.station ? Refusal("--list-ports goes alone (with --json)")
+                                      : Refusal();
+    if (o.station && o.upgrade)
+        return "--station runs upgrades of its own: leave out --upgrade";
+    if (!o.upgrade && !o.station)
+        return "the options need --upgrade (or --station)";
+    if (o.upgrade && o.ports.empty())
+        return "--upgrade needs --port PORT";
+    for (std::size_t i = 0; i < o.ports.size(); ++i)
+        if (std::find(o.ports.begin(), o.ports.begin() + i, o.ports[i]) != o.ports.begin() + i)
+            return "--port " + o.ports[i] + " is given twice";
+    if (o.station) {
+        std::string error;
+        for (const std::string& port : o.ports)
+            if (ParsePortSpec(port, error)->kind == PortSpec::Kind::Name)
+                return "--station takes --port usb:VID:PID[:SERIAL] or usb-path:PATH as a filter, "
+                       "not " +
+                       port;
+        if (o.json)
+            return "--station writes a record per unit with --log FILE, not --json";
+        if (o.fromBootloader)
+            return "--station finds devices in their bootloader by itself: leave out "
+                   "--from-bootloader";
+    }
+    if (!o.firmwareVersion.empty() && o.firmwarePath.empty())
+        return "--firmware-version names a --firmware FILE";
+    if (o.supervised && o.ports.size() != 1)
+        return "--supervised takes one port";
+    if (!o.stationName.empty() && !o.station && o.logPath.empty())
+        return "--station-name names the station in --log records";
+    return {};
+}
+
+} // namespace
+
 std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv,
                                                     std::string& error) {
     HeadlessOptions options;
-    bool upgrade = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        // An empty value is a mistake, never a default: `--firmware "$FW"` with
-        // FW unset must not send the built-in image.
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc) {
-                error = argument + " needs a value";
-                return nullptr;
-            }
-            if (*argv[++i] == '\0') {
-                error = argument + " is given an empty value";
-                return nullptr;
-            }
-            return argv[i];
-        };
-        if (argument == "--upgrade") {
-            upgrade = true;
-        } else if (argument == "--help") {
-            options.help = true;
-        } else if (argument == "--version") {
-            options.version = true;
-        } else if (argument == "--list-ports") {
-            options.listPorts = true;
-        } else if (argument == "--from-bootloader") {
-            options.fromBootloader = true;
-        } else if (argument == "--json") {
-            options.json = true;
-        } else if (argument == "--quiet") {
-            options.quiet = true;
-        } else if (argument == "--supervised") {
-            options.supervised = true;
-        } else if (argument == "--port" || argument == "--trace" || argument == "--firmware" ||
-                   argument == "--firmware-version") {
-            const char* text = value();
-            if (!text)
-                return std::nullopt;
-            if (argument == "--port")
-                options.ports.push_back(text);
-            else if (argument == "--trace")
-                options.tracePath = text;
-            else if (argument == "--firmware")
-                options.firmwarePath = text;
-            else
-                options.firmwareVersion = text;
-        } else if (argument == "--timeout") {
-            const char* text = value();
-            if (!text)
-                return std::nullopt;
-            long seconds = 0;
-            const char* end = text + std::strlen(text);
-            const auto [stop, status] = std::from_chars(text, end, seconds);
-            if (status != std::errc() || stop != end || seconds < 1 || seconds > 86400) {
-                error = "--timeout takes a number of seconds from 1 to 86400";
-                return std::nullopt;
-            }
-            options.timeout = std::chrono::seconds(seconds);
-        } else {
+        const auto& table = Options();
+        const auto option = std::find_if(table.begin(), table.end(),
+                                         [&](const Option& o) { return argument == o.name; });
+        if (option == table.end()) {
             error = "unknown argument " + argument;
+            return std::nullopt;
+        }
+        if (option->flag) {
+            option->flag(options);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            error = argument + " needs a value";
+            return std::nullopt;
+        }
+        const std::string value = argv[++i];
+        if (value.empty()) {
+            error = argument + " is given an empty value";
+            return std::nullopt;
+        }
+        if (const Refusal refusal = option->value(options, value)) {
+            error = *refusal;
             return std::nullopt;
         }
     }
     if (options.help || options.version)
         return options;
-    if (options.listPorts) {
-        if (upgrade)
-            error = "--list-ports and --upgrade do not go together";
-        return upgrade ? std::nullopt : std::optional(options);
-    }
-    if (!upgrade) {
-        error = "the options need --upgrade";
-        return std::nullopt;
-    }
-    if (options.ports.empty()) {
-        error = "--upgrade needs --port PORT";
-        return std::nullopt;
-    }
-    for (std::size_t i = 0; i < options.ports.size(); ++i)
-        if (std::find(options.ports.begin(), options.ports.begin() + i, options.ports[i]) !=
-            options.ports.begin() + i) {
-            error = "--port " + options.ports[i] + " is given twice";
-            return std::nullopt;
-        }
-    if (!options.firmwareVersion.empty() && options.firmwarePath.empty()) {
-        error = "--firmware-version names a --firmware FILE";
-        return std::nullopt;
-    }
-    if (options.supervised && options.ports.size() != 1) {
-        error = "--supervised takes one port";
+    if (const Refusal refusal = CheckTogether(options)) {
+        error = *refusal;
         return std::nullopt;
     }
     return options;

@@ -9,7 +9,10 @@ namespace dedarida {
 
 // The command line of the headless upgrade.
 struct HeadlessOptions {
-    std::vector<std::string> ports; // COM names or device paths, each upgraded at once
+    bool upgrade = false;
+    // COM names, device paths or USB specs (see PortSpec), each upgraded at
+    // once; with `station`, filters on the adapters it takes.
+    std::vector<std::string> ports;
     std::chrono::seconds timeout{60};
     bool fromBootloader = false;
     bool json = false;
@@ -22,6 +25,16 @@ struct HeadlessOptions {
     bool help = false;
     bool version = false;
     bool listPorts = false; // with `json` for machines
+    // Upgrades every adapter as it is plugged in, until Ctrl-C.
+    bool station = false;
+    std::string stationName; // in the log's records; empty: the host's name
+    std::string logPath;     // JSON Lines, one record per unit, appended
+    // After a lost line or a silence in the bootloader phase, wait for the
+    // same adapter to come back and go on from its bootloader, this often.
+    int retries = 0;
+    // A device found silent but answering in its bootloader is upgraded from
+    // there without asking (the station's and --retries' way).
+    bool recoverBootloader = false;
 };
 
 extern const char* const HeadlessUsage;

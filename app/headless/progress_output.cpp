@@ -60,6 +60,17 @@ void ProgressOutput::Event(std::size_t row, const std::string& line) {
     Redraw(&text);
 }
 
+void ProgressOutput::Line(const std::string& line) {
+    if (style_ == Style::Quiet)
+        return;
+    if (style_ == Style::Live) {
+        Redraw(&line);
+        return;
+    }
+    WriteText(out_, line + "\n");
+    std::fflush(out_);
+}
+
 void ProgressOutput::Update(std::size_t row, const ProgressSnapshot& snapshot) {
     Row& r = rows_[row];
     if (r.shown == snapshot || !r.result.empty())

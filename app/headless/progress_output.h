@@ -32,6 +32,8 @@ public:
     void ResetRow(std::size_t row, const std::string& name);
     // A status change, message or error ("status: ..."): a line of its own.
     void Event(std::size_t row, const std::string& line);
+    // A line of no row's, as it is.
+    void Line(const std::string& line);
     void Update(std::size_t row, const ProgressSnapshot& snapshot);
     // The row's last line; in a live view it takes the place of the bar.
     void Result(std::size_t row, const std::string& line);

@@ -1,6 +1,7 @@
 #include "app/headless/upgrade_report.h"
 
 #include "app/headless/json_text.h"
+#include "app/headless/version_text.h"
 #include "image/flash_image.h"
 
 #include <algorithm>
@@ -13,6 +14,20 @@ namespace {
 
 double Seconds(UpgradeReport::Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
+}
+
+// "2026-12-09T17:02:11.483Z"
+std::string UtcTimestamp(std::chrono::system_clock::time_point when) {
+    using namespace std::chrono;
+    const auto day = floor<days>(when);
+    const year_month_day date(day);
+    const hh_mm_ss time(floor<milliseconds>(when - day));
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
+                  int(time.minutes().count()), int(time.seconds().count()),
+                  int(time.subseconds().count()));
+    return text;
 }
 
 // Milliseconds are all a person or a script needs of a phase time.
@@ -53,6 +68,8 @@ const char* ResultName(UpgradeResult result) {
         return "timeout";
     case UpgradeResult::PortError:
         return "port-error";
+    case UpgradeResult::InBootloader:
+        return "in-bootloader";
     case UpgradeResult::Interrupted:
         return "interrupted";
     case UpgradeResult::Crashed:
@@ -128,6 +145,18 @@ void UpgradeReport::Finish(UpgradeResult result) {
         return;
     result_ = result;
     finished_ = Clock::now();
+    finishedAt_ = std::chrono::system_clock::now();
+}
+
+void UpgradeReport::Retry() {
+    result_.reset();
+    finished_.reset();
+    ++attempts_;
+    blocksSent_ = 0;
+    for (int p = Polling; p < PhaseCount; ++p)
+        entered_[p].reset();
+    Enter(Polling);
+    Moved();
 }
 
 int UpgradeReport::BlocksDone() const {
@@ -168,24 +197,32 @@ std::string UpgradeReport::Json() const {
         {"file", firmwareFile.empty() ? dedarida::Json() : dedarida::Json(firmwareFile)},
         {"sha256", firmwareSha256},
         {"version", firmwareVersion}};
-    const dedarida::Json record = {{"port", port},
-                                   {"identity", identity},
-                                   {"firmware", firmware},
-                                   {"result", ResultName(result)},
-                                   {"exitStatus", ExitStatus(result)},
-                                   {"seconds", Rounded(Seconds(end - start_))},
-                                   {"phases", phases},
-                                   {"blocksSent", blocksSent_},
-                                   {"blocksInImage", TxSize / 1024},
-                                   {"verifyErrors", verifyErrors_},
-                                   {"commandErrors", commandErrors_},
-                                   {"mismatchedReplies", mismatchedReplies},
-                                   {"lineErrors",
-                                    {{"framing", lineErrors.framing},
-                                     {"parity", lineErrors.parity},
-                                     {"overrun", lineErrors.overrun},
-                                     {"breaks", lineErrors.breaks}}},
-                                   {"dataRate", rate}};
+    dedarida::Json record = {
+        {"time", UtcTimestamp(finished_ ? finishedAt_ : std::chrono::system_clock::now())},
+        {"toolVersion", ToolVersion()},
+        {"port", port},
+        {"identity", identity},
+        {"firmware", firmware},
+        {"result", ResultName(result)},
+        {"exitStatus", ExitStatus(result)},
+        {"seconds", Rounded(Seconds(end - start_))},
+        {"phases", phases},
+        {"blocksSent", blocksSent_},
+        {"blocksInImage", TxSize / 1024},
+        {"verifyErrors", verifyErrors_},
+        {"commandErrors", commandErrors_},
+        {"mismatchedReplies", mismatchedReplies},
+        {"lineErrors",
+         {{"framing", lineErrors.framing},
+          {"parity", lineErrors.parity},
+          {"overrun", lineErrors.overrun},
+          {"breaks", lineErrors.breaks}}},
+        {"dataRate", rate},
+        {"attempts", attempts_}};
+    if (!stationName.empty())
+        record["station"] = stationName;
+    if (!usbSerial.empty())
+        record["usbSerial"] = usbSerial;
     return JsonText(record);
 }
 

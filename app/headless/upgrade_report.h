@@ -23,6 +23,7 @@ enum class UpgradeResult {
     UnknownDevice = 102, // exits 2 as well
     Timeout = 3,
     PortError = 4,
+    InBootloader = 5, // silent, but its bootloader answers: not upgraded
     Interrupted = 130,
     Crashed = 104, // the upgrade's own process died; exits 1 as well
 };
@@ -56,6 +57,10 @@ public:
     void Progress(int position);
     void Message(MessageKind kind, const std::string& text);
     void Finish(UpgradeResult result);
+    // Another attempt from the bootloader: the result, the blocks and the
+    // bootloader phases start again; the attempts count up.
+    void Retry();
+    int Attempts() const { return attempts_; }
 
     std::optional<UpgradeResult> Result() const { return result_; }
     // When a reply last moved the upgrade on.
@@ -84,6 +89,9 @@ public:
     LineErrorCounts lineErrors;
     // Bootloader replies the controller discarded as answering no request.
     int mismatchedReplies = 0;
+    // For the --log record: the station and the adapter's serial number.
+    std::string stationName;
+    std::string usbSerial;
 
     // The record printed with --json.
     std::string Json() const;
@@ -96,6 +104,8 @@ private:
     Clock::time_point lastProgress_ = start_;
     std::array<std::optional<Clock::time_point>, PhaseCount> entered_{};
     std::optional<Clock::time_point> finished_;
+    std::chrono::system_clock::time_point finishedAt_{};
+    int attempts_ = 1;
     int blocksSent_ = 0;
     int verifyErrors_ = 0;
     int commandErrors_ = 0;

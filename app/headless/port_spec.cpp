@@ -1,0 +1,125 @@
+#include "app/headless/port_spec.h"
+
+#include "serial/com_names.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace dedarida {
+
+namespace {
+
+std::string Lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool IsUsbId(const std::string& text) {
+    return text.size() == 4 && std::all_of(text.begin(), text.end(),
+                                           [](unsigned char c) { return std::isxdigit(c) != 0; });
+}
+
+std::vector<std::string> Fields(const std::string& text) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t colon = text.find(':', start);
+        fields.push_back(text.substr(start, colon - start));
+        if (colon == std::string::npos)
+            return fields;
+        start = colon + 1;
+    }
+}
+
+std::string Describe(const SerialPortInfo& port) {
+    std::string text = port.device;
+    if (port.usb && !port.usb->serialNumber.empty())
+        text += " (serial " + port.usb->serialNumber + ")";
+    return text;
+}
+
+} // namespace
+
+bool PortSpec::Matches(const SerialPortInfo& port) const {
+    if (kind == Kind::Name || !port.usb)
+        return false;
+    if (kind == Kind::UsbPath)
+        return port.usb->portPath == portPath;
+    return Lowered(port.usb->vendorId) == vendorId && Lowered(port.usb->productId) == productId &&
+           (serialNumber.empty() || port.usb->serialNumber == serialNumber);
+}
+
+std::optional<PortSpec> ParsePortSpec(const std::string& text, std::string& error) {
+    PortSpec spec;
+    spec.text = text;
+    if (text.starts_with("usb-path:")) {
+        spec.kind = PortSpec::Kind::UsbPath;
+        spec.portPath = text.substr(9);
+        if (spec.portPath.empty()) {
+            error = "--port usb-path: needs the USB port path (as --list-ports shows it)";
+            return std::nullopt;
+        }
+        return spec;
+    }
+    if (!text.starts_with("usb:"))
+        return spec;
+    spec.kind = PortSpec::Kind::Usb;
+    // The serial number may hold colons of its own.
+    std::vector<std::string> fields = Fields(text.substr(4));
+    if (fields.size() < 2 || !IsUsbId(fields[0]) || !IsUsbId(fields[1])) {
+        error = "--port " + text +
+                ": give usb:VID:PID or usb:VID:PID:SERIAL, with VID and PID "
+                "as four hex digits (as --list-ports shows them)";
+        return std::nullopt;
+    }
+    spec.vendorId = Lowered(fields[0]);
+    spec.productId = Lowered(fields[1]);
+    const std::size_t serialStart = 4 + 10;
+    if (text.size() > serialStart)
+        spec.serialNumber = text.substr(serialStart);
+    return spec;
+}
+
+std::string ResolvePortSpec(const PortSpec& spec, const std::vector<SerialPortInfo>& ports,
+                            std::string& error) {
+    if (spec.kind == PortSpec::Kind::Name)
+        return DevicePathForPortArgument(spec.text);
+    std::vector<const SerialPortInfo*> matches;
+    for (const SerialPortInfo& port : ports)
+        if (spec.Matches(port))
+            matches.push_back(&port);
+    if (matches.size() == 1)
+        return matches.front()->device;
+    if (matches.empty()) {
+        error = "no adapter " + spec.text + " is plugged in (--list-ports shows those that are)";
+    } else {
+        error = spec.text + " matches " + std::to_string(matches.size()) + " adapters:";
+        for (const SerialPortInfo* port : matches)
+            error += " " + Describe(*port);
+        error +=
+            spec.kind == PortSpec::Kind::Usb ? "; add its serial number (usb:VID:PID:SERIAL)" : "";
+    }
+    return {};
+}
+
+bool SameUnit(const SerialPortInfo& a, const SerialPortInfo& b) {
+    if (!a.usb || !b.usb)
+        return !a.usb && !b.usb && a.device == b.device;
+    if (Lowered(a.usb->vendorId) != Lowered(b.usb->vendorId) ||
+        Lowered(a.usb->productId) != Lowered(b.usb->productId))
+        return false;
+    if (!a.usb->serialNumber.empty() || !b.usb->serialNumber.empty())
+        return a.usb->serialNumber == b.usb->serialNumber;
+    return a.usb->portPath == b.usb->portPath;
+}
+
+std::optional<SerialPortInfo> PortOfDevice(const std::vector<SerialPortInfo>& ports,
+                                           const std::string& device) {
+    for (const SerialPortInfo& port : ports)
+        if (port.device == device)
+            return port;
+    return std::nullopt;
+}
+
+} // namespace dedarida
