@@ -33,7 +33,8 @@ struct SerialPortInfo {
 // The variable that names a folder standing in for the system's ports (the
 // test bench's and the simulator's plugging): each entry is a port, a link to
 // its device, named VID_PID_SERIAL[@PORTPATH] after its USB adapter
-// ("0403_6001_A1B2C3@1-1.2"); an entry of another name has no adapter.
+// ("0403_6001_A1B2C3@1-1.2"); an entry of another name has no adapter, and
+// a hidden one (".name") is none.
 inline constexpr const char PortsFolderVariable[] = "DEDARIDA_PORTS_FOLDER";
 // The folder the variable names, or empty.
 std::string PortsFolder();

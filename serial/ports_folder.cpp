@@ -29,6 +29,9 @@ std::vector<SerialPortInfo> FolderPorts(const std::string& folder) {
     std::vector<SerialPortInfo> ports;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        // Hidden entries are links being made.
+        if (entry.path().filename().string().starts_with("."))
+            continue;
         SerialPortInfo port;
         port.device = entry.path().string();
         port.usb = AdapterNamed(entry.path().filename().string());

@@ -55,6 +55,9 @@ N counts requests of that kind from 1; options marked + may be repeated):
   --hang-up-at N       close the line when the N-th block arrives, then come back
                        in application mode on a new pty (same --link path)
   --comeback-ms N      time until that comeback (1000)
+  --comeback-in-bootloader
+                       come back in the bootloader instead, as a device whose
+                       upgrade was cut off does
   --late-poll MS       answer every answered Poll a second time, MS ms later
   --double-ack MS      answer every block a second time, MS ms after the first
   --seed N             seed of the noise bytes (1)
@@ -105,8 +108,8 @@ struct Option {
     Setter set;
 };
 
-const std::array<Option, 29>& Options() {
-    static const std::array<Option, 29> options = {{
+const std::array<Option, 30>& Options() {
+    static const std::array<Option, 30> options = {{
         {"--help", false, [](CommandLine& c, auto, auto) { c.help = true; }},
         {"--link", true, [](CommandLine& c, auto, auto a) { c.config.linkPath = a; }},
         {"--paced", false, [](CommandLine& c, auto, auto) { c.config.paced = true; }},
@@ -165,6 +168,8 @@ const std::array<Option, 29>& Options() {
          [](CommandLine& c, auto o, auto a) { c.config.faults.hangUpAtBlock = Number(o, a); }},
         {"--comeback-ms", true,
          [](CommandLine& c, auto o, auto a) { c.config.faults.comebackDelay = Ms(o, a); }},
+        {"--comeback-in-bootloader", false,
+         [](CommandLine& c, auto, auto) { c.config.faults.comebackInBootloader = true; }},
         {"--late-poll", true,
          [](CommandLine& c, auto o, auto a) {
              c.config.faults.latePollAnswer = true;

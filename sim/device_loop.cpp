@@ -358,7 +358,9 @@ void DeviceLoop::RunTimers(Clock::time_point now) {
     }
     if (comebackAt_ && *comebackAt_ <= now) {
         comebackAt_.reset();
-        SwitchMode(DeviceMode::Application, now);
+        SwitchMode(config_.faults.comebackInBootloader ? DeviceMode::Bootloader
+                                                       : DeviceMode::Application,
+                   now);
         OpenLine();
     }
 }

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <pty.h>
 #include <string_view>
 #include <sys/inotify.h>
@@ -24,8 +25,12 @@ namespace {
 }
 
 void PointLink(const std::string& linkPath, const std::string& target) {
-    // rename() replaces a stale link atomically, so a tool never sees the path missing.
-    const std::string temporary = linkPath + ".new";
+    // rename() replaces a stale link atomically, so a tool never sees the path
+    // missing. The temporary name is hidden: in a folder that stands for the
+    // system's ports it is no port.
+    const std::filesystem::path link(linkPath);
+    const std::string temporary =
+        (link.parent_path() / ("." + link.filename().string() + ".new")).string();
     ::unlink(temporary.c_str());
     if (::symlink(target.c_str(), temporary.c_str()) != 0) {
         ThrowErrno("symlink");

@@ -38,6 +38,7 @@ struct SimFaults {
     bool silentGoOffline = false;             // 0x69 never answered (the reboot still happens)
     unsigned hangUpAtBlock = 0;               // >0: the line drops when this Program arrives
     Millis comebackDelay{1000};               // then a new pty appears after this time
+    bool comebackInBootloader = false;        // ...with the device in its bootloader
     bool latePollAnswer = false;              // every answered Poll is answered again...
     Millis latePollDelay{500};                // ...this long after the first answer
     bool doubleAck = false;                   // every block is answered a second time...

@@ -53,7 +53,8 @@ bool PortSpec::Matches(const SerialPortInfo& port) const {
 std::optional<PortSpec> ParsePortSpec(const std::string& text, std::string& error) {
     PortSpec spec;
     spec.text = text;
-    if (text.starts_with("usb-path:")) {
+    const std::string lowered = Lowered(text);
+    if (lowered.starts_with("usb-path:")) {
         spec.kind = PortSpec::Kind::UsbPath;
         spec.portPath = text.substr(9);
         if (spec.portPath.empty()) {
@@ -62,7 +63,7 @@ std::optional<PortSpec> ParsePortSpec(const std::string& text, std::string& erro
         }
         return spec;
     }
-    if (!text.starts_with("usb:"))
+    if (!lowered.starts_with("usb:"))
         return spec;
     spec.kind = PortSpec::Kind::Usb;
     // The serial number may hold colons of its own.

@@ -82,7 +82,10 @@ public:
             if (!WaitForComeback())
                 return Announce(attempt.result);
             report_.Retry();
-            fromBootloader = true;
+            // An upgrade cut off leaves the device in its bootloader, unless
+            // it restarted its application: it tells which.
+            fromBootloader = InBootloader();
+            listenForSilence = !fromBootloader;
         }
     }
 
@@ -170,9 +173,11 @@ private:
             return report_.Result() || signals.Signalled() ||
                    Clock::now() - report_.LastProgress() > options_.timeout;
         };
+        // Silent: no identity answer took the upgrade on (whatever else the
+        // line carried).
         bool silent = false;
         if (listenForSilence && !loop.RunUntil(over, started + SilenceBeforeProbe))
-            silent = report_.LastProgress() <= started && !signals.Signalled();
+            silent = !report_.Entered(UpgradeReport::Handshake) && !signals.Signalled();
         if (!silent)
             loop.RunUntil(over);
 
@@ -210,14 +215,17 @@ private:
                 (result == UpgradeResult::Timeout && inBootloader));
     }
 
+    bool InBootloader() const {
+        try {
+            return AnswersBootloaderPoll(device_);
+        } catch (const EComPort&) {
+            return false;
+        }
+    }
+
     // The device said nothing to its identity request: ask its bootloader.
     std::optional<int> Probe(bool& fromBootloader) {
-        bool answers = false;
-        try {
-            answers = AnswersBootloaderPoll(device_);
-        } catch (const EComPort&) {
-        }
-        if (!answers)
+        if (!InBootloader())
             return std::nullopt;
         if (options_.recoverBootloader || options_.station || options_.retries > 0) {
             output_.Event(0, "status: the device is in its bootloader (an interrupted "

@@ -1,0 +1,60 @@
+#include "app/headless/port_spec.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace dedarida;
+
+SerialPortInfo Adapter(const char* device, const char* vid, const char* pid, const char* serial,
+                       const char* path) {
+    SerialPortInfo port;
+    port.device = device;
+    port.usb = UsbAdapter{vid, pid, "maker", "product", serial, path};
+    return port;
+}
+
+const std::vector<SerialPortInfo> Ports = {
+    Adapter("/dev/ttyUSB0", "0403", "6001", "A1", "1-1.2"),
+    Adapter("/dev/ttyUSB1", "0403", "6001", "B2:7", "1-1.3"),
+    Adapter("/dev/ttyACM0", "2341", "0043", "", "3-2"),
+};
+
+std::string Resolve(const std::string& text) {
+    std::string error;
+    const auto spec = ParsePortSpec(text, error);
+    EXPECT_TRUE(spec) << error;
+    const std::string device = ResolvePortSpec(*spec, Ports, error);
+    return device.empty() ? "error: " + error : device;
+}
+
+TEST(PortSpec, AUsbIdentityOrPortPathNamesOneAdapter) {
+    EXPECT_EQ(Resolve("usb:0403:6001:A1"), "/dev/ttyUSB0");
+    EXPECT_EQ(Resolve("usb:0403:6001:B2:7"), "/dev/ttyUSB1"); // a serial with a colon
+    EXPECT_EQ(Resolve("usb:1234:5678"), "error: no adapter usb:1234:5678 is plugged in "
+                                        "(--list-ports shows those that are)");
+    EXPECT_EQ(Resolve("USB:2341:0043"), "/dev/ttyACM0");
+    EXPECT_EQ(Resolve("usb:0403:6001"),
+              "error: usb:0403:6001 matches 2 adapters: /dev/ttyUSB0 (serial A1) /dev/ttyUSB1 "
+              "(serial B2:7); add its serial number (usb:VID:PID:SERIAL)");
+    EXPECT_EQ(Resolve("usb-path:1-1.3"), "/dev/ttyUSB1");
+    EXPECT_EQ(Resolve("/dev/ttyS0"), "/dev/ttyS0");
+}
+
+TEST(PortSpec, MalformedSpecsAreRefused) {
+    std::string error;
+    for (const char* text : {"usb:0403", "usb:403:6001", "usb:04g3:6001", "usb-path:"})
+        EXPECT_FALSE(ParsePortSpec(text, error)) << text;
+}
+
+TEST(PortSpec, AUnitComingBackIsKnownByItsIdentityNotItsDevice) {
+    const SerialPortInfo before = Adapter("/dev/ttyUSB0", "0403", "6001", "A1", "1-1.2");
+    EXPECT_TRUE(SameUnit(before, Adapter("/dev/ttyUSB3", "0403", "6001", "A1", "1-4")));
+    EXPECT_FALSE(SameUnit(before, Adapter("/dev/ttyUSB0", "0403", "6001", "A2", "1-1.2")));
+    // Without a serial number only the port it is plugged into tells.
+    const SerialPortInfo plain = Adapter("/dev/ttyACM0", "2341", "0043", "", "3-2");
+    EXPECT_TRUE(SameUnit(plain, Adapter("/dev/ttyACM1", "2341", "0043", "", "3-2")));
+    EXPECT_FALSE(SameUnit(plain, Adapter("/dev/ttyACM0", "2341", "0043", "", "3-3")));
+}
+
+} // namespace
