@@ -10,16 +10,40 @@ namespace dedarida {
 
 const char* const HeadlessUsage = R"(Usage: dedarida                       the window
        dedarida --upgrade --port PORT [--port PORT ...] [options]
+       dedarida --station [--port usb:VID:PID[:SERIAL] ...] [options]
        dedarida --list-ports [--json]
        dedarida --version
 
 Runs a firmware upgrade without a window and exits with its result.
 
   --port PORT         COM name (COM1 ... COM9, or any COMn named by the
-                      variable DEDARIDA_COMn) or a device path (/dev/ttyUSB0).
-                      Give it several times to upgrade several devices at
-                      once, each in a process of its own; lines then start
-                      with the port, and a summary table ends the run
+                      variable DEDARIDA_COMn), a device path (/dev/ttyUSB0),
+                      or a USB adapter whatever name the system gives it:
+                      usb:VID:PID[:SERIAL] by its ids and serial number, or
+                      usb-path:PATH by the USB port it is plugged into (both
+                      as --list-ports shows them). Give it several times to
+                      upgrade several devices at once, each in a process of
+                      its own; lines then start with the port, and a summary
+                      table ends the run
+  --station           the production station: upgrade every USB serial
+                      adapter as it is plugged in (with --port usb:... or
+                      usb-path:..., only those), each in a process of its
+                      own, say PASS or FAIL, wait for its removal, and go on
+                      until Ctrl-C, which ends with the count of units, passed,
+                      failed and the yield. A device found in its bootloader
+                      is upgraded from there
+  --log FILE          append one JSON line per unit to FILE: time (UTC),
+                      tool version, station, port, USB serial number,
+                      identity, firmware SHA-256, result, exit status, phase
+                      times, attempts, line errors, replies discarded. Each
+                      line is written whole and synced; several stations may
+                      share the file
+  --station-name NAME the station named in the log (default: the host name)
+  --retries N         after a lost line or a silent bootloader, wait up to 30
+                      s for the same adapter (USB ids and serial number) to
+                      come back and go on from its bootloader, N times at most
+                      (default 0); a device found silent but answering in its
+                      bootloader is then upgraded from there too
   --firmware FILE     send FILE instead of the built-in image: a raw image of
                       exactly 88064 bytes, or an S-record file (.s .mot .s19
                       .s28 .s37 .srec; CR LF, LF or CR line ends; 0xFF where
@@ -56,7 +80,8 @@ data rate, time elapsed and left, step); in a file or pipe it is a line per
 ten percent.
 
 Exit status (with several ports: 0 when every device succeeded, otherwise
-the status of the first port that failed, in the order given):
+the status of the first port that failed, in the order given; --station: 0
+when no unit failed, else 1):
   0    "System Programmed OK": the device's own final check passed (blocks it
        answered "Verify error" are not sent again; the result line counts them)
   1    "System Program Fail", the device refused to erase its flash, or the
@@ -64,7 +89,9 @@ the status of the first port that failed, in the order given):
   2    the device was refused ("You can not update this device !") or not
        recognised ("Unknown device !")
   3    no reply moved the upgrade on for --timeout seconds
-  4    the port could not be opened
+  4    the port could not be opened, or no adapter matches --port usb:...
+  5    the device is silent but its bootloader answers (an interrupted
+       upgrade?): recover it with --from-bootloader
   64   the command line is wrong, or the --firmware file is refused
   69   the window found no display (use --upgrade, or set DISPLAY)
   74   the --json record or the --trace file could not be written (a full
@@ -76,6 +103,8 @@ Examples:
   dedarida --upgrade --port COM5
   dedarida --upgrade --port COM5 --firmware fw45.s19 --firmware-version v4.5.1
   dedarida --upgrade --port COM5 --port COM6 --port /dev/ttyUSB3 --json
+  dedarida --upgrade --port usb:0403:6001:A10K2B3C --retries 2
+  dedarida --station --port usb:0403:6001 --log units.jsonl --retries 1
 
 The window (no arguments) reads DEDARIDA_TRACE=FILE for the same trace; it
 always sends the built-in image.
