@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <spawn.h>
 #include <string>
@@ -80,7 +81,8 @@ inline double Percentile(std::vector<double> values, double p) {
     return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
 }
 
-// The tool run to its end, its standard error thrown away.
+// The tool run to its end, its standard error thrown away; `whileRunning`
+// (if any) is called with its process once it has started.
 struct ToolRun {
     bool started = false;
     int status = 0;
@@ -89,7 +91,8 @@ struct ToolRun {
     bool Succeeded() const { return started && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 };
 
-inline ToolRun RunTool(std::vector<std::string> arguments) {
+inline ToolRun RunTool(std::vector<std::string> arguments,
+                       const std::function<void(pid_t)>& whileRunning = {}) {
     arguments.insert(arguments.begin(), DEDARIDA_EXECUTABLE);
     std::vector<char*> argv = SpawnArgv(arguments);
     posix_spawn_file_actions_t actions;
@@ -100,6 +103,8 @@ inline ToolRun RunTool(std::vector<std::string> arguments) {
     pid_t pid = 0;
     run.started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
+    if (run.started && whileRunning)
+        whileRunning(pid);
     if (run.started)
         wait4(pid, &run.status, 0, &run.usage);
     run.wallSeconds =

@@ -6,8 +6,10 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 dir=build/bench
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEDARIDA_BENCH=ON -DDEDARIDA_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target image_bench link_bench upgrade_bench several_devices_bench
+cmake --build "$dir" -j "$(nproc)" --target image_bench link_bench upgrade_bench several_devices_bench \
+    station_bench
 "$dir/bench/image_bench"
 "$dir/bench/link_bench"
 "$dir/bench/upgrade_bench"
 "$dir/bench/several_devices_bench"
+"$dir/bench/station_bench"

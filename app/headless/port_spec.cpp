@@ -97,7 +97,7 @@ std::string ResolvePortSpec(const PortSpec& spec, const std::vector<SerialPortIn
     } else {
         error = spec.text + " matches " + std::to_string(matches.size()) + " adapters:";
         for (const SerialPortInfo* port : matches)
-            error += " " + Describe(*port);
+            error.append(" ").append(Describe(*port));
         error +=
             spec.kind == PortSpec::Kind::Usb ? "; add its serial number (usb:VID:PID:SERIAL)" : "";
     }

@@ -67,7 +67,7 @@ private:
         for (std::size_t i = 0; i < rows_.size(); ++i)
             table.emplace_back(options_.ports[i], rows_[i].summary);
         if (output_.GetStyle() != ProgressOutput::Style::Quiet) {
-            WriteText(out_, "\n" + SummaryTable(table));
+            WriteText(out_, std::string("\n").append(SummaryTable(table)));
             std::fflush(out_);
         }
         if (options_.json) {
