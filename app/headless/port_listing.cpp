@@ -56,7 +56,8 @@ std::string PortListText(const std::vector<SerialPortInfo>& ports) {
         if (port.usb)
             text += "  usb: " + port.usb->vendorId + ":" + port.usb->productId + ", manufacturer " +
                     Quoted(port.usb->manufacturer) + ", product " + Quoted(port.usb->product) +
-                    ", serial " + Quoted(port.usb->serialNumber) + "\n";
+                    ", serial " + Quoted(port.usb->serialNumber) +
+                    (port.usb->portPath.empty() ? "" : ", usb-path:" + port.usb->portPath) + "\n";
     }
     return text;
 }
@@ -70,7 +71,8 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
                    {"productId", port.usb->productId},
                    {"manufacturer", port.usb->manufacturer},
                    {"product", port.usb->product},
-                   {"serialNumber", port.usb->serialNumber}};
+                   {"serialNumber", port.usb->serialNumber},
+                   {"portPath", NullOr(port.usb->portPath)}};
         list.push_back({{"comNames", port.comNames},
                         {"device", port.device},
                         {"byId", NullOr(port.byId)},

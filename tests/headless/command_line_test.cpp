@@ -97,6 +97,8 @@ TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
     EXPECT_EQ(ftdi["usb"]["manufacturer"], "FTDI");
     EXPECT_EQ(ftdi["usb"]["product"], "FT232R USB UART");
     EXPECT_EQ(ftdi["usb"]["serialNumber"], "A600ABCD");
+    // Where it is plugged in: the --port usb-path: of this adapter.
+    EXPECT_EQ(ftdi["usb"]["portPath"], "1-2");
     EXPECT_EQ(ftdi["inUse"], false);
 
     // Quotes, a backslash and UTF-8 kept; control bytes escaped; a byte that
@@ -133,7 +135,7 @@ TEST_F(CommandLine, ListPortsAsTextEscapesTheDevicesStrings) {
         run.out.find("COM05 /dev/ttyUSB0\n"
                      "  by-id: /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A600ABCD-if00-port0\n"
                      "  usb: 0403:6001, manufacturer \"FTDI\", product \"FT232R USB UART\", "
-                     "serial \"A600ABCD\"\n"),
+                     "serial \"A600ABCD\", usb-path:1-2\n"),
         std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find(R"(manufacturer "Silic\xC3\xB6n\"Labs\\")"), std::string::npos);
