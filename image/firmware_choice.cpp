@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <system_error>
 
 namespace dedarida {
 
@@ -37,7 +38,9 @@ template <class Load> FirmwareImage Refusing(const std::string& fileName, Load l
     try {
         return load();
     } catch (const EInOutError& failure) {
-        throw EFirmwareRefused(fileName + ": cannot be read (" + failure.what() + ")");
+        // The system's words, not its number: "Is a directory", "Permission denied".
+        throw EFirmwareRefused(fileName + ": cannot be read: " +
+                               std::generic_category().message(failure.ErrorCode()));
     }
 }
 

@@ -25,9 +25,12 @@ struct SerialPortInfo {
     std::string device;                // "/dev/ttyUSB0"
     std::string byId;                  // its /dev/serial/by-id link, or empty
     std::optional<UsbAdapter> usb;
-    // Another program holds it open or locked; unknown where telling would
-    // mean opening it (Windows).
+    // Another program has locked it, so this tool cannot open it; unknown
+    // where telling would mean opening it (Windows).
     std::optional<bool> inUse;
+    // The other programs that have it open, as far as the system tells
+    // ("picocom (PID 1234)"); empty when none, or unknown.
+    std::string heldBy;
 };
 
 // The variable that names a folder standing in for the system's ports (the

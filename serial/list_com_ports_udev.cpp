@@ -184,7 +184,8 @@ std::vector<SerialPortInfo> ListSystemSerialPorts() {
         for (const auto& [target, link] : links)
             if (target == nodeName)
                 port.info.byId = link;
-        port.info.inUse = holders.HeldByAnotherProgram(port.info.device);
+        port.info.inUse = holders.LockedByAnotherProgram(port.info.device);
+        port.info.heldBy = HoldersText(holders.HoldersOf(port.info.device));
         list.push_back(std::move(port.info));
     }
     std::sort(list.begin(), list.end(),

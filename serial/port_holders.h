@@ -1,24 +1,46 @@
 #pragma once
 
-#include <set>
 #include <string>
 #include <sys/types.h>
-#include <utility>
+#include <vector>
 
 namespace dedarida {
 
-// Which devices other programs hold now, from /proc: a file lock any program
-// took (this tool locks every port it opens), or an open descriptor of a
-// program whose descriptors this user may see. Taken once, at construction.
+// A program that has a device open.
+struct PortHolder {
+    pid_t pid = 0;
+    std::string name; // its command name
+    bool operator==(const PortHolder&) const = default;
+};
+
+// Which devices other programs hold now, from /proc: a file lock (this tool
+// locks every port it opens, so another one cannot open it), and the open
+// descriptors of the programs whose descriptors this user may see. Taken
+// once, at construction.
 class PortHolders {
 public:
     PortHolders();
 
-    bool HeldByAnotherProgram(const std::string& device) const;
+    // Locked by another program: this tool cannot open it.
+    bool LockedByAnotherProgram(const std::string& device) const;
+    // The other programs that have it open or locked, as far as they can be seen.
+    std::vector<PortHolder> HoldersOf(const std::string& device) const;
 
 private:
-    std::set<std::pair<dev_t, ino_t>> locked_;
-    std::set<dev_t> opened_; // character devices, by number
+    struct Lock {
+        dev_t device;
+        ino_t inode;
+        pid_t pid;
+    };
+    struct Open {
+        dev_t number; // of the character device
+        PortHolder holder;
+    };
+    std::vector<Lock> locks_;
+    std::vector<Open> opened_;
 };
+
+// "picocom (PID 1234), minicom (PID 77)"; empty for none.
+std::string HoldersText(const std::vector<PortHolder>& holders);
 
 } // namespace dedarida

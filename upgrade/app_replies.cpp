@@ -32,6 +32,10 @@ void Programmer::InterpretAppReply() {
             std::min<std::size_t>(length - AppReplyTextStart,
                                   std::min(ReplyText.size(), frame.size() - AppReplyTextStart));
         std::copy_n(frame.begin() + AppReplyTextStart, count, ReplyText.begin());
+        LastReply.assign(frame.begin() + AppReplyTextStart,
+                         frame.begin() + AppReplyTextStart + static_cast<std::ptrdiff_t>(count));
+    } else {
+        LastReply.clear();
     }
 
     const std::string upper = UpperCase(ReplyText);

@@ -95,6 +95,9 @@ public:
     ManualResetEvent TickEvent;
     // Main thread only.
     std::string ReplyText = std::string(40, ' ');
+    // The text of the latest text reply as it came; ReplyText keeps the tail
+    // of a longer earlier one after it.
+    std::string LastReply;
     std::string TargetVersion = "v4.5";
 
 private:

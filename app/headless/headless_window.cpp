@@ -2,6 +2,7 @@
 
 #include "app/headless/printable_text.h"
 #include "upgrade/main_loop.h"
+#include "upgrade/programmer.h"
 
 namespace dedarida {
 
@@ -34,8 +35,8 @@ void HeadlessWindow::Print(const char* label, const std::string& text) {
 
 void HeadlessWindow::SetPanelText(int index, const std::string& text) {
     OnMain([this, index, text] {
-        if (index == 1 && text == "START UPGRADE" && identity_)
-            report_.identity = Trimmed(identity_());
+        if (index == 1 && text == "START UPGRADE" && programmer_)
+            report_.identity = programmer_->LastReply;
         report_.PanelText(index, text);
         Refresh();
         // A re-sent Poll shows the same text again; only changes are news.
@@ -43,7 +44,9 @@ void HeadlessWindow::SetPanelText(int index, const std::string& text) {
             return;
         panels_[index] = text;
         static const char* const labels[] = {"port", "status", "command"};
-        Print(labels[index], text);
+        Print(labels[index],
+              index == 1 && programmer_ && text == programmer_->ReplyText ? programmer_->LastReply
+                                                                          : text);
     });
 }
 
@@ -59,8 +62,8 @@ void HeadlessWindow::SetTimerEnabled(bool enabled) {
 }
 
 void HeadlessWindow::ShowMessage(MessageKind kind, const std::string& text) {
-    if ((text == "You can not update this device !" || text == "Unknown device !") && identity_)
-        report_.identity = Trimmed(identity_());
+    if ((text == "You can not update this device !" || text == "Unknown device !") && programmer_)
+        report_.identity = programmer_->LastReply;
     report_.Message(kind, text);
     Print(kind == MessageKind::Error ? "error" : "message", text);
 }

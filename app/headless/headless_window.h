@@ -11,6 +11,7 @@
 namespace dedarida {
 
 class MainLoop;
+class Programmer;
 
 // The window of the headless mode: shows each status change and the progress
 // through `output` (row 0), and feeds the report. Calls from other threads
@@ -19,8 +20,10 @@ class HeadlessWindow : public ProgrammerWindow {
 public:
     HeadlessWindow(ProgressOutput& output, MainLoop& loop, UpgradeReport& report);
 
-    // Asked when the device's identity is first known (main thread).
-    void SetIdentitySource(std::function<std::string()> source) { identity_ = std::move(source); }
+    // The controller whose replies it shows (main thread): a status that is
+    // the controller's reply buffer is shown as the reply that came, once,
+    // without the tail an earlier, longer one left in the buffer.
+    void Follow(const Programmer& programmer) { programmer_ = &programmer; }
 
     void SetPanelText(int index, const std::string& text) override;
     void SetProgress(int position) override;
@@ -40,7 +43,7 @@ private:
     ProgressOutput& output_;
     MainLoop& loop_;
     UpgradeReport& report_;
-    std::function<std::string()> identity_;
+    const Programmer* programmer_ = nullptr;
     std::string panels_[3];
 };
 

@@ -1,6 +1,9 @@
 #include "app/headless/open_failure.h"
 
+#include "serial/port_holders.h"
+
 #include <cerrno>
+#include <system_error>
 
 namespace dedarida {
 
@@ -13,12 +16,23 @@ OpenFailure ClassifyOpenFailure(int code) {
     case EWOULDBLOCK:
         return OpenFailure::InUse;
     case ENOENT:
+        return OpenFailure::Missing;
     case ENODEV:
     case ENXIO:
-        return OpenFailure::Missing;
+        return OpenFailure::Gone;
+    case ENOTTY:
+        return OpenFailure::NotSerial;
     default:
         return OpenFailure::Other;
     }
+}
+
+std::string SystemErrorText(int code) {
+    return std::generic_category().message(code);
+}
+
+std::string PortHoldersText(const std::string& device) {
+    return HoldersText(PortHolders().HoldersOf(device));
 }
 
 const char* PermissionHint() {

@@ -36,17 +36,27 @@ std::string DiagnoseOpenFailure(const std::string& port, const std::string& devi
     if (device.empty())
         return port + " names no device. " + PortsPresent();
     const std::string name = port == device ? port : port + " (" + device + ")";
-    switch (ClassifyOpenFailure(TrailingCode(failure))) {
+    const int code = TrailingCode(failure);
+    switch (ClassifyOpenFailure(code)) {
     case OpenFailure::NoPermission:
         return "No permission to open " + name + ". " + PermissionHint();
-    case OpenFailure::InUse:
-        return name + " is in use by another program.";
+    case OpenFailure::InUse: {
+        const std::string holders = PortHoldersText(device);
+        return name + " is in use by " + (holders.empty() ? "another program" : holders) +
+               "; close it there, or choose another port.";
+    }
     case OpenFailure::Missing:
         return name + " does not exist. " + PortsPresent();
+    case OpenFailure::Gone:
+        return name + " has no device behind it (" + SystemErrorText(code) +
+               "): plug the adapter in again, or choose another port. " + PortsPresent();
+    case OpenFailure::NotSerial:
+        return name + " is not a serial port. " + PortsPresent();
     case OpenFailure::Other:
         break;
     }
-    return "Cannot open " + name + ": " + failure;
+    // The component's own text ends in the bare number; say what it means.
+    return "Cannot open " + name + ": " + (code != 0 ? SystemErrorText(code) : failure) + ".";
 }
 
 } // namespace dedarida

@@ -49,7 +49,9 @@ std::string PortListText(const std::vector<SerialPortInfo>& ports) {
     for (const SerialPortInfo& port : ports) {
         text += Names(port.comNames) + port.device;
         if (port.inUse.value_or(false))
-            text += ", in use by another program";
+            text += ", in use by " + (port.heldBy.empty() ? "another program" : port.heldBy);
+        else if (!port.heldBy.empty())
+            text += ", open in " + port.heldBy;
         text += "\n";
         if (!port.byId.empty())
             text += "  by-id: " + port.byId + "\n";
@@ -77,7 +79,8 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
                         {"device", port.device},
                         {"byId", NullOr(port.byId)},
                         {"usb", usb},
-                        {"inUse", port.inUse ? Json(*port.inUse) : Json()}});
+                        {"inUse", port.inUse ? Json(*port.inUse) : Json()},
+                        {"heldBy", NullOr(port.heldBy)}});
     }
     return JsonText(list, 2) + "\n";
 }

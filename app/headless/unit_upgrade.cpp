@@ -106,21 +106,29 @@ private:
             spec.kind == PortSpec::Kind::Name ? std::vector<SerialPortInfo>() : ListSerialPorts();
         device_ = ResolvePortSpec(spec, ports, error);
         if (device_.empty()) {
-            WriteText(stderr, "dedarida: " +
-                                  (error.empty() ? DiagnoseOpenFailure(port_, device_, "no device")
-                                                 : error) +
-                                  "\n");
+            Refuse(error.empty() ? DiagnoseOpenFailure(port_, device_, "no device") : error);
             return false;
         }
         const auto listed =
             PortOfDevice(spec.kind == PortSpec::Kind::Name ? ListPortsQuietly() : ports, device_);
-        unit_ = listed.value_or(SerialPortInfo{{}, device_, {}, {}, {}});
+        if (listed) {
+            unit_ = *listed;
+        } else {
+            unit_ = {};
+            unit_.device = device_;
+        }
         if (unit_.usb)
             report_.usbSerial = unit_.usb->serialNumber;
         if (trace_)
             trace_->Note("dedarida " + std::string(ToolVersion()) + ", port " + port_ + " (" +
                          device_ + "), firmware SHA-256 " + report_.firmwareSha256);
         return true;
+    }
+
+    // Why the port cannot be used: said, and kept for the record.
+    void Refuse(const std::string& reason) {
+        WriteText(stderr, "dedarida: " + reason + "\n");
+        report_.reason = reason;
     }
 
     // A missing udev is no reason to refuse an upgrade; the adapter is then
@@ -145,7 +153,7 @@ private:
             programmer.Timeout();
             window.Refresh();
         });
-        window.SetIdentitySource([&programmer] { return programmer.ReplyText; });
+        window.Follow(programmer);
         programmer.Init();
         programmer.SetTrace(trace_ ? &*trace_ : nullptr);
 
@@ -156,8 +164,7 @@ private:
             port.SetDevicePath(device_);
             port.Open();
         } catch (const EComPort& failure) {
-            WriteText(stderr,
-                      "dedarida: " + DiagnoseOpenFailure(port_, device_, failure.what()) + "\n");
+            Refuse(DiagnoseOpenFailure(port_, device_, failure.what()));
             return {UpgradeResult::PortError, Announce(UpgradeResult::PortError), false};
         }
         output_.Event(0, "port: " + port_ + " (" + device_ + ")");
@@ -289,6 +296,8 @@ private:
                                  std::to_string(options_.timeout.count()) + "s");
         else if (result == UpgradeResult::Interrupted)
             output_.Event(0, "result: interrupted; the port is closed");
+        if (result != UpgradeResult::Programmed && report_.Entered(UpgradeReport::Polling))
+            output_.Event(0, "message: " + LeftInBootloader());
         const std::string line =
             ResultLine(ResultName(result), ExitStatus(result), report_.Notes());
         output_.Result(0, line);
@@ -312,6 +321,20 @@ private:
             WriteText(stderr,
                       "dedarida: " + failure + "; the upgrade itself ended: " + line + "\n");
         return failures.empty() ? ExitStatus(result) : OutputErrorStatus;
+    }
+
+    // Where an upgrade that stopped in the bootloader phase leaves the device,
+    // and what brings it back.
+    std::string LeftInBootloader() const {
+        std::string state = "the device is left in its bootloader";
+        if (report_.Entered(UpgradeReport::Erase)) {
+            state += " with its flash erased";
+            if (const int blocks = report_.BlocksDone(); blocks > 0)
+                state += " and " + std::to_string(blocks) + " of " + std::to_string(TxSize / 1024) +
+                         " blocks programmed";
+        }
+        return state + "; recover it with: dedarida --upgrade --port " + port_ +
+               " --from-bootloader";
     }
 
     const HeadlessOptions& options_;

@@ -219,6 +219,8 @@ std::string UpgradeReport::Json() const {
           {"breaks", lineErrors.breaks}}},
         {"dataRate", rate},
         {"attempts", attempts_}};
+    if (!reason.empty())
+        record["reason"] = reason;
     if (!stationName.empty())
         record["station"] = stationName;
     if (!usbSerial.empty())

@@ -89,6 +89,8 @@ public:
     LineErrorCounts lineErrors;
     // Bootloader replies the controller discarded as answering no request.
     int mismatchedReplies = 0;
+    // Why the upgrade could not begin (a port error), for the record.
+    std::string reason;
     // For the --log record: the station and the adapter's serial number.
     std::string stationName;
     std::string usbSerial;

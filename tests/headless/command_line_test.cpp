@@ -3,6 +3,7 @@
 #include "tests/headless/spawned.h"
 #include "tests/serial/pty_pair.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -120,16 +123,25 @@ TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
     EXPECT_EQ(uart["comNames"], nlohmann::json::array({"COM01"}));
     EXPECT_TRUE(uart["usb"].is_null());
 
-    // This test holds the pty open: for the tool that is another program.
+    // This test holds the pty open, without a lock: the tool could open it
+    // all the same, so it is not "in use", but the holder is named.
     const auto& named = byDevice.at(pty.SlavePath());
     EXPECT_EQ(named["comNames"], nlohmann::json::array({"COM12"}));
     EXPECT_TRUE(named["usb"].is_null());
-    EXPECT_EQ(named["inUse"], true);
+    EXPECT_EQ(named["inUse"], false);
+    // (umockdev-run, started by this test, holds it too.)
+    EXPECT_TRUE(named["heldBy"].get<std::string>().starts_with(
+        "headless_test (PID " + std::to_string(getpid()) + ")"))
+        << named["heldBy"];
 }
 
 TEST_F(CommandLine, ListPortsAsTextEscapesTheDevicesStrings) {
     dedarida::testing::PtyPair pty;
+    // Locked, as this tool locks a port it opens: in use.
+    const int locked = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_EQ(flock(locked, LOCK_EX), 0);
     const Finished run = ListPorts(false, pty.SlavePath());
+    close(locked);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(
         run.out.find("COM05 /dev/ttyUSB0\n"
@@ -140,8 +152,10 @@ TEST_F(CommandLine, ListPortsAsTextEscapesTheDevicesStrings) {
         << run.out;
     EXPECT_NE(run.out.find(R"(manufacturer "Silic\xC3\xB6n\"Labs\\")"), std::string::npos);
     EXPECT_NE(run.out.find(R"(serial "00\x1B[2J\x0A\x01\xFF")"), std::string::npos);
-    EXPECT_NE(run.out.find("COM12 " + pty.SlavePath() + ", in use by another program\n"),
-              std::string::npos);
+    EXPECT_NE(run.out.find("COM12 " + pty.SlavePath() + ", in use by headless_test (PID " +
+                           std::to_string(getpid()) + ")"),
+              std::string::npos)
+        << run.out;
     EXPECT_EQ(run.out.find('\x1B'), std::string::npos);
 }
 

@@ -60,7 +60,12 @@ TEST_F(Headless, AProgrammedDeviceExitsZeroAndTheTraceHoldsTheExactFrames) {
     EXPECT_EQ(record["blocksSent"], 86);
     EXPECT_EQ(record["blocksInImage"], 86);
     EXPECT_EQ(record["port"], Line());
-    EXPECT_NE(Read("err").find("message: System Programmed OK  v4.5"), std::string::npos);
+    const std::string err = Read("err");
+    EXPECT_NE(err.find("message: System Programmed OK  v4.5"), std::string::npos);
+    // Each reply shown as it came, not over the tail of a longer one.
+    EXPECT_NE(err.find("status: READY TO UPGRADE\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("status: GOING OFFLINE\n"), std::string::npos) << err;
+    EXPECT_EQ(record["identity"], "FW ID  v4.1");
 }
 
 TEST_F(Headless, AFailedCheckOrARefusedEraseExitsOne) {
@@ -98,6 +103,19 @@ TEST_F(Headless, CtrlCClosesThePortAndExits130) {
     config_.faults.dropReply = {{sim::RequestKind::Identity, 1}};
     EXPECT_EQ(Run({"--upgrade", "--port", Line()}, 500ms), 130);
     EXPECT_NE(Read("out").find("interrupted; the port is closed"), std::string::npos);
+}
+
+TEST_F(Headless, CtrlCWhileProgrammingSaysHowTheDeviceIsLeftAndHowToRecoverIt) {
+    config_.programTime = 100ms;
+    EXPECT_EQ(Run({"--upgrade", "--port", Line()}, 7s), 130);
+    const std::string out = Read("out");
+    EXPECT_NE(out.find("message: the device is left in its bootloader with its flash erased and "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(" of 86 blocks programmed; recover it with: dedarida --upgrade --port " +
+                       Line() + " --from-bootloader"),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(Headless, FromTheBootloaderPollsThenProgramsADeviceLeftThere) {

@@ -102,6 +102,9 @@ TEST_F(SeveralPorts, FourDevicesAtOnceEachWithItsOwnOutcomeSummaryAndTheFirstFai
     EXPECT_LT(json.find("\"port\":\"" + Port("good1") + "\""), json.find(Port("verify")));
     EXPECT_TRUE(json.ends_with("}\n]\n")) << json;
     std::size_t at = 0;
+    // The port's record says why it could not be used.
+    EXPECT_NE(json.find("\"reason\":\"" + missing + " does not exist."), std::string::npos)
+        << json;
     for (const char* result : {"programmed", "program-fail", "port-error", "programmed"}) {
         at = json.find(std::string("\"result\":\"") + result + "\"", at);
         EXPECT_NE(at, std::string::npos) << result << "\n" << json;

@@ -109,7 +109,7 @@ TEST(FirmwareChoice, AnSRecordFileWhoseReadFailsAtAnyByteIsRefused) {
     const std::string text = "S2060E8810C1C2D0\r\nS5030001FB\r\n";
     for (std::size_t cut = 0; cut < text.size(); ++cut)
         EXPECT_EQ(Verdict(MemoryReader("fw.s19", text, cut)),
-                  "fw.s19: cannot be read (I/O error 5)")
+                  "fw.s19: cannot be read: Input/output error")
             << "cut at " << cut;
     EXPECT_EQ(Verdict(MemoryReader("fw.s19", text, text.size())), "accepted");
 }
