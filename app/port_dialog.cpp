@@ -8,8 +8,10 @@
 #include "serial/list_com_ports.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace dedarida {
@@ -30,6 +32,13 @@ TForm2::TForm2(QWidget* parent)
     setFixedSize(form2::ClientWidth, form2::ClientHeight);
     move(form2::Left, form2::Top);
 
+    for (const auto& [place, caption, list] :
+         {std::tuple{form2::Label1, form2::Label1Caption, ComboBox1},
+          std::tuple{form2::Label2, form2::Label2Caption, ComboBox2}}) {
+        auto* label = Place<QLabel>(this, "", place);
+        label->setText(caption);
+        label->setBuddy(list);
+    }
     for (const char* item : form2::BaudItems)
         ComboBox2->addItem(item);
     Button1->setText(form2::OkCaption);

@@ -185,12 +185,13 @@ void TComPort::FireNotify(const TNotifyEvent& handler) {
 
 // ---- device ----
 
+std::string TComPort::DevicePath() const {
+    std::lock_guard lock(configMutex_);
+    return devicePath_.empty() ? DevicePathForComName(*portName_.load()) : devicePath_;
+}
+
 void TComPort::OpenDevice() {
-    std::string path;
-    {
-        std::lock_guard lock(configMutex_);
-        path = devicePath_.empty() ? DevicePathForComName(*portName_.load()) : devicePath_;
-    }
+    const std::string path = DevicePath();
     if (!driver_->Open(path))
         throw EComPort("Unable to open com port: " + LastErrorText());
     deviceUsers_.Admit();

@@ -68,6 +68,8 @@ public:
     const std::string& PortName() const;
     // Not empty: Open uses this device instead of resolving PortName.
     void SetDevicePath(std::string path);
+    // The device Open opens: the one set, or the one PortName stands for.
+    std::string DevicePath() const;
     TSyncMethod SyncMethod() const;
     void SetSyncMethod(TSyncMethod value);
     std::uint32_t WriteBufSize() const;

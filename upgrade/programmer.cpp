@@ -1,5 +1,6 @@
 #include "upgrade/programmer.h"
 
+#include "serial/port_diagnosis.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/timer.h"
 
@@ -193,9 +194,17 @@ void Programmer::Tick() {
             try {
                 ComPort1_->Open();
                 window_.SetPanelText(0, PortText(*ComPort1_));
-            } catch (const std::exception&) {
+                openProblem_.clear();
+            } catch (const std::exception& failure) {
                 ComPort1_->Close();
                 window_.SetPanelText(0, "COM: busy");
+                // Which port and why, once: ticks repeat the same failure.
+                const std::string problem =
+                    OpenProblem(ComPort1_->PortName(), ComPort1_->DevicePath(), failure.what());
+                if (problem != openProblem_) {
+                    openProblem_ = problem;
+                    window_.SetPanelText(1, problem);
+                }
             }
         }
     }

@@ -132,6 +132,8 @@ private:
     std::unique_ptr<Timer> timer_;
     std::function<void()> linkStepHook_;
     Pause pause_ = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
+    // The tick's last failure to open the port, as shown (tick thread).
+    std::string openProblem_;
     // Keeps the two threads' open-if-needed and mode switches whole.
     std::recursive_mutex portMutex_;
 };

@@ -1,7 +1,7 @@
 #include "app/headless/port_listing.h"
 
 #include "app/headless/json_text.h"
-#include "app/headless/open_failure.h"
+#include "serial/open_failure.h"
 #include "app/headless/terminal.h"
 #include "serial/ecomport.h"
 

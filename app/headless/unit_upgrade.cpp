@@ -4,7 +4,7 @@
 #include "app/headless/checked_write.h"
 #include "app/headless/headless_window.h"
 #include "app/headless/host_name.h"
-#include "app/headless/port_diagnosis.h"
+#include "serial/port_diagnosis.h"
 #include "app/headless/port_spec.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/record_log.h"

@@ -50,7 +50,12 @@ inline constexpr int ClientWidth = 241;
 inline constexpr int ClientHeight = 189;
 inline constexpr int Left = 387;
 inline constexpr int Top = 317;
+// Each list says what it holds, in a label above it.
+inline constexpr ControlPlace Label1{56, 6, 113, 16};
+inline constexpr const char* Label1Caption = "Port:";
 inline constexpr ControlPlace ComboBox1{56, 24, 113, 21};
+inline constexpr ControlPlace Label2{56, 62, 113, 16};
+inline constexpr const char* Label2Caption = "Baud rate:";
 inline constexpr ControlPlace ComboBox2{56, 80, 113, 21};
 inline constexpr std::array BaudItems{"4800", "38400"};
 inline constexpr ControlPlace Button1{72, 136, 81, 25};

@@ -10,6 +10,7 @@
 #include "serial/list_com_ports.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dedarida {
@@ -59,6 +60,10 @@ TForm2::TForm2(HWND owner) : owner_(owner), font_(WindowFontHeight) {
                          form2::Left, form2::Top, outer.right - outer.left,
                          outer.bottom - outer.top, owner, nullptr, GetModuleHandleW(nullptr), this))
         ThrowLastError("CreateWindowEx");
+    for (const auto& [place, caption] : {std::pair{form2::Label1, form2::Label1Caption},
+                                         std::pair{form2::Label2, form2::Label2Caption}})
+        font_.ApplyTo(
+            CreateControl(window_, L"STATIC", SS_LEFT, place, 0, FromCore(caption).c_str(), 0));
     ComboBox1 = DropDownList(window_, form2::ComboBox1, font_);
     ComboBox2 = DropDownList(window_, form2::ComboBox2, font_);
     for (const char* item : form2::BaudItems)

@@ -4,8 +4,10 @@
 #include "serial/comport.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace dedarida {
 namespace {
@@ -62,6 +64,12 @@ TEST_F(PortDialogTest, LooksAsDesigned) {
     EXPECT_EQ(Bauds().count(), 2);
     EXPECT_EQ(Bauds().itemText(0), "4800");
     EXPECT_EQ(Bauds().itemText(1), "38400");
+    // Each list is named by the label over it.
+    std::map<QWidget*, QString> labels;
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        labels[label->buddy()] = label->text();
+    EXPECT_EQ(labels[&Ports()], "Port:");
+    EXPECT_EQ(labels[&Bauds()], "Baud rate:");
     EXPECT_EQ(Ok().text(), "OK");
     EXPECT_EQ(Ok().geometry(), QRect(72, 136, 81, 25));
     EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));

@@ -130,8 +130,8 @@ TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
     EXPECT_TRUE(named["usb"].is_null());
     EXPECT_EQ(named["inUse"], false);
     // (umockdev-run, started by this test, holds it too.)
-    EXPECT_TRUE(named["heldBy"].get<std::string>().starts_with(
-        "headless_test (PID " + std::to_string(getpid()) + ")"))
+    EXPECT_TRUE(named["heldBy"].get<std::string>().starts_with("headless_test (PID " +
+                                                               std::to_string(getpid()) + ")"))
         << named["heldBy"];
 }
 

@@ -1,4 +1,4 @@
-#include "app/headless/port_diagnosis.h"
+#include "serial/port_diagnosis.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -28,8 +28,8 @@ TEST(PortDiagnosis, SaysWhatIsWrongInWordsAndWhatToDo) {
     EXPECT_TRUE(DiagnoseOpenFailure("/dev/null", "/dev/null", Failure(ENOTTY))
                     .starts_with("/dev/null is not a serial port."));
     for (const int code : {ENXIO, EIO, EBUSY, ENOTTY})
-        EXPECT_EQ(DiagnoseOpenFailure("COM7", "/dev/ttyUSB1", Failure(code)).find(": " +
-                                                                                 std::to_string(code)),
+        EXPECT_EQ(DiagnoseOpenFailure("COM7", "/dev/ttyUSB1", Failure(code))
+                      .find(": " + std::to_string(code)),
                   std::string::npos);
 }
 

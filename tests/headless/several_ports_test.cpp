@@ -103,8 +103,7 @@ TEST_F(SeveralPorts, FourDevicesAtOnceEachWithItsOwnOutcomeSummaryAndTheFirstFai
     EXPECT_TRUE(json.ends_with("}\n]\n")) << json;
     std::size_t at = 0;
     // The port's record says why it could not be used.
-    EXPECT_NE(json.find("\"reason\":\"" + missing + " does not exist."), std::string::npos)
-        << json;
+    EXPECT_NE(json.find("\"reason\":\"" + missing + " does not exist."), std::string::npos) << json;
     for (const char* result : {"programmed", "program-fail", "port-error", "programmed"}) {
         at = json.find(std::string("\"result\":\"") + result + "\"", at);
         EXPECT_NE(at, std::string::npos) << result << "\n" << json;

@@ -30,6 +30,10 @@ TEST(Tick, APortThatCannotBeOpenedIsTriedAgainOnEveryTick) {
     tool.Tick();
     EXPECT_EQ(PanelTimes(bench.Window(), 0, "COM: busy"), 2u);
     EXPECT_FALSE(tool.ComPort1().Connected());
+    // Which port and why, said once however often it is tried.
+    const std::string problem = "COM2 (/dev/dedarida-no-such-port) does not exist.";
+    EXPECT_EQ(bench.Window().Panel(1), problem);
+    EXPECT_EQ(PanelTimes(bench.Window(), 1, problem), 1u);
 
     tool.ComPort1().SetDevicePath(bench.LinePath());
     tool.Tick();

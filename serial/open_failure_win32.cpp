@@ -1,5 +1,4 @@
-#include "app/headless/open_failure.h"
-
+#include "serial/open_failure.h"
 #include "unicode/utf16.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
-#include "app/headless/port_diagnosis.h"
+#include "serial/port_diagnosis.h"
 
-#include "app/headless/open_failure.h"
 #include "serial/list_com_ports.h"
+#include "serial/open_failure.h"
 
 #include <cstdlib>
 #include <vector>
@@ -31,10 +31,10 @@ std::string PortsPresent() {
 
 } // namespace
 
-std::string DiagnoseOpenFailure(const std::string& port, const std::string& device,
-                                const std::string& failure) {
+std::string OpenProblem(const std::string& port, const std::string& device,
+                        const std::string& failure) {
     if (device.empty())
-        return port + " names no device. " + PortsPresent();
+        return port + " names no device.";
     const std::string name = port == device ? port : port + " (" + device + ")";
     const int code = TrailingCode(failure);
     switch (ClassifyOpenFailure(code)) {
@@ -46,17 +46,29 @@ std::string DiagnoseOpenFailure(const std::string& port, const std::string& devi
                "; close it there, or choose another port.";
     }
     case OpenFailure::Missing:
-        return name + " does not exist. " + PortsPresent();
+        return name + " does not exist.";
     case OpenFailure::Gone:
         return name + " has no device behind it (" + SystemErrorText(code) +
-               "): plug the adapter in again, or choose another port. " + PortsPresent();
+               "): plug the adapter in again, or choose another port.";
     case OpenFailure::NotSerial:
-        return name + " is not a serial port. " + PortsPresent();
+        return name + " is not a serial port.";
     case OpenFailure::Other:
         break;
     }
     // The component's own text ends in the bare number; say what it means.
     return "Cannot open " + name + ": " + (code != 0 ? SystemErrorText(code) : failure) + ".";
+}
+
+std::string DiagnoseOpenFailure(const std::string& port, const std::string& device,
+                                const std::string& failure) {
+    const std::string problem = OpenProblem(port, device, failure);
+    if (!device.empty()) {
+        const OpenFailure kind = ClassifyOpenFailure(TrailingCode(failure));
+        if (kind != OpenFailure::Missing && kind != OpenFailure::Gone &&
+            kind != OpenFailure::NotSerial)
+            return problem;
+    }
+    return problem + " " + PortsPresent();
 }
 
 } // namespace dedarida

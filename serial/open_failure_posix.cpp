@@ -1,5 +1,4 @@
-#include "app/headless/open_failure.h"
-
+#include "serial/open_failure.h"
 #include "serial/port_holders.h"
 
 #include <cerrno>
