@@ -7,20 +7,24 @@ install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(dist "${PROJECT_SOURCE_DIR}/dist")
     # Debian wants manual pages and its changelog compressed, reproducibly.
-    set(man_page "${PROJECT_BINARY_DIR}/dedarida.1.gz")
+    set(man_pages)
+    foreach(page dedarida dedarida-sim)
+        set(man_page "${PROJECT_BINARY_DIR}/${page}.1.gz")
+        add_custom_command(OUTPUT "${man_page}"
+            COMMAND gzip -9nc "${dist}/${page}.1" > "${man_page}"
+            DEPENDS "${dist}/${page}.1" VERBATIM)
+        list(APPEND man_pages "${man_page}")
+    endforeach()
     set(changelog "${PROJECT_BINARY_DIR}/changelog.gz")
-    add_custom_command(OUTPUT "${man_page}"
-        COMMAND gzip -9nc "${dist}/dedarida.1" > "${man_page}"
-        DEPENDS "${dist}/dedarida.1" VERBATIM)
     add_custom_command(OUTPUT "${changelog}"
         COMMAND gzip -9nc "${dist}/changelog" > "${changelog}"
         DEPENDS "${dist}/changelog" VERBATIM)
-    add_custom_target(dedarida_dist ALL DEPENDS "${man_page}" "${changelog}")
+    add_custom_target(dedarida_dist ALL DEPENDS ${man_pages} "${changelog}")
 
     install(FILES "${dist}/dedarida.desktop" DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES "${dist}/dedarida.svg"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-    install(FILES "${man_page}" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES "${dist}/dedarida.bash-completion"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME dedarida)
     install(FILES "${changelog}" DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -5,13 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 deb=$(ls build/package/dedarida_*_amd64.deb)
-lintian --fail-on error "$deb"
+lintian --fail-on error,warning "$deb"
 
 contents=$(dpkg-deb -c "$deb")
 for file in usr/bin/dedarida usr/bin/dedarida-sim \
     usr/share/applications/dedarida.desktop \
     usr/share/icons/hicolor/scalable/apps/dedarida.svg \
-    usr/share/man/man1/dedarida.1.gz \
+    usr/share/man/man1/dedarida.1.gz usr/share/man/man1/dedarida-sim.1.gz \
     usr/share/bash-completion/completions/dedarida \
     usr/share/doc/dedarida/README.md usr/share/doc/dedarida/copyright; do
     grep -q " \./$file\$" <<<"$contents" || { echo "package lacks $file"; exit 1; }

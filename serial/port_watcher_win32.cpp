@@ -1,11 +1,16 @@
-#include "serial/ecomport.h"
-#include "serial/list_com_ports.h"
 #include "serial/port_watcher.h"
 
+#include "serial/ecomport.h"
+#include "serial/list_com_ports.h"
+
+#include <thread>
+
+// <windows.h> first: the device headers build on its types.
+// clang-format off
+#include <windows.h>
 #include <dbt.h>
 #include <initguid.h>
-#include <thread>
-#include <windows.h>
+// clang-format on
 
 namespace dedarida {
 
