@@ -128,14 +128,16 @@ void TComPort::OpenSteps() {
     OpenDevice();
     lineLostReported_ = false;
     lineLostDeferred_ = false;
-    connected_ = true;
+    deviceOpen_ = true;
     try {
         ConfigureAll();
     } catch (...) {
         CloseDevice();
-        connected_ = false;
+        deviceOpen_ = false;
         throw;
     }
+    // Connected once the device is as configured, never before.
+    connected_ = true;
     if (!Events().Empty())
         eventThread_ = std::make_unique<TComThread>(*this);
     FireNotify(onOpen_);
@@ -161,6 +163,7 @@ void TComPort::CloseSteps() {
     }
     CloseDevice();
     connected_ = false;
+    deviceOpen_ = false;
     closing_ = false;
     if (error)
         std::rethrow_exception(error);
@@ -206,7 +209,7 @@ void TComPort::CloseDevice() {
 
 void TComPort::SendSettings(const std::function<bool()>& send) {
     std::lock_guard lock(configMutex_);
-    if (!connected_.load())
+    if (!deviceOpen_.load())
         return;
     const DeviceUsers::Use device(deviceUsers_);
     if (!device.In())

@@ -201,6 +201,9 @@ private:
     std::atomic<std::thread::id> deliveringOn_{};
 
     std::atomic<bool> connected_ = false;
+    // The device is open, so settings go to it; Connected only once they all
+    // went (Open and Close, under the transition).
+    std::atomic<bool> deviceOpen_ = false;
 
     // Open/Close in progress: owner thread and nesting (handlers may reopen).
     std::mutex lifeMutex_;

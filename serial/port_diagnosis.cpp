@@ -31,6 +31,11 @@ std::string PortsPresent() {
 
 } // namespace
 
+std::string InWords(const std::string& message) {
+    const int code = TrailingCode(message);
+    return code == 0 ? message : message + " (" + SystemErrorText(code) + ")";
+}
+
 std::string OpenProblem(const std::string& port, const std::string& device,
                         const std::string& failure) {
     if (device.empty())

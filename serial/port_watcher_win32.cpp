@@ -1,7 +1,6 @@
-#include "serial/port_watcher.h"
-
 #include "serial/ecomport.h"
 #include "serial/list_com_ports.h"
+#include "serial/port_watcher.h"
 
 #include <thread>
 

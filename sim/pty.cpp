@@ -29,8 +29,9 @@ void PointLink(const std::string& linkPath, const std::string& target) {
     // missing. The temporary name is hidden: in a folder that stands for the
     // system's ports it is no port.
     const std::filesystem::path link(linkPath);
-    const std::string temporary =
-        (link.parent_path() / ("." + link.filename().string() + ".new")).string();
+    std::string hidden = ".";
+    hidden.append(link.filename().string()).append(".new");
+    const std::string temporary = (link.parent_path() / hidden).string();
     ::unlink(temporary.c_str());
     if (::symlink(target.c_str(), temporary.c_str()) != 0) {
         ThrowErrno("symlink");

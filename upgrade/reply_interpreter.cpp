@@ -1,3 +1,4 @@
+#include "serial/port_diagnosis.h"
 #include "upgrade/programmer.h"
 
 #include <algorithm>
@@ -19,7 +20,7 @@ void Programmer::Rx(TComPort&, std::int32_t) {
             }
         } while (link_->MoreToReceive());
     } catch (const std::exception& error) {
-        window_.ShowError(error.what());
+        window_.ShowError(InWords(error.what()));
     }
 }
 

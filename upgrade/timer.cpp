@@ -1,5 +1,6 @@
 #include "upgrade/timer.h"
 
+#include "serial/port_diagnosis.h"
 #include "upgrade/programmer.h"
 
 #include <chrono>
@@ -18,12 +19,28 @@ void Timer::Execute() {
     while (programmer_.TickEvent.Wait([this] { return stopping_.load(); }) && !stopping_) {
         try {
             programmer_.Tick();
-        } catch (const std::exception& error) {
-            window_.SetPanelText(1, error.what());
+        } catch (...) {
+            Report(std::current_exception());
         }
     }
     finished_ = true;
     main_.Post([] {});
+}
+
+// Whatever a tick raised is shown, and the ticks go on; not even a failure
+// to show it may end the thread that opens the port again.
+void Timer::Report(std::exception_ptr failure) noexcept {
+    try {
+        std::string text = "The tick failed for a reason of unknown kind";
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            text = InWords(error.what());
+        } catch (...) {
+        }
+        window_.SetPanelText(1, text);
+    } catch (...) {
+    }
 }
 
 void Timer::Stop() {

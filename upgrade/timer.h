@@ -4,6 +4,7 @@
 #include "upgrade/programmer_window.h"
 
 #include <atomic>
+#include <exception>
 #include <thread>
 
 namespace dedarida {
@@ -27,6 +28,7 @@ public:
 
 private:
     void Execute();
+    void Report(std::exception_ptr failure) noexcept;
 
     Programmer& programmer_;
     ProgrammerWindow& window_;

@@ -60,6 +60,18 @@ TEST_F(ComPortConfig, OpenSendsQueuesLineAndTimeoutsInThatOrder) {
     EXPECT_EQ(line->timeouts, (CommTimeouts{0xFFFFFFFF, 0, 0, 100, 1000}));
 }
 
+// A port whose settings have not all gone to the device is not connected:
+// nothing may write to it as if it were.
+TEST_F(ComPortConfig, ConnectedOnlyOnceTheLineIsConfigured) {
+    std::vector<bool> seen;
+    line->onConfigure = [&] { seen.push_back(port.Connected()); };
+    port.Open();
+    EXPECT_EQ(seen, std::vector<bool>{false});
+    EXPECT_TRUE(port.Connected());
+    port.SetBaudRate(TBaudRate::br38400); // open: the setting goes to the device at once
+    EXPECT_EQ(seen, (std::vector<bool>{false, true}));
+}
+
 TEST_F(ComPortConfig, DefaultLineSettingsRecord) {
     port.Open();
     Dcb expected;

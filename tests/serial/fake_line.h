@@ -43,8 +43,9 @@ struct FakeLine {
     int waitsFailed = 0;
     LineErrorCounts lineErrors;
     EventFd eventsReady;
-    // Run by the driver's Close, on the closing thread.
+    // Run by the driver's Close, and by its SetCommState, on the calling thread.
     std::function<void()> onClose;
+    std::function<void()> onConfigure;
 
     void FailWaits(int error, int times) {
         {
@@ -107,6 +108,8 @@ public:
     bool SetCommState(const Dcb& dcb) override {
         if (!Note("SetCommState"))
             return false;
+        if (line_->onConfigure)
+            line_->onConfigure();
         std::lock_guard lock(line_->mutex);
         line_->dcb = dcb;
         return true;

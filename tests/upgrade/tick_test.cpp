@@ -53,9 +53,22 @@ TEST(Tick, AFailedWriteOnTheTickThreadIsShownAndTickingGoesOn) {
     });
     bench.Tool().Button1Click();
     ExpectProgrammed(bench);
-    EXPECT_TRUE(HasPanelText(bench.Window(), 1, "Operation failed: 9"));
+    EXPECT_TRUE(HasPanelText(bench.Window(), 1, "Operation failed: 9 (Bad file descriptor)"));
     EXPECT_EQ(PanelTimes(bench.Window(), 0, "COM: 2"), 2u);
     EXPECT_EQ(bench.Traced("go offline"), 3u);
+}
+
+// Not even a failure of no known kind ends the tick thread: the next ticks
+// still re-send, switch and poll.
+TEST(Tick, AFailureOfUnknownKindIsShownAndTickingGoesOn) {
+    UpgradeBench bench([](sim::SimConfig& c) { c.faults.silentGoOffline = true; });
+    bench.Tool().SetLinkStepHook([once = true]() mutable {
+        if (std::exchange(once, false))
+            throw 42;
+    });
+    bench.Tool().Button1Click();
+    ExpectProgrammed(bench);
+    EXPECT_TRUE(HasPanelText(bench.Window(), 1, "The tick failed for a reason of unknown kind"));
 }
 
 // START ends the re-sends (the last command is now the identity request); the
