@@ -59,8 +59,7 @@ void TComThread::Execute() {
     SerialDriver& driver = *owner_.driver_;
     try {
         for (;;) {
-            const SerialDriver::WaitOutcome outcome =
-                driver.WaitCommEvent(StopEvent.Fd(), EventMask);
+            const SerialDriver::WaitOutcome outcome = driver.WaitCommEvent(StopEvent, EventMask);
             if (outcome == SerialDriver::WaitOutcome::Events) {
                 DispatchEvents();
                 continue;

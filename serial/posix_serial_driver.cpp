@@ -366,7 +366,8 @@ void PosixSerialDriver::DrainOutput() {
 
 // ---- line events ----
 
-SerialDriver::WaitOutcome PosixSerialDriver::WaitCommEvent(int stopFd, std::uint32_t& eventBits) {
+SerialDriver::WaitOutcome PosixSerialDriver::WaitCommEvent(const EventFd& stop,
+                                                           std::uint32_t& eventBits) {
     for (;;) {
         const std::uint32_t mask = mask_.load();
         Watch now;
@@ -400,7 +401,7 @@ SerialDriver::WaitOutcome PosixSerialDriver::WaitCommEvent(int stopFd, std::uint
             watchDelayMs_ = 0;
             return WaitOutcome::Events;
         }
-        const WaitOutcome outcome = AwaitLineChange(stopFd, now, mask);
+        const WaitOutcome outcome = AwaitLineChange(stop.Fd(), now, mask);
         if (outcome != WaitOutcome::Events)
             return outcome;
     }

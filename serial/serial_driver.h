@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/event_fd.h"
 #include "serial/line_records.h"
 
 #include <chrono>
@@ -51,8 +52,8 @@ public:
     // ERROR_OPERATION_ABORTED); clear actions
     // discard the queues.
     virtual bool Purge(std::uint32_t actions) = 0;
-    // Waits for line events of the mask, or until `stopFd` is readable.
-    virtual WaitOutcome WaitCommEvent(int stopFd, std::uint32_t& eventBits) = 0;
+    // Waits for line events of the mask, or until `stop` is set.
+    virtual WaitOutcome WaitCommEvent(const EventFd& stop, std::uint32_t& eventBits) = 0;
     // Waits until the bytes of completed writes have left the output queue,
     // at most for their wire time and a margin (see DrainDeadline) and never
     // past the last one's time limit; gives up on a failure.

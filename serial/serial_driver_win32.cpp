@@ -343,8 +343,9 @@ void Win32SerialDriver::EndEventWait() {
     GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
 }
 
-SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(int stopFd, std::uint32_t& eventBits) {
-    const HANDLE stop = LongToHandle(stopFd);
+SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(const EventFd& stopEvent,
+                                                           std::uint32_t& eventBits) {
+    const HANDLE stop = LongToHandle(stopEvent.Fd());
     for (;;) {
         if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0)
             return WaitOutcome::Stopped;

@@ -32,7 +32,7 @@ public:
     Progress Advance(Transfer& op, bool block) override;
     bool InputCount(std::int32_t& count) override;
     bool Purge(std::uint32_t actions) override;
-    WaitOutcome WaitCommEvent(int stopFd, std::uint32_t& eventBits) override;
+    WaitOutcome WaitCommEvent(const EventFd& stop, std::uint32_t& eventBits) override;
     void DrainOutput() override;
     bool IsLineLost(int error) const override;
     int LastError() const override;

@@ -11,10 +11,6 @@ constexpr std::array<std::string_view, RequestKindCount> Names = {
 
 } // namespace
 
-std::string_view RequestKindName(RequestKind kind) {
-    return Names[static_cast<std::size_t>(kind)];
-}
-
 std::optional<RequestKind> ParseRequestKind(std::string_view name) {
     for (std::size_t i = 0; i < Names.size(); ++i) {
         if (Names[i] == name) {

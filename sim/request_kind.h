@@ -19,8 +19,8 @@ enum class RequestKind : std::uint8_t {
 
 inline constexpr std::size_t RequestKindCount = 7;
 
-// Command-line names: identity, start-upgrade, go-offline, poll, erase, program, start.
-std::string_view RequestKindName(RequestKind kind);
+// By its command-line name: identity, start-upgrade, go-offline, poll, erase,
+// program, start.
 std::optional<RequestKind> ParseRequestKind(std::string_view name);
 
 } // namespace dedarida::sim

@@ -82,10 +82,6 @@ bool SimDevice::WaitFor(const std::function<bool(const SimStatus&)>& condition,
     return impl_->board.WaitFor(condition, timeout);
 }
 
-bool SimDevice::WaitForFrames(std::uint64_t frames, std::chrono::milliseconds timeout) const {
-    return WaitFor([frames](const SimStatus& s) { return s.Frames() >= frames; }, timeout);
-}
-
 void SimDevice::Send(std::vector<std::uint8_t> bytes, std::string meaning) {
     impl_->injected.Push({std::move(bytes), std::move(meaning)});
 }

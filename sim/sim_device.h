@@ -37,8 +37,6 @@ public:
     // Blocks until `condition` holds or `timeout` passes; true when it holds.
     bool WaitFor(const std::function<bool(const SimStatus&)>& condition,
                  std::chrono::milliseconds timeout) const;
-    // Waits until at least `frames` frames (both directions) were exchanged.
-    bool WaitForFrames(std::uint64_t frames, std::chrono::milliseconds timeout) const;
 
     // Sends `bytes` at once in one write, unrequested, at the device's current
     // speed; lost like any reply while nobody has the line open.

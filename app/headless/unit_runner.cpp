@@ -20,7 +20,6 @@ void UnitRunner::Launch(std::size_t row, const std::string& port,
     }
     units_.resize(*process + 1);
     units_[*process] = {row, port, {}, {}};
-    ++running_;
 }
 
 void UnitRunner::Run(const std::function<bool()>& done) {
@@ -52,7 +51,6 @@ void UnitRunner::TakeLines(Unit& unit) {
 // A record is believed only with the exit status the process really ended
 // with: no line a device made the child print can stand in for either.
 void UnitRunner::Reap(std::size_t process) {
-    --running_;
     const Unit& unit = units_[process];
     const ChildProcesses::End end = processes_.WaitForEnd(process);
     if (const auto summary = ParseRecord(unit.recordText);

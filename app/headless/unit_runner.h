@@ -35,7 +35,6 @@ public:
     // Any thread: runs `routine` inside Run.
     void Post(std::function<void()> routine) { processes_.Post(std::move(routine)); }
     bool Interrupted() const { return processes_.Interrupted(); }
-    std::size_t Running() const { return running_; }
 
 private:
     struct Unit {
@@ -53,7 +52,6 @@ private:
     // Made before any child starts, as its interrupt handling needs.
     ChildProcesses processes_;
     std::vector<Unit> units_; // by process number
-    std::size_t running_ = 0;
 };
 
 } // namespace dedarida

@@ -153,7 +153,7 @@ public:
         }
         return true;
     }
-    WaitOutcome WaitCommEvent(int stopFd, std::uint32_t& bits) override {
+    WaitOutcome WaitCommEvent(const EventFd& stop, std::uint32_t& bits) override {
         for (;;) {
             {
                 std::lock_guard lock(line_->mutex);
@@ -169,7 +169,7 @@ public:
                     return WaitOutcome::Events;
                 }
             }
-            if (WaitForEither(stopFd, line_->eventsReady.Fd()))
+            if (WaitForEither(stop.Fd(), line_->eventsReady.Fd()))
                 return WaitOutcome::Stopped;
             line_->eventsReady.Reset();
         }

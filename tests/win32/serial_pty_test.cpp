@@ -113,8 +113,7 @@ protected:
 
     // One event wait on a thread of its own; `stop` ends it, `bits` gets its events.
     std::future<SerialDriver::WaitOutcome> WaitForEvents() {
-        return std::async(std::launch::async,
-                          [this] { return driver.WaitCommEvent(stop.Fd(), bits); });
+        return std::async(std::launch::async, [this] { return driver.WaitCommEvent(stop, bits); });
     }
 
     Win32SerialDriver driver;
@@ -242,8 +241,7 @@ TEST_F(Win32Pty, ReportsAHangUpAsAFailedWait) {
     auto wait = std::async(std::launch::async, [&] {
         SerialDriver::WaitOutcome outcome;
         // The echo of nothing: only the hang-up ends the waits.
-        while ((outcome = driver.WaitCommEvent(stop.Fd(), bits)) ==
-               SerialDriver::WaitOutcome::Events) {
+        while ((outcome = driver.WaitCommEvent(stop, bits)) == SerialDriver::WaitOutcome::Events) {
         }
         return std::pair{outcome, driver.LastError()};
     });
