@@ -2,7 +2,7 @@
 #include "app/headless/headless_options.h"
 #include "app/headless/process_setup.h"
 #include "app/headless/program_arguments.h"
-#include "app/window_app.h"
+#include "app/shared/window_app.h"
 
 int main(int argc, char** argv) {
     dedarida::PrepareProcess();

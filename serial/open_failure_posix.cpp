@@ -1,5 +1,5 @@
 #include "serial/open_failure.h"
-#include "serial/port_holders.h"
+#include "serial/port_holders_posix.h"
 
 #include <cerrno>
 #include <system_error>

@@ -1,5 +1,5 @@
 #include "serial/platform_serial_driver.h"
-#include "serial/posix_serial_driver.h"
+#include "serial/serial_driver_posix.h"
 
 #include <cerrno>
 

@@ -1,6 +1,6 @@
 #include "app/headless/headless_options.h"
 #include "app/headless/terminal.h"
-#include "app/window_app.h"
+#include "app/shared/window_app.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "app/win32/application.h"
 
-#include "app/guarded.h"
+#include "app/shared/guarded.h"
 #include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/win32_error.h"

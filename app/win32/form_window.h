@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/guarded.h"
+#include "app/shared/guarded.h"
 #include "app/shared/form_design.h"
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "app/window_app.h"
+#include "app/shared/window_app.h"
 
 #include "app/shared/window_trace.h"
 #include "app/win32/application.h"

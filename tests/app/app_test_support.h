@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/application.h"
-#include "app/message_box.h"
+#include "app/qt/application.h"
+#include "app/qt/message_box.h"
 #include "sim/pty.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "app/main_window.h"
-#include "app/port_dialog.h"
+#include "app/qt/main_window.h"
+#include "app/qt/port_dialog.h"
 #include "app_test_support.h"
 
 #include <QAction>

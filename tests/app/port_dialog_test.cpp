@@ -1,4 +1,4 @@
-#include "app/port_dialog.h"
+#include "app/qt/port_dialog.h"
 #include "app/shared/port_choice.h"
 #include "app_test_support.h"
 #include "serial/comport.h"

@@ -1,6 +1,6 @@
 // Whole upgrades through the window, on its real one-second Timer1: a refused
 // device, then two upgrades in the same run.
-#include "app/main_window.h"
+#include "app/qt/main_window.h"
 #include "app_test_support.h"
 #include "sim/sim_device.h"
 #include "tests/upgrade/quick_device.h"

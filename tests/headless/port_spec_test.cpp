@@ -1,4 +1,5 @@
 #include "app/headless/port_spec.h"
+#include "serial/com_names.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,8 @@ TEST(PortSpec, AUsbIdentityOrPortPathNamesOneAdapter) {
               "error: usb:0403:6001 matches 2 adapters: /dev/ttyUSB0 (serial A1) /dev/ttyUSB1 "
               "(serial B2:7); add its serial number (usb:VID:PID:SERIAL)");
     EXPECT_EQ(Resolve("usb-path:1-1.3"), "/dev/ttyUSB1");
-    EXPECT_EQ(Resolve("/dev/ttyS0"), "/dev/ttyS0");
+    // A COM name or device path is taken as the other --port arguments are.
+    EXPECT_EQ(Resolve("COM5"), DevicePathForPortArgument("COM5"));
 }
 
 TEST(PortSpec, MalformedSpecsAreRefused) {

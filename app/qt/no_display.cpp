@@ -1,4 +1,4 @@
-#include "app/no_display.h"
+#include "app/qt/no_display.h"
 
 #include <QtGlobal>
 #include <cstdio>

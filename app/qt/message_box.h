@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/error_box.h"
+#include "app/shared/error_box.h"
 #include "upgrade/programmer_window.h"
 
 #include <QString>

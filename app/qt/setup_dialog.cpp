@@ -1,7 +1,7 @@
-#include "app/setup_dialog.h"
+#include "app/qt/setup_dialog.h"
 
-#include "app/place.h"
-#include "app/window_font.h"
+#include "app/qt/place.h"
+#include "app/qt/window_font.h"
 
 #include <QGroupBox>
 #include <QRadioButton>

@@ -1,7 +1,7 @@
 #include "serial/com_names.h"
 #include "serial/ecomport.h"
 #include "serial/list_com_ports.h"
-#include "serial/port_holders.h"
+#include "serial/port_holders_posix.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "tests/headless/spawned.h"
+#include "tests/headless/spawned_posix.h"
 
 #include "app/headless/spawn_argv.h"
 

@@ -1,5 +1,5 @@
-#include "app/main_window.h"
-#include "app/menu_enabling.h"
+#include "app/qt/main_window.h"
+#include "app/qt/menu_enabling.h"
 #include "image/firmware_file.h"
 
 #include <QFileDialog>

@@ -1,10 +1,10 @@
-#include "app/window_app.h"
+#include "app/shared/window_app.h"
 
-#include "app/application.h"
-#include "app/main_window.h"
-#include "app/no_display.h"
-#include "app/port_dialog.h"
-#include "app/setup_dialog.h"
+#include "app/qt/application.h"
+#include "app/qt/main_window.h"
+#include "app/qt/no_display.h"
+#include "app/qt/port_dialog.h"
+#include "app/qt/setup_dialog.h"
 #include "app/shared/window_trace.h"
 
 #include <cstdio>

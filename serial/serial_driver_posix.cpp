@@ -1,7 +1,7 @@
-#include "serial/posix_serial_driver.h"
+#include "serial/serial_driver_posix.h"
 
 #include "serial/drain_bound.h"
-#include "serial/termios_mapping.h"
+#include "serial/termios_mapping_posix.h"
 
 #include <algorithm>
 #include <asm/termbits.h>

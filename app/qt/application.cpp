@@ -1,7 +1,7 @@
-#include "app/application.h"
+#include "app/qt/application.h"
 
-#include "app/guarded.h"
-#include "app/message_box.h"
+#include "app/shared/guarded.h"
+#include "app/qt/message_box.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #include "image/embedded_firmware.h"
 #include "image/sha256.h"
-#include "tests/headless/spawned.h"
+#include "tests/headless/spawned_posix.h"
 #include "tests/serial/pty_pair.h"
 
 #include <fcntl.h>

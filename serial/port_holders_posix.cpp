@@ -1,4 +1,4 @@
-#include "serial/port_holders.h"
+#include "serial/port_holders_posix.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "serial/modem_watcher.h"
+#include "serial/modem_watcher_posix.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,11 +1,11 @@
-#include "app/main_window.h"
+#include "app/qt/main_window.h"
 
-#include "app/guarded.h"
-#include "app/menu_enabling.h"
-#include "app/message_box.h"
-#include "app/place.h"
-#include "app/port_dialog.h"
-#include "app/window_font.h"
+#include "app/shared/guarded.h"
+#include "app/qt/menu_enabling.h"
+#include "app/qt/message_box.h"
+#include "app/qt/place.h"
+#include "app/qt/port_dialog.h"
+#include "app/qt/window_font.h"
 #include "image/firmware_file.h"
 
 #include <QCoreApplication>

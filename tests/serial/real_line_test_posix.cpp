@@ -1,7 +1,7 @@
 // The serial port over a pty whose system calls behave as real UARTs and
 // USB adapters do: line errors, held output, pulled adapters.
 #include "serial/comport.h"
-#include "serial/posix_serial_driver.h"
+#include "serial/serial_driver_posix.h"
 #include "serial/run_queue.h"
 #include "tests/faults/faulty_tty.h"
 #include "tests/serial/port_error.h"

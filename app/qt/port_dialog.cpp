@@ -1,9 +1,9 @@
-#include "app/port_dialog.h"
+#include "app/qt/port_dialog.h"
 
-#include "app/message_box.h"
-#include "app/place.h"
+#include "app/qt/message_box.h"
+#include "app/qt/place.h"
 #include "app/shared/port_choice.h"
-#include "app/window_font.h"
+#include "app/qt/window_font.h"
 #include "serial/comport.h"
 #include "serial/list_com_ports.h"
 

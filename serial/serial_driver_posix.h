@@ -1,9 +1,9 @@
 #pragma once
 
 #include "serial/event_fd.h"
-#include "serial/modem_watcher.h"
+#include "serial/modem_watcher_posix.h"
 #include "serial/serial_driver.h"
-#include "serial/tty_calls.h"
+#include "serial/tty_calls_posix.h"
 
 #include <atomic>
 #include <chrono>

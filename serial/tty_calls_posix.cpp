@@ -1,4 +1,4 @@
-#include "serial/tty_calls.h"
+#include "serial/tty_calls_posix.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>

@@ -1,4 +1,4 @@
-#include "app/menu_enabling.h"
+#include "app/qt/menu_enabling.h"
 
 #include <QAction>
 #include <QMenu>

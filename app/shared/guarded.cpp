@@ -1,6 +1,6 @@
-#include "app/guarded.h"
+#include "app/shared/guarded.h"
 
-#include "app/error_box.h"
+#include "app/shared/error_box.h"
 
 #include <exception>
 
