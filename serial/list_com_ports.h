@@ -6,11 +6,12 @@
 
 namespace dedarida {
 
-// What sysfs says about the USB adapter behind a port; the strings are the
-// device's own and may hold any byte.
+// What the system says about the USB adapter behind a port (sysfs on Linux,
+// SetupAPI on Windows); the strings are the device's own and may hold any
+// byte.
 struct UsbAdapter {
-    std::string vendorId;  // four hex digits, as sysfs gives them
-    std::string productId; // four hex digits
+    std::string vendorId;  // four lower-case hex digits, as sysfs gives them
+    std::string productId; // four lower-case hex digits
     std::string manufacturer;
     std::string product;
     std::string serialNumber;
@@ -51,7 +52,8 @@ std::vector<SerialPortInfo> ListSerialPorts();
 // type), and the devices named by DEDARIDA_COMn that the kernel does not list
 // (pseudo terminals); opens no port except a /dev/ttyS one whose UART type
 // sysfs does not tell, and changes none. Windows: the ports the system lists
-// under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, by number; opens none.
+// under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, by number, each with the USB
+// adapter SetupAPI knows behind its COM name; opens none.
 std::vector<SerialPortInfo> ListSystemSerialPorts();
 
 // Replaces `list` with the COM names of the ports present, sorted without

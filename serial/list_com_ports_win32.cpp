@@ -1,5 +1,7 @@
 #include "serial/com_names.h"
 #include "serial/list_com_ports.h"
+#include "serial/registry_key_win32.h"
+#include "serial/usb_adapters_win32.h"
 
 #include <algorithm>
 #include <windows.h>
@@ -9,25 +11,6 @@ namespace dedarida {
 namespace {
 
 constexpr const char kSerialComm[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
-
-// Closes the key on every way out.
-class RegistryKey {
-public:
-    RegistryKey(HKEY parent, const char* path) {
-        if (RegOpenKeyExA(parent, path, 0, KEY_QUERY_VALUE, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 // The COM names the system lists, in no particular order; each value of the
 // key is a device, its data the name ("COM5").
@@ -65,11 +48,14 @@ std::vector<SerialPortInfo> ListSystemSerialPorts() {
         if (const unsigned number = ComNumber(name); number != 0)
             numbers.push_back(number);
     std::sort(numbers.begin(), numbers.end());
+    const auto adapters = UsbAdaptersByComNumber();
     std::vector<SerialPortInfo> list;
     for (const unsigned number : numbers) {
         SerialPortInfo port;
         port.comNames = {ListedComName(number)};
         port.device = DevicePathForComName("COM" + std::to_string(number));
+        if (const auto usb = adapters.find(number); usb != adapters.end())
+            port.usb = usb->second;
         list.push_back(std::move(port));
     }
     return list;

@@ -1,127 +1,186 @@
+#include "serial/com_port_interface_win32.h"
 #include "serial/ecomport.h"
 #include "serial/list_com_ports.h"
 #include "serial/port_watcher.h"
+#include "serial/port_watcher_window_win32.h"
 
-#include <thread>
-
-// <windows.h> first: the device headers build on its types.
-// clang-format off
-#include <windows.h>
 #include <dbt.h>
-#include <initguid.h>
-// clang-format on
+#include <filesystem>
+#include <future>
+#include <optional>
+#include <string>
+#include <thread>
+#include <windows.h>
 
 namespace dedarida {
 
 namespace {
 
-// The serial ports' device interface class; mingw's headers lack its name.
-DEFINE_GUID(kComPortInterface, 0x86E0D1E0L, 0x8089, 0x11D0, 0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30,
-            0x1F, 0x73);
+// Every wait of the watcher's thread ends when this is set.
+class StopEvent {
+public:
+    StopEvent() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        if (event_ == nullptr)
+            throw EComPort("Cannot watch the serial ports: " + std::to_string(GetLastError()));
+    }
+    StopEvent(const StopEvent&) = delete;
+    StopEvent& operator=(const StopEvent&) = delete;
+    ~StopEvent() { CloseHandle(event_); }
+    HANDLE Get() const { return event_; }
 
-constexpr wchar_t kWindowClass[] = L"dedarida port watcher";
+private:
+    HANDLE event_;
+};
 
-} // namespace
+// A message-only window registered for the arrival and removal of COM port
+// interfaces. Its procedure only takes note: `changed` runs after the message
+// is handled, so the system's sender never waits on it.
+class DeviceWindow {
+public:
+    DeviceWindow() {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &Procedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kPortWatcherWindowClass;
+        // Every watcher of the process shares the class.
+        if (RegisterClassW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            return;
+        window_ = CreateWindowExW(0, kPortWatcherWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, windowClass.hInstance, nullptr);
+        if (window_ == nullptr)
+            return;
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&changed_));
+        DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+        filter.dbcc_size = sizeof filter;
+        filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        filter.dbcc_classguid = kComPortInterface;
+        notification_ = RegisterDeviceNotificationW(window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    }
+    DeviceWindow(const DeviceWindow&) = delete;
+    DeviceWindow& operator=(const DeviceWindow&) = delete;
+    ~DeviceWindow() {
+        if (notification_ != nullptr)
+            UnregisterDeviceNotification(notification_);
+        if (window_ != nullptr)
+            DestroyWindow(window_);
+    }
+    bool Listening() const { return notification_ != nullptr; }
 
-struct PortWatcher::Platform {
-    std::function<void()> changed;
-    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    DWORD threadId = 0;
-    bool failed = false;
-    DWORD error = 0;
-    std::thread thread;
+    // Handles the messages that have come; true when a port came or went.
+    bool HandleMessages() {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        const bool changed = changed_;
+        changed_ = false;
+        return changed;
+    }
 
-    static LRESULT CALLBACK Window(HWND window, UINT message, WPARAM w, LPARAM l) {
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
         if (message == WM_DEVICECHANGE &&
             (w == DBT_DEVICEARRIVAL || w == DBT_DEVICEREMOVECOMPLETE)) {
-            auto* self = reinterpret_cast<Platform*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-            if (self)
-                self->changed();
+            if (auto* changed = reinterpret_cast<bool*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+                *changed = true;
             return TRUE;
         }
         return DefWindowProcW(window, message, w, l);
     }
 
-    // Device-change messages reach a window; a message-only one is enough.
-    void ListenToDevices() {
-        threadId = GetCurrentThreadId();
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = &Window;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = kWindowClass;
-        RegisterClassW(&windowClass);
-        HWND window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      windowClass.hInstance, nullptr);
-        DEV_BROADCAST_DEVICEINTERFACE_W filter{};
-        filter.dbcc_size = sizeof filter;
-        filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-        filter.dbcc_classguid = kComPortInterface;
-        HDEVNOTIFY notification =
-            window ? RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE)
-                   : nullptr;
-        failed = notification == nullptr;
-        error = failed ? GetLastError() : 0;
-        if (window)
-            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetEvent(ready);
-        if (failed) {
-            if (window)
-                DestroyWindow(window);
-            return;
-        }
-        MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0)
-            DispatchMessageW(&message);
-        UnregisterDeviceNotification(notification);
-        DestroyWindow(window);
-    }
+    HWND window_ = nullptr;
+    HDEVNOTIFY notification_ = nullptr;
+    bool changed_ = false;
+};
 
-    // A folder of links stands for the ports: its changes are theirs.
-    void WatchFolder(const std::string& folder) {
-        HANDLE change =
-            FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-        failed = change == INVALID_HANDLE_VALUE;
-        error = failed ? GetLastError() : 0;
-        SetEvent(ready);
-        if (failed)
-            return;
-        const HANDLE waits[2] = {stop, change};
-        while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-            changed();
-            if (!FindNextChangeNotification(change))
-                break;
-        }
-        FindCloseChangeNotification(change);
+// Closes the folder's change notification on every way out.
+class FolderChanges {
+public:
+    explicit FolderChanges(const std::wstring& folder)
+        : change_(FindFirstChangeNotificationW(
+              folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME)) {}
+    FolderChanges(const FolderChanges&) = delete;
+    FolderChanges& operator=(const FolderChanges&) = delete;
+    ~FolderChanges() {
+        if (Watching())
+            FindCloseChangeNotification(change_);
     }
+    bool Watching() const { return change_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return change_; }
+
+private:
+    HANDLE change_;
+};
+
+// What the watcher's thread tells once it listens, or the system's error
+// when it cannot.
+using Started = std::promise<std::optional<DWORD>>;
+
+std::optional<DWORD> FailureUnless(bool listening) {
+    return listening ? std::nullopt : std::optional<DWORD>(GetLastError());
+}
+
+// Both run on the watcher's thread until `stop` is set.
+void ListenToDevices(HANDLE stop, Started& started, const std::function<void()>& changed) {
+    DeviceWindow window;
+    started.set_value(FailureUnless(window.Listening()));
+    if (!window.Listening())
+        return;
+    // The system sends its device messages; waking for them (QS_SENDMESSAGE
+    // is in QS_ALLINPUT) and peeking handles them.
+    while (MsgWaitForMultipleObjectsEx(1, &stop, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+           WAIT_OBJECT_0 + 1)
+        if (window.HandleMessages())
+            changed();
+}
+
+// A folder of links stands for the ports: its changes are theirs.
+void WatchFolder(HANDLE stop, const std::wstring& folder, Started& started,
+                 const std::function<void()>& changed) {
+    const FolderChanges changes(folder);
+    started.set_value(FailureUnless(changes.Watching()));
+    if (!changes.Watching())
+        return;
+    const HANDLE waits[2] = {stop, changes.Get()};
+    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+        // Re-armed first, a change made while `changed` runs is not missed.
+        if (!FindNextChangeNotification(changes.Get()))
+            return;
+        changed();
+    }
+}
+
+} // namespace
+
+struct PortWatcher::Platform {
+    StopEvent stop;
+    std::thread thread;
 };
 
 PortWatcher::PortWatcher(std::function<void()> changed) : platform_(std::make_unique<Platform>()) {
-    Platform& p = *platform_;
-    p.changed = std::move(changed);
     const std::string folder = PortsFolder();
-    p.thread = std::thread([&p, folder] {
-        if (folder.empty())
-            p.ListenToDevices();
-        else
-            p.WatchFolder(folder);
-    });
-    WaitForSingleObject(p.ready, INFINITE);
-    if (p.failed) {
-        p.thread.join();
-        CloseHandle(p.stop);
-        CloseHandle(p.ready);
-        throw EComPort("Cannot watch the serial ports: " + std::to_string(p.error));
+    // Named as the folder's listing names it.
+    const std::wstring wideFolder = std::filesystem::path(folder).wstring();
+    Started started;
+    std::future<std::optional<DWORD>> failure = started.get_future();
+    platform_->thread =
+        std::thread([stop = platform_->stop.Get(), wideFolder, started = std::move(started),
+                     changed = std::move(changed)]() mutable {
+            if (wideFolder.empty())
+                ListenToDevices(stop, started, changed);
+            else
+                WatchFolder(stop, wideFolder, started, changed);
+        });
+    if (const std::optional<DWORD> error = failure.get()) {
+        platform_->thread.join();
+        throw EComPort(folder.empty()
+                           ? "Cannot watch the serial ports: " + std::to_string(*error)
+                           : "Cannot watch the folder " + folder + ": " + std::to_string(*error));
     }
 }
 
 PortWatcher::~PortWatcher() {
-    Platform& p = *platform_;
-    SetEvent(p.stop);
-    PostThreadMessageW(p.threadId, WM_QUIT, 0, 0);
-    p.thread.join();
-    CloseHandle(p.stop);
-    CloseHandle(p.ready);
+    SetEvent(platform_->stop.Get());
+    platform_->thread.join();
 }
 
 } // namespace dedarida
