@@ -1,5 +1,5 @@
+#include "serial/descriptor_watch_posix.h"
 #include "serial/ecomport.h"
-#include "serial/event_fd.h"
 #include "serial/list_com_ports.h"
 #include "serial/port_watcher.h"
 
@@ -86,32 +86,18 @@ std::unique_ptr<ChangeSource> MakeSource() {
 } // namespace
 
 struct PortWatcher::Platform {
+    Platform(std::function<void()> changed)
+        : watch(source->Fd(), [this, changed = std::move(changed)] {
+              source->Drain();
+              changed();
+          }) {}
     std::unique_ptr<ChangeSource> source = MakeSource();
-    EventFd stop;
-    std::thread thread;
+    DescriptorWatch watch;
 };
 
-PortWatcher::PortWatcher(std::function<void()> changed) : platform_(std::make_unique<Platform>()) {
-    platform_->thread = std::thread([this, changed = std::move(changed)] {
-        Platform& p = *platform_;
-        pollfd fds[2] = {{p.source->Fd(), POLLIN, 0}, {p.stop.Fd(), POLLIN, 0}};
-        for (;;) {
-            if (poll(fds, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
-            if (fds[1].revents != 0)
-                return;
-            p.source->Drain();
-            changed();
-        }
-    });
-}
+PortWatcher::PortWatcher(std::function<void()> changed)
+    : platform_(std::make_unique<Platform>(std::move(changed))) {}
 
-PortWatcher::~PortWatcher() {
-    platform_->stop.Set();
-    platform_->thread.join();
-}
+PortWatcher::~PortWatcher() = default;
 
 } // namespace dedarida

@@ -1,12 +1,10 @@
 #include "app/headless/signal_watcher.h"
-#include "serial/event_fd.h"
+#include "serial/descriptor_watch_posix.h"
 
-#include <cerrno>
-#include <poll.h>
+#include <optional>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/signalfd.h>
-#include <thread>
 #include <unistd.h>
 
 namespace dedarida {
@@ -15,9 +13,7 @@ struct SignalWatcher::Platform {
     sigset_t watched;
     sigset_t previous;
     int signals = -1;
-    // Ends the watcher; a signal of any kind never does.
-    EventFd stop;
-    std::thread thread;
+    std::optional<DescriptorWatch> watch;
 };
 
 SignalWatcher::SignalWatcher(std::function<void()> onSignal)
@@ -31,28 +27,17 @@ SignalWatcher::SignalWatcher(std::function<void()> onSignal)
         sigaddset(&p.watched, signal);
     pthread_sigmask(SIG_BLOCK, &p.watched, &p.previous);
     p.signals = signalfd(-1, &p.watched, SFD_CLOEXEC);
-    p.thread = std::thread([this] {
-        Platform& platform = *platform_;
-        pollfd fds[2] = {{platform.signals, POLLIN, 0}, {platform.stop.Fd(), POLLIN, 0}};
-        while (platform.signals >= 0) {
-            if (poll(fds, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
-            if (fds[1].revents != 0)
-                return;
+    if (p.signals >= 0)
+        p.watch.emplace(p.signals, [this] {
             signalfd_siginfo info;
-            if (read(platform.signals, &info, sizeof info) == sizeof info &&
+            if (read(platform_->signals, &info, sizeof info) == sizeof info &&
                 info.ssi_signo != SIGUSR1 && info.ssi_signo != SIGUSR2)
                 Notify();
-        }
-    });
+        });
 }
 
 SignalWatcher::~SignalWatcher() {
-    platform_->stop.Set();
-    platform_->thread.join();
+    platform_->watch.reset();
     if (platform_->signals >= 0)
         close(platform_->signals);
     pthread_sigmask(SIG_SETMASK, &platform_->previous, nullptr);
