@@ -39,8 +39,8 @@ template <class Load> FirmwareImage Refusing(const std::string& fileName, Load l
         return load();
     } catch (const EInOutError& failure) {
         // The system's words, not its number: "Is a directory", "Permission denied".
-        throw EFirmwareRefused(fileName + ": cannot be read: " +
-                               std::generic_category().message(failure.ErrorCode()));
+        throw EFirmwareRefused(
+            fileName + ": cannot be read: " + std::generic_category().message(failure.ErrorCode()));
     }
 }
 

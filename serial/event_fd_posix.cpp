@@ -1,6 +1,5 @@
-#include "serial/event_fd.h"
-
 #include "serial/ecomport.h"
+#include "serial/event_fd.h"
 
 #include <cerrno>
 #include <cstdint>

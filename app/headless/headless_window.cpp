@@ -44,9 +44,9 @@ void HeadlessWindow::SetPanelText(int index, const std::string& text) {
             return;
         panels_[index] = text;
         static const char* const labels[] = {"port", "status", "command"};
-        Print(labels[index],
-              index == 1 && programmer_ && text == programmer_->ReplyText ? programmer_->LastReply
-                                                                          : text);
+        Print(labels[index], index == 1 && programmer_ && text == programmer_->ReplyText
+                                 ? programmer_->LastReply
+                                 : text);
     });
 }
 

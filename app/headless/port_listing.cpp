@@ -1,9 +1,9 @@
 #include "app/headless/port_listing.h"
 
 #include "app/headless/json_text.h"
-#include "serial/open_failure.h"
 #include "app/headless/terminal.h"
 #include "serial/ecomport.h"
+#include "serial/open_failure.h"
 
 #include <cstdio>
 
@@ -69,12 +69,10 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
     for (const SerialPortInfo& port : ports) {
         Json usb;
         if (port.usb)
-            usb = {{"vendorId", port.usb->vendorId},
-                   {"productId", port.usb->productId},
-                   {"manufacturer", port.usb->manufacturer},
-                   {"product", port.usb->product},
-                   {"serialNumber", port.usb->serialNumber},
-                   {"portPath", NullOr(port.usb->portPath)}};
+            usb = {
+                {"vendorId", port.usb->vendorId},         {"productId", port.usb->productId},
+                {"manufacturer", port.usb->manufacturer}, {"product", port.usb->product},
+                {"serialNumber", port.usb->serialNumber}, {"portPath", NullOr(port.usb->portPath)}};
         list.push_back({{"comNames", port.comNames},
                         {"device", port.device},
                         {"byId", NullOr(port.byId)},

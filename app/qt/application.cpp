@@ -1,7 +1,7 @@
 #include "app/qt/application.h"
 
-#include "app/shared/guarded.h"
 #include "app/qt/message_box.h"
+#include "app/shared/guarded.h"
 
 #include <exception>
 

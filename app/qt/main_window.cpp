@@ -1,12 +1,13 @@
 #include "app/qt/main_window.h"
 
-#include "app/shared/guarded.h"
 #include "app/qt/menu_enabling.h"
 #include "app/qt/message_box.h"
 #include "app/qt/place.h"
 #include "app/qt/port_dialog.h"
 #include "app/qt/window_font.h"
+#include "app/shared/guarded.h"
 #include "image/firmware_file.h"
+#include "serial/port_diagnosis.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -163,7 +164,7 @@ void TForm1::ShowMessage(MessageKind kind, const std::string& text) {
 }
 
 void TForm1::ShowError(const std::string& text) {
-    OnMainThread([text = QString::fromLocal8Bit(text)] { ShowErrorBox(text); });
+    OnMainThread([text = QString::fromLocal8Bit(InWords(text))] { ShowErrorBox(text); });
 }
 
 void TForm1::ShowPortDialog(TComPort& port) {

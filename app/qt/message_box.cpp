@@ -1,5 +1,7 @@
 #include "app/qt/message_box.h"
 
+#include "serial/port_diagnosis.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <utility>
@@ -32,7 +34,7 @@ void ShowErrorBox(const QString& text) {
 }
 
 void ShowErrorBox(const std::exception& error) {
-    ShowErrorBox(QString::fromLocal8Bit(error.what()));
+    ShowErrorBox(QString::fromLocal8Bit(InWords(error.what())));
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {

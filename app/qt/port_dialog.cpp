@@ -2,8 +2,8 @@
 
 #include "app/qt/message_box.h"
 #include "app/qt/place.h"
-#include "app/shared/port_choice.h"
 #include "app/qt/window_font.h"
+#include "app/shared/port_choice.h"
 #include "serial/comport.h"
 #include "serial/list_com_ports.h"
 

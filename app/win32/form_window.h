@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/shared/guarded.h"
 #include "app/shared/form_design.h"
+#include "app/shared/guarded.h"
 
 #include <windows.h>
 

@@ -2,6 +2,7 @@
 
 #include "app/shared/form_design.h"
 #include "app/win32/wide_text.h"
+#include "serial/port_diagnosis.h"
 
 namespace dedarida {
 
@@ -16,7 +17,7 @@ void ShowErrorBox(const std::wstring& text) {
 }
 
 void ShowErrorBox(const std::exception& error) {
-    ShowErrorBox(FromSystem(error.what()));
+    ShowErrorBox(FromSystem(InWords(error.what())));
 }
 
 } // namespace dedarida

@@ -33,7 +33,7 @@ TEST(ApplicationTest, PostedErrorReachesTheDefaultErrorBox) {
     ASSERT_EQ(messages.boxes.size(), 1U);
     EXPECT_EQ(messages.boxes[0].kind, MessageKind::Error);
     EXPECT_EQ(messages.boxes[0].caption, "RU Zededir");
-    EXPECT_EQ(messages.boxes[0].text, "Unable to open com port: 2");
+    EXPECT_EQ(messages.boxes[0].text, "Unable to open com port: 2 (No such file or directory)");
 }
 
 } // namespace

@@ -153,7 +153,8 @@ TEST_F(MainWindowTest, UpdatesFromAnotherThreadArrivePosted) {
     EXPECT_EQ(messages.boxes[0].caption, "RU Zededir");
     EXPECT_EQ(messages.boxes[0].text, "System Program Fail");
     EXPECT_EQ(messages.boxes[1].caption, "RU Zededir");
-    EXPECT_EQ(messages.boxes[1].text, "Unable to open com port: 2");
+    // The system's number said in words.
+    EXPECT_EQ(messages.boxes[1].text, "Unable to open com port: 2 (No such file or directory)");
 }
 
 TEST_F(MainWindowTest, PanelTextsKeepEveryByte) {
