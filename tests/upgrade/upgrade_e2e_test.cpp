@@ -147,55 +147,6 @@ TEST(Upgrade, AHangUpMidTransferIsShownAndALaterStartWorks) {
     ExpectProgrammed(bench);
 }
 
-// Ticks by hand: the go-offline command on the third tick after "READY TO
-// UPGRADE", again two and four ticks later, the switch on the sixth, then a
-// Poll every second tick until one is answered.
-TEST(Upgrade, TimedStepsFollowTheTicks) {
-    UpgradeBench bench(
-        [](sim::SimConfig& c) {
-            c.faults.silentGoOffline = true;
-            c.faults.ignoredPolls = 1;
-        },
-        false);
-    auto tick = [&] {
-        bench.Tool().Tick();
-        bench.RunFor(30ms);
-    };
-    auto expectAfterTick = [&](const char* request, unsigned count) {
-        tick();
-        EXPECT_EQ(bench.Traced(request), count) << request;
-    };
-
-    bench.Tool().Button1Click();
-    ASSERT_TRUE(bench.RunUntil(
-        [&] { return bench.Window().Panel(1).starts_with("READY TO UPGRADE"); }, 5s));
-    bench.RunFor(50ms);
-
-    expectAfterTick("go offline", 0);
-    expectAfterTick("go offline", 0);
-    expectAfterTick("go offline", 1);
-    expectAfterTick("go offline", 1);
-    expectAfterTick("go offline", 2);
-    expectAfterTick("go offline", 2);
-    expectAfterTick("go offline", 3);
-    expectAfterTick("go offline", 3);
-    EXPECT_EQ(bench.Tool().LinkState().LinkMode(), AppMode);
-    tick();
-    EXPECT_EQ(bench.Tool().LinkState().LinkMode(), BootMode);
-    EXPECT_EQ(bench.Tool().ComPort1().BaudRate(), TBaudRate::br38400);
-    EXPECT_EQ(bench.Tool().LinkState().LastAppCommand, 0xFF);
-    EXPECT_EQ(bench.Tool().OfflineRetries, 0);
-    EXPECT_TRUE(StartNeverDisabled(bench.Window()));
-
-    expectAfterTick("Poll", 0);
-    expectAfterTick("Poll", 1);
-    expectAfterTick("Poll", 1);
-    expectAfterTick("Poll", 2);
-    ASSERT_TRUE(bench.RunUntil([&] { return bench.MessageShown(); }));
-    EXPECT_EQ(bench.Window().Messages()[0].text, "System Programmed OK  v4.5");
-    EXPECT_EQ(bench.Traced("go offline"), 3u);
-}
-
 TEST(TwoUpgrades, TheSecondStartProgramsAgainFromAFreshStart) {
     UpgradeBench bench;
     bench.Tool().Button1Click();
