@@ -1,6 +1,6 @@
 #include "app/headless/headless_options.h"
 
-#include "app/headless/port_spec.h"
+#include "app/headless/port_selector.h"
 
 #include <algorithm>
 #include <charconv>
@@ -154,7 +154,7 @@ const std::vector<Option>& Options() {
          {},
          [](HeadlessOptions& o, const std::string& v) -> Refusal {
              std::string error;
-             if (!ParsePortSpec(v, error))
+             if (!ParsePortSelector(v, error))
                  return error;
              o.ports.push_back(v);
              return {};
@@ -228,7 +228,7 @@ Refusal CheckTogether(const HeadlessOptions& o) {
     if (o.station) {
         std::string error;
         for (const std::string& port : o.ports)
-            if (ParsePortSpec(port, error)->kind == PortSpec::Kind::Name)
+            if (ParsePortSelector(port, error)->kind == PortSelector::Kind::Name)
                 return "--station takes --port usb:VID:PID[:SERIAL] or usb-path:PATH as a filter, "
                        "not " +
                        port;

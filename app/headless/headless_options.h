@@ -10,7 +10,7 @@ namespace dedarida {
 // The command line of the headless upgrade.
 struct HeadlessOptions {
     bool upgrade = false;
-    // COM names, device paths or USB specs (see PortSpec), each upgraded at
+    // COM names, device paths or USB selectors (see PortSelector), each upgraded at
     // once; with `station`, filters on the adapters it takes.
     std::vector<std::string> ports;
     std::chrono::seconds timeout{60};

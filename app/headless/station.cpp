@@ -1,7 +1,7 @@
 #include "app/headless/station.h"
 
 #include "app/headless/host_name.h"
-#include "app/headless/port_spec.h"
+#include "app/headless/port_selector.h"
 #include "app/headless/printable_text.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/terminal.h"
@@ -30,7 +30,7 @@ public:
           out_(out) {
         std::string error;
         for (const std::string& port : options.ports)
-            filters_.push_back(*ParsePortSpec(port, error));
+            filters_.push_back(*ParsePortSelector(port, error));
     }
 
     int Run() {
@@ -59,7 +59,7 @@ private:
         if (filters_.empty())
             return "USB serial adapters";
         std::string text = "adapters";
-        for (const PortSpec& filter : filters_)
+        for (const PortSelector& filter : filters_)
             text += (&filter == &filters_.front() ? " " : " or ") + filter.text;
         return text;
     }
@@ -68,7 +68,7 @@ private:
         if (filters_.empty())
             return port.usb.has_value();
         return std::any_of(filters_.begin(), filters_.end(),
-                           [&](const PortSpec& filter) { return filter.Matches(port); });
+                           [&](const PortSelector& filter) { return filter.Matches(port); });
     }
 
     // What is plugged in now: new units start, finished ones that have gone
@@ -174,7 +174,7 @@ private:
 
     const HeadlessOptions& options_;
     const std::string name_;
-    std::vector<PortSpec> filters_;
+    std::vector<PortSelector> filters_;
     ProgressOutput output_;
     UnitRunner runner_;
     std::FILE* out_;

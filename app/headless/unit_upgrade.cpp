@@ -4,7 +4,7 @@
 #include "app/headless/checked_write.h"
 #include "app/headless/headless_window.h"
 #include "app/headless/host_name.h"
-#include "app/headless/port_spec.h"
+#include "app/headless/port_selector.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/record_log.h"
 #include "app/headless/signal_watcher.h"
@@ -101,16 +101,17 @@ private:
     // The device behind --port now, and the adapter it sits on.
     bool Resolve() {
         std::string error;
-        const PortSpec spec = *ParsePortSpec(port_, error);
-        const std::vector<SerialPortInfo> ports =
-            spec.kind == PortSpec::Kind::Name ? std::vector<SerialPortInfo>() : ListSerialPorts();
-        device_ = ResolvePortSpec(spec, ports, error);
+        const PortSelector selector = *ParsePortSelector(port_, error);
+        const std::vector<SerialPortInfo> ports = selector.kind == PortSelector::Kind::Name
+                                                      ? std::vector<SerialPortInfo>()
+                                                      : ListSerialPorts();
+        device_ = ResolvePortSelector(selector, ports, error);
         if (device_.empty()) {
             Refuse(error.empty() ? DiagnoseOpenFailure(port_, device_, "no device") : error);
             return false;
         }
-        const auto listed =
-            PortOfDevice(spec.kind == PortSpec::Kind::Name ? ListPortsQuietly() : ports, device_);
+        const auto listed = PortOfDevice(
+            selector.kind == PortSelector::Kind::Name ? ListPortsQuietly() : ports, device_);
         if (listed) {
             unit_ = *listed;
         } else {

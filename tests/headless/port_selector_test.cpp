@@ -1,4 +1,4 @@
-#include "app/headless/port_spec.h"
+#include "app/headless/port_selector.h"
 #include "serial/com_names.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +23,13 @@ const std::vector<SerialPortInfo> Ports = {
 
 std::string Resolve(const std::string& text) {
     std::string error;
-    const auto spec = ParsePortSpec(text, error);
-    EXPECT_TRUE(spec) << error;
-    const std::string device = ResolvePortSpec(*spec, Ports, error);
+    const auto selector = ParsePortSelector(text, error);
+    EXPECT_TRUE(selector) << error;
+    const std::string device = ResolvePortSelector(*selector, Ports, error);
     return device.empty() ? "error: " + error : device;
 }
 
-TEST(PortSpec, AUsbIdentityOrPortPathNamesOneAdapter) {
+TEST(PortSelector, AUsbIdentityOrPortPathNamesOneAdapter) {
     EXPECT_EQ(Resolve("usb:0403:6001:A1"), "/dev/ttyUSB0");
     EXPECT_EQ(Resolve("usb:0403:6001:B2:7"), "/dev/ttyUSB1"); // a serial with a colon
     EXPECT_EQ(Resolve("usb:1234:5678"), "error: no adapter usb:1234:5678 is plugged in "
@@ -43,13 +43,13 @@ TEST(PortSpec, AUsbIdentityOrPortPathNamesOneAdapter) {
     EXPECT_EQ(Resolve("COM5"), DevicePathForPortArgument("COM5"));
 }
 
-TEST(PortSpec, MalformedSpecsAreRefused) {
+TEST(PortSelector, MalformedSpecsAreRefused) {
     std::string error;
     for (const char* text : {"usb:0403", "usb:403:6001", "usb:04g3:6001", "usb-path:"})
-        EXPECT_FALSE(ParsePortSpec(text, error)) << text;
+        EXPECT_FALSE(ParsePortSelector(text, error)) << text;
 }
 
-TEST(PortSpec, AUnitComingBackIsKnownByItsIdentityNotItsDevice) {
+TEST(PortSelector, AUnitComingBackIsKnownByItsIdentityNotItsDevice) {
     const SerialPortInfo before = Adapter("/dev/ttyUSB0", "0403", "6001", "A1", "1-1.2");
     EXPECT_TRUE(SameUnit(before, Adapter("/dev/ttyUSB3", "0403", "6001", "A1", "1-4")));
     EXPECT_FALSE(SameUnit(before, Adapter("/dev/ttyUSB0", "0403", "6001", "A2", "1-1.2")));

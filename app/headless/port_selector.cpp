@@ -1,4 +1,4 @@
-#include "app/headless/port_spec.h"
+#include "app/headless/port_selector.h"
 
 #include "serial/com_names.h"
 
@@ -41,7 +41,7 @@ std::string Describe(const SerialPortInfo& port) {
 
 } // namespace
 
-bool PortSpec::Matches(const SerialPortInfo& port) const {
+bool PortSelector::Matches(const SerialPortInfo& port) const {
     if (kind == Kind::Name || !port.usb)
         return false;
     if (kind == Kind::UsbPath)
@@ -50,22 +50,22 @@ bool PortSpec::Matches(const SerialPortInfo& port) const {
            (serialNumber.empty() || port.usb->serialNumber == serialNumber);
 }
 
-std::optional<PortSpec> ParsePortSpec(const std::string& text, std::string& error) {
-    PortSpec spec;
-    spec.text = text;
+std::optional<PortSelector> ParsePortSelector(const std::string& text, std::string& error) {
+    PortSelector selector;
+    selector.text = text;
     const std::string lowered = Lowered(text);
     if (lowered.starts_with("usb-path:")) {
-        spec.kind = PortSpec::Kind::UsbPath;
-        spec.portPath = text.substr(9);
-        if (spec.portPath.empty()) {
+        selector.kind = PortSelector::Kind::UsbPath;
+        selector.portPath = text.substr(9);
+        if (selector.portPath.empty()) {
             error = "--port usb-path: needs the USB port path (as --list-ports shows it)";
             return std::nullopt;
         }
-        return spec;
+        return selector;
     }
     if (!lowered.starts_with("usb:"))
-        return spec;
-    spec.kind = PortSpec::Kind::Usb;
+        return selector;
+    selector.kind = PortSelector::Kind::Usb;
     // The serial number may hold colons of its own.
     std::vector<std::string> fields = Fields(text.substr(4));
     if (fields.size() < 2 || !IsUsbId(fields[0]) || !IsUsbId(fields[1])) {
@@ -74,32 +74,34 @@ std::optional<PortSpec> ParsePortSpec(const std::string& text, std::string& erro
                 "as four hex digits (as --list-ports shows them)";
         return std::nullopt;
     }
-    spec.vendorId = Lowered(fields[0]);
-    spec.productId = Lowered(fields[1]);
+    selector.vendorId = Lowered(fields[0]);
+    selector.productId = Lowered(fields[1]);
     const std::size_t serialStart = 4 + 10;
     if (text.size() > serialStart)
-        spec.serialNumber = text.substr(serialStart);
-    return spec;
+        selector.serialNumber = text.substr(serialStart);
+    return selector;
 }
 
-std::string ResolvePortSpec(const PortSpec& spec, const std::vector<SerialPortInfo>& ports,
-                            std::string& error) {
-    if (spec.kind == PortSpec::Kind::Name)
-        return DevicePathForPortArgument(spec.text);
+std::string ResolvePortSelector(const PortSelector& selector,
+                                const std::vector<SerialPortInfo>& ports, std::string& error) {
+    if (selector.kind == PortSelector::Kind::Name)
+        return DevicePathForPortArgument(selector.text);
     std::vector<const SerialPortInfo*> matches;
     for (const SerialPortInfo& port : ports)
-        if (spec.Matches(port))
+        if (selector.Matches(port))
             matches.push_back(&port);
     if (matches.size() == 1)
         return matches.front()->device;
     if (matches.empty()) {
-        error = "no adapter " + spec.text + " is plugged in (--list-ports shows those that are)";
+        error =
+            "no adapter " + selector.text + " is plugged in (--list-ports shows those that are)";
     } else {
-        error = spec.text + " matches " + std::to_string(matches.size()) + " adapters:";
+        error = selector.text + " matches " + std::to_string(matches.size()) + " adapters:";
         for (const SerialPortInfo* port : matches)
             error.append(" ").append(Describe(*port));
-        error +=
-            spec.kind == PortSpec::Kind::Usb ? "; add its serial number (usb:VID:PID:SERIAL)" : "";
+        error += selector.kind == PortSelector::Kind::Usb
+                     ? "; add its serial number (usb:VID:PID:SERIAL)"
+                     : "";
     }
     return {};
 }

@@ -12,26 +12,26 @@ namespace dedarida {
 // adapter by its identity ("usb:0403:6001", "usb:0403:6001:A1B2C3") or by
 // where it is plugged in ("usb-path:1-1.2"), which stay the same whatever
 // device name the system gives it.
-struct PortSpec {
+struct PortSelector {
     enum class Kind { Name, Usb, UsbPath };
     Kind kind = Kind::Name;
     std::string text;                              // as given
     std::string vendorId, productId, serialNumber; // ids in lower case; serial optional
     std::string portPath;
 
-    // Whether `port` is an adapter this spec names (never for Kind::Name).
+    // Whether `port` is an adapter this selector names (never for Kind::Name).
     bool Matches(const SerialPortInfo& port) const;
 };
 
 // Nothing, with the reason in `error`, when `text` is a malformed usb: or
-// usb-path: spec.
-std::optional<PortSpec> ParsePortSpec(const std::string& text, std::string& error);
+// usb-path: selector.
+std::optional<PortSelector> ParsePortSelector(const std::string& text, std::string& error);
 
-// The device `spec` names among `ports`: a Name as DevicePathForPortArgument
-// gives it; a USB spec must match exactly one adapter. Empty, with the
+// The device `selector` names among `ports`: a Name as DevicePathForPortArgument
+// gives it; a USB selector must match exactly one adapter. Empty, with the
 // reason in `error`, otherwise.
-std::string ResolvePortSpec(const PortSpec& spec, const std::vector<SerialPortInfo>& ports,
-                            std::string& error);
+std::string ResolvePortSelector(const PortSelector& selector,
+                                const std::vector<SerialPortInfo>& ports, std::string& error);
 
 // The same unit when it comes back: the same USB identity (ids and serial
 // number, or the port path when it has no serial number), or, without an
