@@ -3,21 +3,15 @@
 #include "image/in_out_error.h"
 #include "image/srecord_loader.h"
 #include "image/untyped_file.h"
+#include "unicode/ascii_case.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <system_error>
 
 namespace dedarida {
 
 namespace {
-
-std::string LowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 FirmwareImage LoadRaw(UntypedFile& file) {
     FirmwareImage image;
@@ -47,7 +41,7 @@ template <class Load> FirmwareImage Refusing(const std::string& fileName, Load l
 } // namespace
 
 bool IsSRecordFileName(const std::string& FileName) {
-    const std::string name = LowerCase(FileName);
+    const std::string name = AsciiLower(FileName);
     for (const char* extension : {".s", ".mot", ".s19", ".s28", ".s37", ".srec"})
         if (name.ends_with(extension))
             return true;

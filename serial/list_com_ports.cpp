@@ -1,20 +1,10 @@
 #include "serial/list_com_ports.h"
 
+#include "unicode/ascii_case.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace dedarida {
-
-namespace {
-
-std::string Lowered(const std::string& text) {
-    std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
-} // namespace
 
 void ListComPorts(std::vector<std::string>& list, bool withPath) {
     std::vector<std::string> found;
@@ -22,7 +12,7 @@ void ListComPorts(std::vector<std::string>& list, bool withPath) {
         for (const std::string& name : port.comNames)
             found.push_back(withPath ? name + " " + port.device : name);
     std::stable_sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
-        return Lowered(a) < Lowered(b);
+        return AsciiLower(a) < AsciiLower(b);
     });
     list = std::move(found);
 }

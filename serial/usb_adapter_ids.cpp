@@ -1,6 +1,7 @@
 #include "serial/usb_adapter_ids.h"
 
 #include "serial/com_names.h"
+#include "unicode/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -39,9 +40,7 @@ std::string HexIdAfter(const std::string& upperId, const std::string& key) {
         if (!std::all_of(id.begin(), id.end(),
                          [](unsigned char c) { return std::isxdigit(c) != 0; }))
             continue;
-        std::transform(id.begin(), id.end(), id.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return id;
+        return AsciiLower(id);
     }
     return "";
 }

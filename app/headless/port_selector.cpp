@@ -1,6 +1,7 @@
 #include "app/headless/port_selector.h"
 
 #include "serial/com_names.h"
+#include "unicode/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,12 +9,6 @@
 namespace dedarida {
 
 namespace {
-
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool IsUsbId(const std::string& text) {
     return text.size() == 4 && std::all_of(text.begin(), text.end(),
@@ -46,14 +41,15 @@ bool PortSelector::Matches(const SerialPortInfo& port) const {
         return false;
     if (kind == Kind::UsbPath)
         return port.usb->portPath == portPath;
-    return Lowered(port.usb->vendorId) == vendorId && Lowered(port.usb->productId) == productId &&
+    return AsciiLower(port.usb->vendorId) == vendorId &&
+           AsciiLower(port.usb->productId) == productId &&
            (serialNumber.empty() || port.usb->serialNumber == serialNumber);
 }
 
 std::optional<PortSelector> ParsePortSelector(const std::string& text, std::string& error) {
     PortSelector selector;
     selector.text = text;
-    const std::string lowered = Lowered(text);
+    const std::string lowered = AsciiLower(text);
     if (lowered.starts_with("usb-path:")) {
         selector.kind = PortSelector::Kind::UsbPath;
         selector.portPath = text.substr(9);
@@ -74,8 +70,8 @@ std::optional<PortSelector> ParsePortSelector(const std::string& text, std::stri
                 "as four hex digits (as --list-ports shows them)";
         return std::nullopt;
     }
-    selector.vendorId = Lowered(fields[0]);
-    selector.productId = Lowered(fields[1]);
+    selector.vendorId = AsciiLower(fields[0]);
+    selector.productId = AsciiLower(fields[1]);
     const std::size_t serialStart = 4 + 10;
     if (text.size() > serialStart)
         selector.serialNumber = text.substr(serialStart);
@@ -109,8 +105,8 @@ std::string ResolvePortSelector(const PortSelector& selector,
 bool SameUnit(const SerialPortInfo& a, const SerialPortInfo& b) {
     if (!a.usb || !b.usb)
         return !a.usb && !b.usb && a.device == b.device;
-    if (Lowered(a.usb->vendorId) != Lowered(b.usb->vendorId) ||
-        Lowered(a.usb->productId) != Lowered(b.usb->productId))
+    if (AsciiLower(a.usb->vendorId) != AsciiLower(b.usb->vendorId) ||
+        AsciiLower(a.usb->productId) != AsciiLower(b.usb->productId))
         return false;
     if (!a.usb->serialNumber.empty() || !b.usb->serialNumber.empty())
         return a.usb->serialNumber == b.usb->serialNumber;
