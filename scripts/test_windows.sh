@@ -13,6 +13,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh windows
 linux=${1:-build/normal}
 dir=build/windows-test
+programs=$dir/app
 began=$(date +%s)
 jobs=$(nproc)
 
@@ -103,7 +104,7 @@ expect_exit() {
     [[ " ${tool_args[*]} " == *" --port "* ]] || tool_args+=(--port COM5)
     start_line COM5 "$sim" --link "$work/COM5" --reference image/firmware/placeholder.bin "${sim_args[@]}"
     local got=0
-    timeout 180 "$wine" "$dir/dedarida.exe" --upgrade "${tool_args[@]}" \
+    timeout 180 "$wine" "$programs/dedarida.exe" --upgrade "${tool_args[@]}" \
         >"$work/headless.out" 2>&1 || got=$?
     stop_line
     check_run "$status" "$text" "$got" "$work/headless.out"
@@ -127,10 +128,10 @@ echo "-- the two executables' subsystems"
 subsystem() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^Subsystem[[:space:]]*[0-9a-f]*[[:space:]]*//p'; }
 for pair in "dedarida.exe:(Windows GUI)" "dedarida.com:(Windows CUI)"; do
     program=${pair%%:*} expected=${pair#*:}
-    if [ "$(subsystem "$dir/$program")" = "$expected" ]; then
+    if [ "$(subsystem "$programs/$program")" = "$expected" ]; then
         echo "$program: $expected"
     else
-        echo "FAILED: $program is $(subsystem "$dir/$program"), not $expected" >&2
+        echo "FAILED: $program is $(subsystem "$programs/$program"), not $expected" >&2
         failures=$((failures + 1))
     fi
 done
@@ -147,7 +148,7 @@ expect_exit 4 "COM9" -- --port COM9
 echo "-- from cmd.exe: output and exit status reach the console"
 start_line COM5 "$sim" --link "$work/COM5" --identity "FW ID  v2.0"
 got=0
-(cd "$dir" && timeout 180 "$wine" cmd /c 'dedarida --upgrade --port COM5 & exit /b %errorlevel%') \
+(cd "$programs" && timeout 180 "$wine" cmd /c 'dedarida --upgrade --port COM5 & exit /b %errorlevel%') \
     >"$work/cmd.out" 2>&1 || got=$?
 stop_line
 check_run 2 "You can not update this device !" "$got" "$work/cmd.out"
@@ -163,7 +164,7 @@ mkdir -p "$names"
 cp image/firmware/placeholder.bin "$names/$firmware"
 printf '\x5A' | dd of="$names/$firmware" bs=1 seek=1000 conv=notrunc status=none
 start_line COM5 "$sim" --link "$work/COM5" --reference "$names/$firmware"
-console="$PWD/$dir/dedarida.com"
+console="$PWD/$programs/dedarida.com"
 got=0
 (cd "$names" && LC_ALL=C.UTF-8 timeout 180 "$wine" "$console" --upgrade --port COM5 \
     --firmware "$firmware" --trace "$trace") >"$work/names.out" 2>&1 || got=$?
@@ -182,7 +183,7 @@ second=$!
 helpers+=($second)
 for _ in $(seq 100); do [ -e "$work/COM6" ] && break; sleep 0.05; done
 got=0
-timeout 180 "$wine" "$dir/dedarida.exe" --upgrade --port COM5 --port COM6 \
+timeout 180 "$wine" "$programs/dedarida.exe" --upgrade --port COM5 --port COM6 \
     >"$work/two.out" 2>&1 || got=$?
 stop_line
 kill "$second" 2>/dev/null || true
@@ -195,7 +196,7 @@ grep -qE '^COM5 .*programmed \(exit 0\)' "$work/two.out" ||
 # a virtual display of its own, in a prefix of its own: wine's desktop in the
 # prefix above was started with no display and would refuse every window.
 echo "-- the window's upgrade under Xvfb"
-if ! env -u WINEPREFIX tests/win32_window/window_upgrade.sh "$dir/dedarida.exe" \
+if ! env -u WINEPREFIX tests/win32_window/window_upgrade.sh "$programs/dedarida.exe" \
     "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
     "$work/window/COM2" "$work/window"; then
     echo "FAILED: the window's upgrade (see $work/window)" >&2

@@ -13,8 +13,8 @@ cmake --build "$dir" -j "$(nproc)"
 
 mkdir -p dist/windows
 rm -f dist/windows/dedarida.exe dist/windows/dedarida.com
-for program in "$dir"/dedarida.exe "$dir"/dedarida.com; do
-    [ -e "$program" ] || continue
-    x86_64-w64-mingw32-strip -o "dist/windows/$(basename "$program")" "$program"
-done
+x86_64-w64-mingw32-strip -o dist/windows/dedarida.exe "$dir/app/dedarida.exe"
+if [ -e "$dir/app/dedarida.com" ]; then
+    x86_64-w64-mingw32-strip -o dist/windows/dedarida.com "$dir/app/dedarida.com"
+fi
 ls -l dist/windows
