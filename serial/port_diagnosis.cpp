@@ -1,5 +1,6 @@
 #include "serial/port_diagnosis.h"
 
+#include "serial/ecomport.h"
 #include "serial/list_com_ports.h"
 #include "serial/open_failure.h"
 
@@ -31,7 +32,10 @@ std::string PortsPresent() {
 
 } // namespace
 
-std::string InWords(const std::string& message) {
+std::string InWords(const std::exception& failure) {
+    const std::string message = failure.what();
+    if (dynamic_cast<const EComPort*>(&failure) == nullptr)
+        return message;
     const int code = TrailingCode(message);
     return code == 0 ? message : message + " (" + SystemErrorText(code) + ")";
 }

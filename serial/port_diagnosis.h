@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string>
 
 namespace dedarida {
@@ -11,10 +12,10 @@ namespace dedarida {
 std::string OpenProblem(const std::string& port, const std::string& device,
                         const std::string& failure);
 
-// `message` of a failure (an EComPort's "Operation failed: 9"), with the
-// system's words for the number it ends in: "Operation failed: 9 (Bad file
-// descriptor)". A message that ends in no number is returned as it is.
-std::string InWords(const std::string& message);
+// What `failure` says; an EComPort's text ends in the system's number, which
+// gets the system's words: "Operation failed: 9 (Bad file descriptor)". Other
+// texts are returned as they are, whatever they end in.
+std::string InWords(const std::exception& failure);
 
 // OpenProblem, and where the port seems not to be there, the ports that are.
 std::string DiagnoseOpenFailure(const std::string& port, const std::string& device,

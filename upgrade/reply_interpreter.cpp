@@ -20,7 +20,7 @@ void Programmer::Rx(TComPort&, std::int32_t) {
             }
         } while (link_->MoreToReceive());
     } catch (const std::exception& error) {
-        window_.ShowError(InWords(error.what()));
+        window_.ShowError(InWords(error));
     }
 }
 

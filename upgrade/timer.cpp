@@ -35,7 +35,7 @@ void Timer::Report(std::exception_ptr failure) noexcept {
         try {
             std::rethrow_exception(failure);
         } catch (const std::exception& error) {
-            text = InWords(error.what());
+            text = InWords(error);
         } catch (...) {
         }
         window_.SetPanelText(1, text);

@@ -7,7 +7,6 @@
 #include "app/qt/window_font.h"
 #include "app/shared/guarded.h"
 #include "image/firmware_file.h"
-#include "serial/port_diagnosis.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -164,7 +163,7 @@ void TForm1::ShowMessage(MessageKind kind, const std::string& text) {
 }
 
 void TForm1::ShowError(const std::string& text) {
-    OnMainThread([text = QString::fromLocal8Bit(InWords(text))] { ShowErrorBox(text); });
+    OnMainThread([text = QString::fromLocal8Bit(text)] { ShowErrorBox(text); });
 }
 
 void TForm1::ShowPortDialog(TComPort& port) {

@@ -34,7 +34,7 @@ void ShowErrorBox(const QString& text) {
 }
 
 void ShowErrorBox(const std::exception& error) {
-    ShowErrorBox(QString::fromLocal8Bit(InWords(error.what())));
+    ShowErrorBox(QString::fromLocal8Bit(InWords(error)));
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {

@@ -6,7 +6,6 @@
 #include "app/win32/port_dialog.h"
 #include "app/win32/wide_text.h"
 #include "app/win32/win32_error.h"
-#include "serial/port_diagnosis.h"
 
 #include <commctrl.h>
 #include <stdexcept>
@@ -136,7 +135,7 @@ void TForm1::ShowMessage(MessageKind kind, const std::string& text) {
 }
 
 void TForm1::ShowError(const std::string& text) {
-    OnMainThread([text = FromSystem(InWords(text))] { ShowErrorBox(text); });
+    OnMainThread([text = FromSystem(text)] { ShowErrorBox(text); });
 }
 
 void TForm1::ShowPortDialog(TComPort& port) {

@@ -17,7 +17,7 @@ void ShowErrorBox(const std::wstring& text) {
 }
 
 void ShowErrorBox(const std::exception& error) {
-    ShowErrorBox(FromSystem(InWords(error.what())));
+    ShowErrorBox(FromSystem(InWords(error)));
 }
 
 } // namespace dedarida

@@ -1,10 +1,11 @@
 #include "app_test_support.h"
 
+#include "serial/ecomport.h"
+
 #include <QTest>
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
-#include <stdexcept>
 #include <thread>
 
 namespace dedarida {
@@ -26,7 +27,7 @@ TEST(ApplicationTest, MainQueueRunsInQtsLoop) {
 TEST(ApplicationTest, PostedErrorReachesTheDefaultErrorBox) {
     test::MessageRecorder messages;
     std::thread other([] {
-        test::MainQueue().Post([] { throw std::runtime_error("Unable to open com port: 2"); });
+        test::MainQueue().Post([] { throw EComPort("Unable to open com port: 2"); });
     });
     other.join();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.boxes.empty(); }, 2000));

