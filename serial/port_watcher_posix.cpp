@@ -6,9 +6,8 @@
 #include <array>
 #include <cerrno>
 #include <libudev.h>
-#include <poll.h>
+#include <string>
 #include <sys/inotify.h>
-#include <thread>
 #include <unistd.h>
 
 namespace dedarida {
@@ -59,9 +58,10 @@ public:
         : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
         if (fd_ < 0 || inotify_add_watch(fd_, folder.c_str(),
                                          IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO) < 0) {
+            const int error = errno;
             if (fd_ >= 0)
                 close(fd_);
-            throw EComPort("Cannot watch the folder " + folder);
+            throw EComPort("Cannot watch the folder " + folder + ": " + std::to_string(error));
         }
     }
     ~FolderSource() override { close(fd_); }

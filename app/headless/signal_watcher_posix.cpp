@@ -27,7 +27,11 @@ SignalWatcher::SignalWatcher(std::function<void()> onSignal)
         sigaddset(&p.watched, signal);
     pthread_sigmask(SIG_BLOCK, &p.watched, &p.previous);
     p.signals = signalfd(-1, &p.watched, SFD_CLOEXEC);
-    if (p.signals >= 0)
+    // Blocked with nothing to read them, Ctrl-C would be ignored: without a
+    // descriptor the signals keep their default action.
+    if (p.signals < 0)
+        pthread_sigmask(SIG_SETMASK, &p.previous, nullptr);
+    else
         p.watch.emplace(p.signals, [this] {
             signalfd_siginfo info;
             if (read(platform_->signals, &info, sizeof info) == sizeof info &&

@@ -7,6 +7,7 @@
 #include "app/headless/terminal.h"
 #include "app/headless/unit_runner.h"
 #include "serial/ecomport.h"
+#include "serial/port_diagnosis.h"
 #include "serial/port_watcher.h"
 
 #include <algorithm>
@@ -38,7 +39,7 @@ public:
         try {
             watcher.emplace([this] { runner_.Post([this] { Look(); }); });
         } catch (const EComPort& failure) {
-            WriteText(stderr, "dedarida: " + std::string(failure.what()) + "\n");
+            WriteText(stderr, "dedarida: " + InWords(failure) + "\n");
             return 1;
         }
         output_.Line("station " + name_ + ": waiting for " + FilterText() +

@@ -267,7 +267,7 @@ private:
         try {
             watcher.emplace([&] { notify(false); });
         } catch (const EComPort& failure) {
-            output_.Event(0, std::string("error: ") + failure.what());
+            output_.Event(0, "error: " + InWords(failure));
             return false;
         }
         const auto deadline = Clock::now() + ComebackLimit;
