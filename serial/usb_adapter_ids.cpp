@@ -15,12 +15,6 @@ constexpr int kMostNodesToUsbDevice = 4;
 
 enum class UsbNode { Device, Interface, Other };
 
-std::string UpperCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 bool IsAlphanumeric(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
@@ -36,11 +30,9 @@ std::string HexIdAfter(const std::string& upperId, const std::string& key) {
         if (upperId.size() < digits + 4 ||
             (upperId.size() > digits + 4 && IsAlphanumeric(upperId[digits + 4])))
             continue;
-        std::string id = upperId.substr(digits, 4);
-        if (!std::all_of(id.begin(), id.end(),
-                         [](unsigned char c) { return std::isxdigit(c) != 0; }))
-            continue;
-        return AsciiLower(id);
+        const std::string id = upperId.substr(digits, 4);
+        if (IsUsbId(id))
+            return AsciiLower(id);
     }
     return "";
 }
@@ -52,7 +44,7 @@ bool HasUsbIds(const std::string& upperId) {
 // "USB\VID_0403&PID_6001\A1B2C3" is a device, "USB\VID_2341&PID_8036&MI_00\6&1&0&0000"
 // an interface of one.
 UsbNode UsbNodeOf(const std::string& instanceId) {
-    const std::string id = UpperCased(instanceId);
+    const std::string id = AsciiUpper(instanceId);
     const std::size_t second = id.find('\\', 4);
     if (id.rfind("USB\\", 0) != 0 || second == std::string::npos ||
         id.find('\\', second + 1) != std::string::npos)
@@ -82,6 +74,11 @@ std::string WithoutComName(const std::string& friendlyName) {
 
 } // namespace
 
+bool IsUsbId(const std::string& text) {
+    return text.size() == 4 && std::all_of(text.begin(), text.end(),
+                                           [](unsigned char c) { return std::isxdigit(c) != 0; });
+}
+
 std::string UsbDeviceOfPort(const std::string& portInstanceId,
                             const std::function<std::string(const std::string&)>& parentOf) {
     std::string node = portInstanceId;
@@ -97,7 +94,7 @@ std::string UsbDeviceOfPort(const std::string& portInstanceId,
 }
 
 std::optional<UsbAdapter> UsbAdapterFrom(const UsbPortStrings& strings) {
-    const std::string hardwareId = UpperCased(strings.deviceHardwareId);
+    const std::string hardwareId = AsciiUpper(strings.deviceHardwareId);
     if (!HasUsbIds(hardwareId))
         return std::nullopt;
     UsbAdapter usb;

@@ -19,6 +19,9 @@ struct UsbPortStrings {
     std::string location;         // the USB device's, "Port_#0002.Hub_#0001"
 };
 
+// Whether `text` is a vendor or product id: four hex digits.
+bool IsUsbId(const std::string& text);
+
 // The instance id of the USB device a port's device node belongs to: the node
 // itself, or the device above it, through the interfaces of a composite
 // device and the one node a vendor's bus driver puts between. Empty for a

@@ -1,16 +1,22 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
 namespace dedarida {
 
-// Lower case for ASCII letters only: names, ids and extensions compared
-// without regard to case, whatever the locale.
+// Case changes of the ASCII letters only, whatever the locale: in a Turkish
+// one, std::toupper('i') is not 'I', and "fw id" would not read as "FW ID".
 inline std::string AsciiLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return c < 0x80 ? static_cast<char>(std::tolower(c)) : static_cast<char>(c);
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return text;
+}
+
+inline std::string AsciiUpper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     });
     return text;
 }

@@ -1,8 +1,8 @@
+#include "unicode/ascii_case.h"
 #include "upgrade/programmer.h"
 #include "upgrade/status_texts.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace dedarida {
 
@@ -10,12 +10,6 @@ namespace {
 
 bool Contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
-}
-
-std::string UpperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
 }
 
 } // namespace
@@ -38,7 +32,7 @@ void Programmer::InterpretAppReply() {
         LastReply.clear();
     }
 
-    const std::string upper = UpperCase(ReplyText);
+    const std::string upper = AsciiUpper(ReplyText);
     if (Contains(upper, "CONNECTION")) {
         window_.SetPanelText(1, "CONNECTED");
     } else if (Contains(upper, "FW ID  V3.") || Contains(upper, "FW ID  V4.")) {

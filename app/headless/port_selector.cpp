@@ -1,19 +1,13 @@
 #include "app/headless/port_selector.h"
 
 #include "serial/com_names.h"
+#include "serial/usb_adapter_ids.h"
 #include "unicode/ascii_case.h"
 
-#include <algorithm>
-#include <cctype>
 
 namespace dedarida {
 
 namespace {
-
-bool IsUsbId(const std::string& text) {
-    return text.size() == 4 && std::all_of(text.begin(), text.end(),
-                                           [](unsigned char c) { return std::isxdigit(c) != 0; });
-}
 
 std::vector<std::string> Fields(const std::string& text) {
     std::vector<std::string> fields;
