@@ -1,4 +1,5 @@
 #include "serial/list_com_ports.h"
+#include "unicode/ascii_case.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,8 +16,8 @@ std::optional<UsbAdapter> AdapterNamed(const std::string& name) {
     if (first != 4 || second != 9)
         return std::nullopt;
     UsbAdapter usb;
-    usb.vendorId = name.substr(0, 4);
-    usb.productId = name.substr(5, 4);
+    usb.vendorId = AsciiLower(name.substr(0, 4));
+    usb.productId = AsciiLower(name.substr(5, 4));
     const std::string rest = name.substr(10);
     const std::size_t at = rest.find('@');
     usb.serialNumber = rest.substr(0, at);

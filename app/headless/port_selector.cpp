@@ -4,7 +4,6 @@
 #include "serial/usb_adapter_ids.h"
 #include "unicode/ascii_case.h"
 
-
 namespace dedarida {
 
 namespace {
@@ -35,8 +34,7 @@ bool PortSelector::Matches(const SerialPortInfo& port) const {
         return false;
     if (kind == Kind::UsbPath)
         return port.usb->portPath == portPath;
-    return AsciiLower(port.usb->vendorId) == vendorId &&
-           AsciiLower(port.usb->productId) == productId &&
+    return port.usb->vendorId == vendorId && port.usb->productId == productId &&
            (serialNumber.empty() || port.usb->serialNumber == serialNumber);
 }
 
@@ -99,8 +97,7 @@ std::string ResolvePortSelector(const PortSelector& selector,
 bool SameUnit(const SerialPortInfo& a, const SerialPortInfo& b) {
     if (!a.usb || !b.usb)
         return !a.usb && !b.usb && a.device == b.device;
-    if (AsciiLower(a.usb->vendorId) != AsciiLower(b.usb->vendorId) ||
-        AsciiLower(a.usb->productId) != AsciiLower(b.usb->productId))
+    if (a.usb->vendorId != b.usb->vendorId || a.usb->productId != b.usb->productId)
         return false;
     if (!a.usb->serialNumber.empty() || !b.usb->serialNumber.empty())
         return a.usb->serialNumber == b.usb->serialNumber;
