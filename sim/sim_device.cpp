@@ -1,6 +1,5 @@
 #include "sim/sim_device.h"
 
-#include "sim/app_frames.h"
 #include "sim/device_loop.h"
 #include "sim/unique_fd.h"
 
@@ -84,12 +83,6 @@ bool SimDevice::WaitFor(const std::function<bool(const SimStatus&)>& condition,
 
 void SimDevice::Send(std::vector<std::uint8_t> bytes, std::string meaning) {
     impl_->injected.Push({std::move(bytes), std::move(meaning)});
-}
-
-void SimDevice::SendText(const std::string& text) {
-    std::array<std::uint8_t, AppReplyMax> frame{};
-    const std::size_t size = BuildAppReply(0x00, text, frame);
-    Send({frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(size)}, "\"" + text + "\"");
 }
 
 std::vector<TranscriptEntry> SimDevice::Transcript() const {

@@ -41,8 +41,6 @@ public:
     // Sends `bytes` at once in one write, unrequested, at the device's current
     // speed; lost like any reply while nobody has the line open.
     void Send(std::vector<std::uint8_t> bytes, std::string meaning);
-    // Sends an application text reply carrying `text` (at most 38 characters).
-    void SendText(const std::string& text);
 
     std::vector<TranscriptEntry> Transcript() const;
     std::array<std::uint8_t, FlashSize> Flash() const;

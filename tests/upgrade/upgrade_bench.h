@@ -72,13 +72,6 @@ public:
             count += line.ends_with("| " + meaning);
         return count;
     }
-    // Replies the tool has taken and interpreted (each is traced first).
-    unsigned RepliesTaken() const {
-        unsigned count = 0;
-        for (const std::string& line : TraceLines())
-            count += line.find(" RX ") != std::string::npos;
-        return count;
-    }
     std::vector<std::string> TraceLines() const {
         std::vector<std::string> lines;
         std::ifstream trace(dir_ + "/trace");
@@ -92,7 +85,6 @@ public:
     RecordingWindow& Window() { return window_; }
     Programmer& Tool() { return programmer_; }
     sim::SimDevice& Device() { return device_; }
-    MainLoop& Loop() { return loop_; }
 
 private:
     // What both sides saw last, to tell a failure's story.
