@@ -43,7 +43,7 @@ TEST(PortSelector, AUsbIdentityOrPortPathNamesOneAdapter) {
     EXPECT_EQ(Resolve("COM5"), DevicePathForPortArgument("COM5"));
 }
 
-TEST(PortSelector, MalformedSpecsAreRefused) {
+TEST(PortSelector, MalformedSelectorsAreRefused) {
     std::string error;
     for (const char* text : {"usb:0403", "usb:403:6001", "usb:04g3:6001", "usb-path:"})
         EXPECT_FALSE(ParsePortSelector(text, error)) << text;
