@@ -22,12 +22,7 @@ protected:
         for (const std::string& text : texts)
             t_.Deliver(TextReply(text));
     }
-    unsigned Sent(std::uint8_t code) const {
-        unsigned count = 0;
-        for (const std::uint8_t request : t_.Requests())
-            count += request == code;
-        return count;
-    }
+    unsigned Sent(std::uint8_t code) const { return t_.Sent(code); }
 
     FakeTool t_;
     Programmer& tool_ = t_.tool;
@@ -136,12 +131,7 @@ TEST_F(AppReplies, GoingOfflineDiscardsWhatCameWithItInTheSameRead) {
 // upgrade of the run switches after one re-send instead of two.
 TEST(OfflineRetries, ReSendsBeforeAGoingOfflineAnswerCountAgainstTheNextUpgrade) {
     FakeTool t;
-    auto goOfflineSent = [&t] {
-        unsigned count = 0;
-        for (const std::uint8_t request : t.Requests())
-            count += request == 0x69;
-        return count;
-    };
+    auto goOfflineSent = [&t] { return t.Sent(0x69); };
     t.Deliver(TextReply("READY TO UPGRADE"));
     for (int i = 0; i < 5; ++i)
         t.tool.Tick();

@@ -109,6 +109,13 @@ struct FakeTool {
             codes.push_back(frame.size() > 4 ? frame[4] : 0);
         return codes;
     }
+    // How many requests written carried `code`.
+    unsigned Sent(std::uint8_t code) const {
+        unsigned count = 0;
+        for (const std::uint8_t request : Requests())
+            count += request == code;
+        return count;
+    }
     std::uint8_t LastRequest() const {
         const auto codes = Requests();
         return codes.empty() ? 0 : codes.back();

@@ -80,6 +80,14 @@ public:
         std::lock_guard lock(mutex_);
         return messages_;
     }
+    // How often panel `index` was set to `text`.
+    unsigned TimesShown(int index, const std::string& text) const {
+        std::lock_guard lock(mutex_);
+        unsigned count = 0;
+        for (const auto& [panel, shown] : history_)
+            count += panel == index && shown == text;
+        return count;
+    }
     // Every panel text set, in order, as (panel, text).
     std::vector<std::pair<int, std::string>> History() const {
         std::lock_guard lock(mutex_);

@@ -23,20 +23,9 @@ constexpr int NoSuchFile = 2;
 
 class Ticks : public ::testing::Test {
 protected:
-    unsigned Sent(std::uint8_t code) const {
-        unsigned count = 0;
-        for (const std::uint8_t request : t_.Requests())
-            count += request == code;
-        return count;
-    }
+    unsigned Sent(std::uint8_t code) const { return t_.Sent(code); }
     unsigned PanelTimes(int index, const std::string& text) const {
-        unsigned count = 0;
-        for (const auto& [panel, shown] : t_.window.History())
-            count += panel == index && shown == text;
-        return count;
-    }
-    bool PanelShowed(int index, const std::string& text) const {
-        return PanelTimes(index, text) > 0;
+        return window_.TimesShown(index, text);
     }
     void Ticked(int times) {
         for (int i = 0; i < times; ++i)
@@ -199,6 +188,6 @@ TEST_F(Ticks, AFailureOfUnknownKindIsShownAndTickingGoesOn) {
             tickedAgain.set_value();
     });
     ASSERT_TRUE(TickThreadUntil(tickedAgain.get_future()));
-    EXPECT_TRUE(PanelShowed(1, "The tick failed for a reason of unknown kind"));
+    EXPECT_EQ(PanelTimes(1, "The tick failed for a reason of unknown kind"), 1u);
     EXPECT_EQ(Sent(AppCommandGoOffline), 1u);
 }

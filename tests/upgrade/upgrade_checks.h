@@ -12,10 +12,7 @@
 namespace dedarida::test {
 
 inline bool HasPanelText(const RecordingWindow& window, int index, const std::string& text) {
-    for (const auto& [panel, shown] : window.History())
-        if (panel == index && shown == text)
-            return true;
-    return false;
+    return window.TimesShown(index, text) > 0;
 }
 
 // The `count`-th upgrade of the bench's tool has just succeeded.
