@@ -17,8 +17,8 @@ constexpr const char kSerialComm[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 std::vector<std::string> RegisteredComNames() {
     std::vector<std::string> names;
     // The key exists only while the system has a serial port.
-    const RegistryKey key(HKEY_LOCAL_MACHINE, kSerialComm);
-    if (key.Get() == nullptr)
+    const RegistryKey key = OpenRegistryKey(HKEY_LOCAL_MACHINE, kSerialComm);
+    if (!key.Valid())
         return names;
     for (DWORD index = 0;; ++index) {
         char device[256];

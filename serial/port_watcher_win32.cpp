@@ -1,8 +1,10 @@
 #include "serial/com_port_interface_win32.h"
 #include "serial/ecomport.h"
+#include "serial/event_fd.h"
 #include "serial/list_com_ports.h"
 #include "serial/port_watcher.h"
 #include "serial/port_watcher_window_win32.h"
+#include "serial/system_handle_win32.h"
 
 #include <dbt.h>
 #include <filesystem>
@@ -15,22 +17,6 @@
 namespace dedarida {
 
 namespace {
-
-// Every wait of the watcher's thread ends when this is set.
-class StopEvent {
-public:
-    StopEvent() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        if (event_ == nullptr)
-            throw EComPort("Cannot watch the serial ports: " + std::to_string(GetLastError()));
-    }
-    StopEvent(const StopEvent&) = delete;
-    StopEvent& operator=(const StopEvent&) = delete;
-    ~StopEvent() { CloseHandle(event_); }
-    HANDLE Get() const { return event_; }
-
-private:
-    HANDLE event_;
-};
 
 // A message-only window registered for the arrival and removal of COM port
 // interfaces. Its procedure only takes note: `changed` runs after the message
@@ -92,24 +78,7 @@ private:
     bool changed_ = false;
 };
 
-// Closes the folder's change notification on every way out.
-class FolderChanges {
-public:
-    explicit FolderChanges(const std::wstring& folder)
-        : change_(FindFirstChangeNotificationW(
-              folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME)) {}
-    FolderChanges(const FolderChanges&) = delete;
-    FolderChanges& operator=(const FolderChanges&) = delete;
-    ~FolderChanges() {
-        if (Watching())
-            FindCloseChangeNotification(change_);
-    }
-    bool Watching() const { return change_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return change_; }
-
-private:
-    HANDLE change_;
-};
+using FolderChanges = SystemHandle<HANDLE, &FindCloseChangeNotification>;
 
 // What the watcher's thread tells once it listens, or the system's error
 // when it cannot.
@@ -136,9 +105,10 @@ void ListenToDevices(HANDLE stop, Started& started, const std::function<void()>&
 // A folder of links stands for the ports: its changes are theirs.
 void WatchFolder(HANDLE stop, const std::wstring& folder, Started& started,
                  const std::function<void()>& changed) {
-    const FolderChanges changes(folder);
-    started.set_value(FailureUnless(changes.Watching()));
-    if (!changes.Watching())
+    const FolderChanges changes(FindFirstChangeNotificationW(
+        folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
+    started.set_value(FailureUnless(changes.Valid()));
+    if (!changes.Valid())
         return;
     const HANDLE waits[2] = {stop, changes.Get()};
     while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
@@ -152,7 +122,8 @@ void WatchFolder(HANDLE stop, const std::wstring& folder, Started& started,
 } // namespace
 
 struct PortWatcher::Platform {
-    StopEvent stop;
+    // Every wait of the watcher's thread ends when this is set.
+    EventFd stop;
     std::thread thread;
 };
 
@@ -163,8 +134,8 @@ PortWatcher::PortWatcher(std::function<void()> changed) : platform_(std::make_un
     Started started;
     std::future<std::optional<DWORD>> failure = started.get_future();
     platform_->thread =
-        std::thread([stop = platform_->stop.Get(), wideFolder, started = std::move(started),
-                     changed = std::move(changed)]() mutable {
+        std::thread([stop = LongToHandle(platform_->stop.Fd()), wideFolder,
+                     started = std::move(started), changed = std::move(changed)]() mutable {
             if (wideFolder.empty())
                 ListenToDevices(stop, started, changed);
             else
@@ -179,7 +150,7 @@ PortWatcher::PortWatcher(std::function<void()> changed) : platform_(std::make_un
 }
 
 PortWatcher::~PortWatcher() {
-    SetEvent(platform_->stop.Get());
+    platform_->stop.Set();
     platform_->thread.join();
 }
 

@@ -3,6 +3,7 @@
 #include "serial/com_names.h"
 #include "serial/com_port_interface_win32.h"
 #include "serial/registry_key_win32.h"
+#include "serial/system_handle_win32.h"
 #include "serial/usb_adapter_ids.h"
 #include "unicode/utf16.h"
 
@@ -22,22 +23,7 @@ namespace dedarida {
 
 namespace {
 
-// A device information list, destroyed on every way out.
-class DeviceList {
-public:
-    explicit DeviceList(HDEVINFO list) : list_(list) {}
-    DeviceList(const DeviceList&) = delete;
-    DeviceList& operator=(const DeviceList&) = delete;
-    ~DeviceList() {
-        if (Valid())
-            SetupDiDestroyDeviceInfoList(list_);
-    }
-    bool Valid() const { return list_ != INVALID_HANDLE_VALUE; }
-    HDEVINFO Get() const { return list_; }
-
-private:
-    HDEVINFO list_;
-};
+using DeviceList = SystemHandle<HDEVINFO, &SetupDiDestroyDeviceInfoList>;
 
 struct DeviceNode {
     HDEVINFO list;
@@ -80,7 +66,7 @@ std::string PropertyText(DeviceNode& node, const DEVPROPKEY& key) {
 std::string PortName(DeviceNode& node) {
     const RegistryKey key(SetupDiOpenDevRegKey(node.list, &node.data, DICS_FLAG_GLOBAL, 0,
                                                DIREG_DEV, KEY_QUERY_VALUE));
-    if (key.Get() == nullptr)
+    if (!key.Valid())
         return "";
     return TextOf([&](BYTE* buffer, DWORD bytes, DWORD* needed) {
         DWORD type = 0;
