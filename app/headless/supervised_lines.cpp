@@ -2,7 +2,9 @@
 
 #include "app/headless/json_text.h"
 
+#include <charconv>
 #include <cstdio>
+#include <string_view>
 
 namespace dedarida {
 
@@ -24,6 +26,33 @@ std::optional<std::string> After(const std::string& line, const char* prefix) {
         return std::nullopt;
     return line.substr(start.size());
 }
+
+// Reads the numbers of a live line one by one, each followed by a space.
+// Only what a child can really send is taken (no sign on counts, nothing
+// beyond a year of seconds or a gigabyte a second), so a line that parses
+// always prints back whole.
+class FieldReader {
+public:
+    explicit FieldReader(std::string_view text) : rest_(text) {}
+
+    bool Count(int& value) { return Number(value, 0, 999'999); }
+    bool Seconds(double& value) { return Number(value, 0.0, 3.2e7); }
+    bool Rate(double& value) { return Number(value, -1.0, 1e9); }
+    std::string Rest() const { return std::string(rest_); }
+
+private:
+    template <typename T> bool Number(T& value, T lowest, T highest) {
+        const char* end = rest_.data() + rest_.size();
+        const auto [next, error] = std::from_chars(rest_.data(), end, value);
+        if (error != std::errc() || next == end || *next != ' ' || !(value >= lowest) ||
+            !(value <= highest))
+            return false;
+        rest_.remove_prefix(static_cast<std::size_t>(next + 1 - rest_.data()));
+        return true;
+    }
+
+    std::string_view rest_;
+};
 
 } // namespace
 
@@ -48,14 +77,14 @@ std::optional<ProgressSnapshot> ParseLiveLine(const std::string& line) {
     const auto fields = After(line, LivePrefix);
     if (!fields)
         return std::nullopt;
+    FieldReader in(*fields);
     ProgressSnapshot s;
     double rate = 0;
-    int used = 0;
-    if (std::sscanf(fields->c_str(), "%d %d %lf %lf %n", &s.blocksSent, &s.blocksDone,
-                    &s.elapsedSeconds, &rate, &used) != 4)
+    if (!in.Count(s.blocksSent) || !in.Count(s.blocksDone) || !in.Seconds(s.elapsedSeconds) ||
+        !in.Rate(rate))
         return std::nullopt;
     s.bytesPerSecond = RateOf(rate);
-    s.step = fields->substr(static_cast<std::size_t>(used));
+    s.step = in.Rest();
     return s;
 }
 

@@ -52,7 +52,12 @@ TEST(SupervisedLines, LiveLinesComeBackAsTheyWent) {
     EXPECT_EQ(ParseLiveLine(LiveLine(snapshot)), snapshot);
     const ProgressSnapshot before{"identity", 0, 0, 0.5, {}};
     EXPECT_EQ(ParseLiveLine(LiveLine(before)), before);
-    for (const char* line : {"status: START UPGRADE", "live: x", ""})
+    const std::string huge(90, '7');
+    for (const std::string& line : std::initializer_list<std::string>{
+             "status: START UPGRADE", "live: x", "",
+             "live: 44 43 " + huge + ".4 3712.000 programming",
+             "live: 99999999999 0 1.000 -1.000 identity", "live: -1 0 1.000 -1.000 identity",
+             "live: 1 1 nan -1.000 identity", "live: 1 1 1.000 inf identity"})
         EXPECT_FALSE(ParseLiveLine(line)) << line;
 }
 
