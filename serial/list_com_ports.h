@@ -43,9 +43,13 @@ inline constexpr const char PortsFolderVariable[] = "DEDARIDA_PORTS_FOLDER";
 // The folder the variable names, or empty.
 std::string PortsFolder();
 
+// Whether a listing tells which programs hold each port: on Linux that reads
+// every process's descriptors, too much for each device change.
+enum class PortHolding { Told, Untold };
+
 // Every serial port present: the entries of PortsFolder when it is set,
 // else the system's (ListSystemSerialPorts).
-std::vector<SerialPortInfo> ListSerialPorts();
+std::vector<SerialPortInfo> ListSerialPorts(PortHolding holding = PortHolding::Told);
 
 // Every serial port of the system, ordered by device path. Linux: the kernel's
 // serial devices (a /dev/ttyS device only when the kernel knows its UART
@@ -54,7 +58,7 @@ std::vector<SerialPortInfo> ListSerialPorts();
 // sysfs does not tell, and changes none. Windows: the ports the system lists
 // under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, by number, each with the USB
 // adapter SetupAPI knows behind its COM name; opens none.
-std::vector<SerialPortInfo> ListSystemSerialPorts();
+std::vector<SerialPortInfo> ListSystemSerialPorts(PortHolding holding = PortHolding::Told);
 
 // Replaces `list` with the COM names of the ports present, sorted without
 // regard to case; a four-character name is shown with a 0 inserted (COM3 as

@@ -161,7 +161,7 @@ std::vector<std::pair<std::string, std::string>> ByIdLinks() {
 
 } // namespace
 
-std::vector<SerialPortInfo> ListSystemSerialPorts() {
+std::vector<SerialPortInfo> ListSystemSerialPorts(PortHolding holding) {
     std::set<dev_t> seen;
     std::vector<FoundPort> ports = KernelPorts(seen);
     const std::vector<DeviceName> comNames = ComNamesPresent();
@@ -174,7 +174,8 @@ std::vector<SerialPortInfo> ListSystemSerialPorts() {
         ports.push_back(std::move(port));
     }
     const auto links = ByIdLinks();
-    const PortHolders holders;
+    const std::optional<PortHolders> holders =
+        holding == PortHolding::Told ? std::optional<PortHolders>(std::in_place) : std::nullopt;
     std::vector<SerialPortInfo> list;
     for (FoundPort& port : ports) {
         for (const DeviceName& name : comNames)
@@ -184,8 +185,10 @@ std::vector<SerialPortInfo> ListSystemSerialPorts() {
         for (const auto& [target, link] : links)
             if (target == nodeName)
                 port.info.byId = link;
-        port.info.inUse = holders.LockedByAnotherProgram(port.info.device);
-        port.info.heldBy = HoldersText(holders.HoldersOf(port.info.device));
+        if (holders) {
+            port.info.inUse = holders->LockedByAnotherProgram(port.info.device);
+            port.info.heldBy = HoldersText(holders->HoldersOf(port.info.device));
+        }
         list.push_back(std::move(port.info));
     }
     std::sort(list.begin(), list.end(),

@@ -41,7 +41,7 @@ std::vector<std::string> RegisteredComNames() {
 
 } // namespace
 
-std::vector<SerialPortInfo> ListSystemSerialPorts() {
+std::vector<SerialPortInfo> ListSystemSerialPorts(PortHolding) {
     std::vector<unsigned> numbers;
     for (const std::string& name : RegisteredComNames())
         // A driver may list a name that is no COM name; no one can open it by one.

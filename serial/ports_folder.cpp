@@ -50,9 +50,9 @@ std::string PortsFolder() {
     return folder ? folder : "";
 }
 
-std::vector<SerialPortInfo> ListSerialPorts() {
+std::vector<SerialPortInfo> ListSerialPorts(PortHolding holding) {
     const std::string folder = PortsFolder();
-    return folder.empty() ? ListSystemSerialPorts() : FolderPorts(folder);
+    return folder.empty() ? ListSystemSerialPorts(holding) : FolderPorts(folder);
 }
 
 } // namespace dedarida
