@@ -21,7 +21,9 @@ struct HeadlessFirmware {
     std::string Line(const HeadlessOptions& options) const;
 };
 
-// Reads --firmware (EFirmwareRefused when it is refused), or takes the built-in image.
+// Reads --firmware (its pinned copy when a fleet's parent gives one), or
+// takes the built-in image; raises EFirmwareRefused when the file is refused
+// or the image is not the one --expect-sha256 names.
 HeadlessFirmware ChooseFirmware(const HeadlessOptions& options);
 
 } // namespace dedarida

@@ -1,6 +1,7 @@
 #include "app/headless/headless_options.h"
 
 #include "app/headless/port_selector.h"
+#include "unicode/ascii_case.h"
 
 #include <algorithm>
 #include <charconv>
@@ -29,9 +30,9 @@ Runs a firmware upgrade without a window and exits with its result.
                       adapter as it is plugged in (with --port usb:... or
                       usb-path:..., only those), each in a process of its
                       own, say PASS or FAIL, wait for its removal, and go on
-                      until Ctrl-C, which ends with the count of units, passed,
-                      failed and the yield. A device found in its bootloader
-                      is upgraded from there
+                      until Ctrl-C, which ends with the count of units,
+                      passed, failed and interrupted, and the yield. A device
+                      found in its bootloader is upgraded from there
   --log FILE          append one JSON line per unit to FILE: time (UTC),
                       tool version, station, port, USB serial number,
                       identity, firmware SHA-256, result, exit status, phase
@@ -52,10 +53,15 @@ Runs a firmware upgrade without a window and exits with its result.
                       (lower-case hex, a count that does not match, S4), a
                       wrong record checksum, data outside 0x0E8800-0x0FDFFF
                       (S1 data too), overlapping records with other bytes, an
-                      S5/S6 count that does not match, or no data
+                      S5/S6 count that does not match, or no data. With
+                      several ports or --station the file is read once, at
+                      the start, and that image goes to every device
   --firmware-version TEXT
                       the version the result names for FILE (default: the
                       file's name and SHA-256)
+  --expect-sha256 HEX refuse the upgrade (exit 64, no port touched) unless the
+                      image to be sent (the --firmware FILE's, or the built-in
+                      one) has this SHA-256 (64 hex digits; both are printed)
   --quiet             print only the result line
   --from-bootloader   start at the bootloader phase: poll until the bootloader
                       answers, then erase and program (a device left in its
@@ -66,7 +72,9 @@ Runs a firmware upgrade without a window and exits with its result.
                       end, with several ports one array of records (progress
                       and status lines go to standard error)
   --trace FILE        write every frame sent and received to FILE (with
-                      several ports: FILE.PORT, each '/' of PORT as '_')
+                      several ports FILE.PORT, with --station FILE.PORT.N for
+                      unit N; in PORT every character but A-Z a-z 0-9 . _ -
+                      as '_')
   --list-ports        list the serial ports present: COM name, device, its
                       /dev/serial/by-id name, the USB adapter's ids, maker,
                       product and serial number, and whether another program
@@ -80,8 +88,8 @@ data rate, time elapsed and left, step); in a file or pipe it is a line per
 ten percent.
 
 Exit status (with several ports: 0 when every device succeeded, otherwise
-the status of the first port that failed, in the order given; --station: 0
-when no unit failed, else 1):
+the status of the first port that failed, in the order given; --station: 1
+when a unit failed, else 130 when one was interrupted, else 0):
   0    "System Programmed OK": the device's own final check passed (blocks it
        answered "Verify error" are not sent again; the result line counts them)
   1    "System Program Fail", the device refused to erase its flash, or the
@@ -177,6 +185,21 @@ const std::vector<Option>& Options() {
              o.firmwareVersion = v;
              return {};
          }},
+        {"--expect-sha256",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.expectSha256 = AsciiLower(v);
+             if (o.expectSha256.size() != 64 ||
+                 o.expectSha256.find_first_not_of("0123456789abcdef") != std::string::npos)
+                 return "--expect-sha256 takes the 64 hex digits of a SHA-256";
+             return {};
+         }},
+        {"--pinned-firmware",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.pinnedFirmwarePath = v;
+             return {};
+         }},
         {"--log",
          {},
          [](HeadlessOptions& o, const std::string& v) -> Refusal {
@@ -214,8 +237,9 @@ const std::vector<Option>& Options() {
 // What the options say together, or why they do not go together.
 Refusal CheckTogether(const HeadlessOptions& o) {
     if (o.listPorts)
-        return o.upgrade || o.station ? Refusal("--list-ports goes alone (with --json)")
-                                      : Refusal();
+        return o.upgrade || o.station || !o.ports.empty()
+                   ? Refusal("--list-ports goes alone (with --json)")
+                   : Refusal();
     if (o.station && o.upgrade)
         return "--station runs upgrades of its own: leave out --upgrade";
     if (!o.upgrade && !o.station)
@@ -242,7 +266,9 @@ Refusal CheckTogether(const HeadlessOptions& o) {
         return "--firmware-version names a --firmware FILE";
     if (o.supervised && o.ports.size() != 1)
         return "--supervised takes one port";
-    if (!o.stationName.empty() && !o.station && o.logPath.empty())
+    if (!o.pinnedFirmwarePath.empty() && (!o.supervised || o.firmwarePath.empty()))
+        return "--pinned-firmware is given by a fleet's parent with --firmware";
+    if (!o.stationName.empty() && !o.station && !o.supervised && o.logPath.empty())
         return "--station-name names the station in --log records";
     return {};
 }

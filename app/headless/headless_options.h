@@ -19,6 +19,11 @@ struct HeadlessOptions {
     std::string tracePath;
     std::string firmwarePath; // empty: the built-in image
     std::string firmwareVersion;
+    // Refuse the image unless its SHA-256 is this (lower-case hex).
+    std::string expectSha256;
+    // The raw image a fleet's parent pinned for its units; --firmware then
+    // only names the file it came from.
+    std::string pinnedFirmwarePath;
     bool quiet = false;
     // One port's upgrade run by the several-port mode (machine-read output).
     bool supervised = false;

@@ -105,6 +105,23 @@ TEST_F(FirmwareOption, EachFaultyFileIsRefusedBeforeAnythingIsSent) {
     ExpectRefused(dir_ + "/missing.s19", "cannot be opened");
 }
 
+// The hash comes from sha256sum, not from the tool.
+TEST_F(FirmwareOption, AnExpectedHashOtherThanTheImagesTouchesNoPort) {
+    const auto image = dedarida::EmbeddedFirmware();
+    const std::string path = Write("image.bin", std::string(image.begin(), image.end()));
+    std::string hash(64, '\0');
+    std::FILE* sum = popen(("sha256sum " + path).c_str(), "r");
+    ASSERT_EQ(std::fread(hash.data(), 1, hash.size(), sum), hash.size());
+    pclose(sum);
+    std::string other = hash;
+    other[10] = other[10] == '0' ? '1' : '0';
+    EXPECT_EQ(Run({"--upgrade", "--port", Line(), "--expect-sha256", other}), 64);
+    EXPECT_EQ(frames_, 0u);
+    EXPECT_NE(Read("err").find(hash), std::string::npos) << Read("err");
+    EXPECT_NE(Read("err").find(other), std::string::npos);
+    EXPECT_EQ(Run({"--upgrade", "--port", Line(), "--expect-sha256", hash}), 0) << Read("err");
+}
+
 TEST_F(FirmwareOption, AVersionTextNeedsAFile) {
     EXPECT_EQ(Run({"--upgrade", "--port", Line(), "--firmware-version", "v9"}), 64);
     EXPECT_EQ(frames_, 0u);

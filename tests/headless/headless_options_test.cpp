@@ -40,7 +40,16 @@ INSTANTIATE_TEST_SUITE_P(
         Mistake{"EmptyTrace",
                 {"--upgrade", "--port", "COM5", "--trace", ""},
                 "--trace is given an empty value"},
-        Mistake{"MissingValue", {"--upgrade", "--port"}, "--port needs a value"}),
+        Mistake{"MissingValue", {"--upgrade", "--port"}, "--port needs a value"},
+        Mistake{"ListPortsWithAPort",
+                {"--list-ports", "--port", "COM5"},
+                "--list-ports goes alone (with --json)"},
+        Mistake{"ShortHash",
+                {"--upgrade", "--port", "COM5", "--expect-sha256", "ab12"},
+                "--expect-sha256 takes the 64 hex digits of a SHA-256"},
+        Mistake{"PinnedImageWithoutItsFile",
+                {"--upgrade", "--supervised", "--port", "COM5", "--pinned-firmware", "x.bin"},
+                "--pinned-firmware is given by a fleet's parent with --firmware"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
