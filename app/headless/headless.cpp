@@ -2,6 +2,8 @@
 
 #include "app/headless/headless_firmware.h"
 #include "app/headless/headless_options.h"
+#include "app/headless/host_name.h"
+#include "app/headless/pinned_image.h"
 #include "app/headless/port_listing.h"
 #include "app/headless/port_supervisor.h"
 #include "app/headless/station.h"
@@ -10,12 +12,34 @@
 #include "app/headless/version_text.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 
 namespace dedarida {
 
 namespace {
 
 constexpr int UsageStatus = 64;
+
+// A fleet: each unit in a process of its own, all sent the image read here.
+int RunFleet(const HeadlessOptions& options, const HeadlessFirmware& firmware, std::FILE* out) {
+    UnitSettings settings{options, {}, {}, firmware.sha256};
+    if (options.station || !options.logPath.empty())
+        settings.stationName = options.stationName.empty() ? HostName() : options.stationName;
+    std::optional<PinnedImage> pinned;
+    if (firmware.file) {
+        try {
+            pinned.emplace(firmware.Bytes());
+        } catch (const std::filesystem::filesystem_error& failure) {
+            WriteText(stderr, "dedarida: " + std::string(failure.what()) + "\n");
+            return UsageStatus;
+        }
+        settings.pinnedImage = pinned->Path();
+        if (!options.quiet)
+            WriteText(out, firmware.Line(options) + "\n");
+    }
+    return options.station ? RunStation(settings, out) : SuperviseUpgrades(settings, out);
+}
 
 } // namespace
 
@@ -44,10 +68,8 @@ int RunHeadless(int argc, const char* const* argv) {
         return UsageStatus;
     }
     std::FILE* out = options->json || options->supervised ? stderr : stdout;
-    if (options->station)
-        return RunStation(*options, out);
-    if (options->ports.size() > 1)
-        return SuperviseUpgrades(*options, out);
+    if (options->station || options->ports.size() > 1)
+        return RunFleet(*options, firmware, out);
     return UpgradeUnit(*options, firmware, out);
 }
 

@@ -1,12 +1,12 @@
 #include "app/headless/port_supervisor.h"
 
 #include "app/headless/checked_write.h"
+#include "app/headless/printable_text.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/summary_table.h"
 #include "app/headless/terminal.h"
 #include "app/headless/unit_runner.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,43 +15,22 @@ namespace dedarida {
 
 namespace {
 
-std::string TracePathFor(const std::string& trace, std::string port) {
-    std::replace(port.begin(), port.end(), '/', '_');
-    return trace + "." + port;
-}
-
-std::vector<std::string> ChildArguments(const HeadlessOptions& options, const std::string& port) {
-    std::vector<std::string> arguments = {"--upgrade", "--supervised",
-                                          "--port",    port,
-                                          "--timeout", std::to_string(options.timeout.count())};
-    const auto add = [&](const char* option, const std::string& value) {
-        if (!value.empty())
-            arguments.insert(arguments.end(), {option, value});
-    };
-    if (options.fromBootloader)
-        arguments.push_back("--from-bootloader");
-    add("--firmware", options.firmwarePath);
-    add("--firmware-version", options.firmwareVersion);
-    if (!options.tracePath.empty())
-        add("--trace", TracePathFor(options.tracePath, port));
-    return arguments;
-}
-
 class Supervisor {
 public:
-    Supervisor(const HeadlessOptions& options, std::FILE* out)
-        : options_(options), rows_(options.ports.size()),
-          output_(out, ProgressOutput::StyleFor(out, options.quiet, false), options.ports),
+    Supervisor(const UnitSettings& settings, std::FILE* out)
+        : options_(settings.options), rows_(options_.ports.size()),
+          output_(out, ProgressOutput::StyleFor(out, options_.quiet, false), RowNames(options_)),
           runner_(
-              output_,
-              [this](std::size_t row, const UpgradeSummary& summary, const std::string& record) {
-                  rows_[row] = {summary, record};
-              }),
+              output_, settings,
+              {[this](std::size_t row, const UpgradeSummary& summary, const std::string& record) {
+                   rows_[row] = {summary, record};
+               },
+               {}}),
           out_(out) {}
 
     int Run() {
         for (std::size_t i = 0; i < options_.ports.size(); ++i)
-            runner_.Launch(i, options_.ports[i], ChildArguments(options_, options_.ports[i]));
+            runner_.Launch(i, options_.ports[i], options_.ports[i]);
         runner_.Run();
         return Report();
     }
@@ -62,10 +41,17 @@ private:
         std::string record;
     };
 
+    static std::vector<std::string> RowNames(const HeadlessOptions& options) {
+        std::vector<std::string> names;
+        for (const std::string& port : options.ports)
+            names.push_back(Printable(port));
+        return names;
+    }
+
     int Report() {
         std::vector<std::pair<std::string, UpgradeSummary>> table;
         for (std::size_t i = 0; i < rows_.size(); ++i)
-            table.emplace_back(options_.ports[i], rows_[i].summary);
+            table.emplace_back(Printable(options_.ports[i]), rows_[i].summary);
         if (output_.GetStyle() != ProgressOutput::Style::Quiet) {
             WriteText(out_, std::string("\n").append(SummaryTable(table)));
             std::fflush(out_);
@@ -95,8 +81,8 @@ private:
 
 } // namespace
 
-int SuperviseUpgrades(const HeadlessOptions& options, std::FILE* out) {
-    return Supervisor(options, out).Run();
+int SuperviseUpgrades(const UnitSettings& settings, std::FILE* out) {
+    return Supervisor(settings, out).Run();
 }
 
 } // namespace dedarida

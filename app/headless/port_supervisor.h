@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/headless/headless_options.h"
+#include "app/headless/supervised_lines.h"
 
 #include <cstdio>
 
@@ -12,6 +12,6 @@ namespace dedarida {
 // per port, then the summary table; under --json prints one array of the
 // records on standard output. Ctrl-C stops every upgrade. Returns 0 when
 // every device succeeded, else the status of the first port that failed.
-int SuperviseUpgrades(const HeadlessOptions& options, std::FILE* out);
+int SuperviseUpgrades(const UnitSettings& settings, std::FILE* out);
 
 } // namespace dedarida

@@ -4,6 +4,29 @@
 
 namespace dedarida {
 
+namespace {
+
+void Escape(std::string& shown, unsigned char byte) {
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+    shown += escape;
+}
+
+} // namespace
+
+std::string WithoutControls(std::string_view line) {
+    std::string shown;
+    shown.reserve(line.size());
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            Escape(shown, byte);
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 std::string Printable(std::string_view text) {
     std::string shown;
     shown.reserve(text.size());
@@ -23,13 +46,10 @@ std::string Printable(std::string_view text) {
             shown += "\\\\";
             break;
         default:
-            if (byte >= 0x20 && byte < 0x7F) {
+            if (byte >= 0x20 && byte < 0x7F)
                 shown += c;
-            } else {
-                char escape[5];
-                std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-                shown += escape;
-            }
+            else
+                Escape(shown, byte);
         }
     }
     return shown;

@@ -11,4 +11,9 @@ namespace dedarida {
 // nor move the cursor.
 std::string Printable(std::string_view text);
 
+// A line of this tool's own (a unit's process said it, its device texts
+// escaped already) safe for a terminal: only control bytes and DEL become
+// \xNN, so nothing is escaped twice.
+std::string WithoutControls(std::string_view line);
+
 } // namespace dedarida

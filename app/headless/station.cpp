@@ -1,18 +1,18 @@
 #include "app/headless/station.h"
 
-#include "app/headless/host_name.h"
 #include "app/headless/port_selector.h"
 #include "app/headless/printable_text.h"
 #include "app/headless/progress_output.h"
+#include "app/headless/station_slots.h"
 #include "app/headless/terminal.h"
 #include "app/headless/unit_runner.h"
+#include "app/headless/upgrade_report.h"
 #include "serial/ecomport.h"
 #include "serial/port_diagnosis.h"
 #include "serial/port_watcher.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,16 +21,23 @@ namespace dedarida {
 
 namespace {
 
+std::string Count(unsigned n, const char* what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
 class Station {
 public:
-    Station(const HeadlessOptions& options, std::FILE* out)
-        : options_(options), name_(options.stationName.empty() ? HostName() : options.stationName),
-          output_(out, ProgressOutput::StyleFor(out, options.quiet, false), {}),
-          runner_(output_, [this](std::size_t row, const UpgradeSummary& summary,
-                                  const std::string&) { Finished(row, summary); }),
+    Station(const UnitSettings& settings, std::FILE* out)
+        : settings_(settings),
+          output_(out, ProgressOutput::StyleFor(out, settings.options.quiet, false), {}),
+          runner_(output_, settings,
+                  {[this](std::size_t row, const UpgradeSummary& summary, const std::string&) {
+                       Finished(row, summary);
+                   },
+                   [this](std::size_t row, const std::string& device) { Moved(row, device); }}),
           out_(out) {
         std::string error;
-        for (const std::string& port : options.ports)
+        for (const std::string& port : settings.options.ports)
             filters_.push_back(*ParsePortSelector(port, error));
     }
 
@@ -42,26 +49,20 @@ public:
             WriteText(stderr, "dedarida: " + InWords(failure) + "\n");
             return 1;
         }
-        output_.Line("station " + name_ + ": waiting for " + FilterText() +
-                     " (Ctrl-C ends the station)");
+        output_.Line("station " + Printable(settings_.stationName) + ": waiting for " +
+                     FilterText() + " (Ctrl-C ends the station)");
         Look();
         runner_.Run([this] { return runner_.Interrupted(); });
         return Summary();
     }
 
 private:
-    enum class State { Running, Done };
-    struct Slot {
-        std::size_t row;
-        State state;
-    };
-
     std::string FilterText() const {
         if (filters_.empty())
             return "USB serial adapters";
         std::string text = "adapters";
         for (const PortSelector& filter : filters_)
-            text += (&filter == &filters_.front() ? " " : " or ") + filter.text;
+            text += (&filter == &filters_.front() ? " " : " or ") + Printable(filter.text);
         return text;
     }
 
@@ -72,124 +73,105 @@ private:
                            [&](const PortSelector& filter) { return filter.Matches(port); });
     }
 
-    // What is plugged in now: new units start, finished ones that have gone
-    // free their slots.
+    static std::vector<SerialPortInfo> Ports() { return ListSerialPorts(PortHolding::Untold); }
+
+    // What is plugged in now: finished units that have gone free their
+    // slots, new ones start.
     void Look() {
         if (runner_.Interrupted())
             return;
         std::vector<SerialPortInfo> ports;
         try {
-            ports = ListSerialPorts();
+            ports = Ports();
         } catch (const EComPort& failure) {
-            output_.Line(std::string("error: ") + failure.what());
+            output_.Line("error: " + InWords(failure));
             return;
         }
-        for (auto slot = slots_.begin(); slot != slots_.end();) {
-            const bool present = std::any_of(ports.begin(), ports.end(), [&](const auto& port) {
-                return port.device == slot->first;
-            });
-            if (!present && slot->second.state == State::Done) {
-                freeRows_.push_back(slot->second.row);
-                slot = slots_.erase(slot);
-            } else {
-                ++slot;
-            }
-        }
-        for (const SerialPortInfo& port : ports)
-            if (Takes(port) && !slots_.count(port.device))
+        for (const std::size_t row : slots_.FreeGone(ports))
+            freeRows_.push_back(row);
+        for (const SerialPortInfo& port : slots_.NewUnits(ports))
+            if (Takes(port))
                 Launch(port);
     }
 
     void Launch(const SerialPortInfo& port) {
+        const std::string name = Printable(port.device);
         std::size_t row;
         if (freeRows_.empty()) {
-            row = output_.AddRow(port.device);
+            row = output_.AddRow(name);
         } else {
             row = freeRows_.back();
             freeRows_.pop_back();
-            output_.ResetRow(row, port.device);
+            output_.ResetRow(row, name);
         }
-        slots_[port.device] = {row, State::Running};
+        slots_.Add(row, port);
         ++units_;
-        std::string who = port.device;
-        if (port.usb && !port.usb->serialNumber.empty())
-            who += " (serial " + Printable(port.usb->serialNumber) + ")";
+        std::string who = name;
+        const std::string serial = port.usb ? port.usb->serialNumber : "";
+        if (!serial.empty())
+            who += " (serial " + Printable(serial) + ")";
         output_.Event(row, "unit " + std::to_string(units_) + " plugged in: " + who);
-        runner_.Launch(row, port.device, Arguments(port.device));
+        runner_.Launch(row, port.device, port.device + "." + std::to_string(units_), serial);
     }
 
-    std::vector<std::string> Arguments(const std::string& device) const {
-        std::vector<std::string> arguments = {"--upgrade",
-                                              "--supervised",
-                                              "--recover-bootloader",
-                                              "--port",
-                                              device,
-                                              "--timeout",
-                                              std::to_string(options_.timeout.count()),
-                                              "--retries",
-                                              std::to_string(options_.retries),
-                                              "--station-name",
-                                              name_};
-        const auto add = [&](const char* option, const std::string& value) {
-            if (!value.empty())
-                arguments.insert(arguments.end(), {option, value});
-        };
-        add("--firmware", options_.firmwarePath);
-        add("--firmware-version", options_.firmwareVersion);
-        add("--log", options_.logPath);
-        if (!options_.tracePath.empty()) {
-            std::string name = device;
-            std::replace(name.begin(), name.end(), '/', '_');
-            add("--trace", options_.tracePath + "." + name + "." + std::to_string(units_));
+    void Moved(std::size_t row, const std::string& device) {
+        try {
+            for (const SerialPortInfo& port : Ports())
+                if (Printable(port.device) == device)
+                    slots_.Moved(row, port);
+        } catch (const EComPort&) {
+            // The next change looks again.
         }
-        return arguments;
     }
 
     void Finished(std::size_t row, const UpgradeSummary& summary) {
         const bool passed = summary.exitStatus == 0;
-        ++(passed ? passed_ : failed_);
-        for (auto& [device, slot] : slots_)
-            if (slot.row == row) {
-                slot.state = State::Done;
-                output_.Event(row,
-                              std::string(passed ? "PASS" : "FAIL") + "  " +
-                                  (summary.identity.empty() ? "-" : Printable(summary.identity)) +
-                                  "  " + summary.result + " (exit " +
-                                  std::to_string(summary.exitStatus) + "); unplug it");
-            }
-        // It may have gone while it was finishing.
-        Look();
+        const bool interrupted = summary.result == ResultName(UpgradeResult::Interrupted);
+        ++(passed ? passed_ : interrupted ? interrupted_ : failed_);
+        slots_.Done(row);
+        if (!interrupted)
+            output_.Event(row, std::string(passed ? "PASS" : "FAIL") + "  " +
+                                   (summary.identity.empty() ? "-" : Printable(summary.identity)) +
+                                   "  " + summary.result + " (exit " +
+                                   std::to_string(summary.exitStatus) + "); unplug it");
+        // It may have gone while it was finishing; a unit waiting for its
+        // slot starts once this end is handled.
+        runner_.Post([this] { Look(); });
     }
 
     int Summary() {
+        const unsigned tested = passed_ + failed_;
         char yield[16] = "-";
-        if (units_ > 0)
+        if (tested > 0)
             std::snprintf(yield, sizeof yield, "%.1f%%",
-                          100.0 * static_cast<double>(passed_) / static_cast<double>(units_));
-        WriteText(out_, "\nstation " + name_ + ": " + std::to_string(units_) + " units, " +
-                            std::to_string(passed_) + " passed, " + std::to_string(failed_) +
-                            " failed, yield " + yield + "\n");
+                          100.0 * static_cast<double>(passed_) / static_cast<double>(tested));
+        WriteText(out_, "\nstation " + Printable(settings_.stationName) + ": " +
+                            Count(units_, "unit") + ", " + std::to_string(passed_) + " passed, " +
+                            std::to_string(failed_) + " failed, " + std::to_string(interrupted_) +
+                            " interrupted, yield " + yield + "\n");
         std::fflush(out_);
-        return failed_ == 0 ? 0 : 1;
+        if (failed_ > 0)
+            return 1;
+        return interrupted_ > 0 ? ExitStatus(UpgradeResult::Interrupted) : 0;
     }
 
-    const HeadlessOptions& options_;
-    const std::string name_;
+    const UnitSettings& settings_;
     std::vector<PortSelector> filters_;
     ProgressOutput output_;
     UnitRunner runner_;
     std::FILE* out_;
-    std::map<std::string, Slot> slots_; // by device
+    StationSlots slots_;
     std::vector<std::size_t> freeRows_;
     unsigned units_ = 0;
     unsigned passed_ = 0;
     unsigned failed_ = 0;
+    unsigned interrupted_ = 0;
 };
 
 } // namespace
 
-int RunStation(const HeadlessOptions& options, std::FILE* out) {
-    return Station(options, out).Run();
+int RunStation(const UnitSettings& settings, std::FILE* out) {
+    return Station(settings, out).Run();
 }
 
 } // namespace dedarida

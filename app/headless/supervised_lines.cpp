@@ -1,7 +1,10 @@
 #include "app/headless/supervised_lines.h"
 
 #include "app/headless/json_text.h"
+#include "unicode/ascii_case.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <string_view>
@@ -54,7 +57,59 @@ private:
     std::string_view rest_;
 };
 
+bool Portable(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
+}
+
+// A name Windows opens as a device whatever folder or extension it has.
+bool DeviceName(std::string_view fileName) {
+    const std::string stem = AsciiLower(std::string(fileName.substr(0, fileName.find('.'))));
+    constexpr std::array<std::string_view, 4> plain = {"con", "prn", "aux", "nul"};
+    if (std::find(plain.begin(), plain.end(), stem) != plain.end())
+        return true;
+    return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) &&
+           stem[3] >= '0' && stem[3] <= '9';
+}
+
 } // namespace
+
+std::vector<std::string> UnitArguments(const UnitSettings& settings, const std::string& port,
+                                       const std::string& tag) {
+    const HeadlessOptions& o = settings.options;
+    std::vector<std::string> arguments = {"--upgrade",       "--supervised",
+                                          "--port",          port,
+                                          "--timeout",       std::to_string(o.timeout.count()),
+                                          "--retries",       std::to_string(o.retries),
+                                          "--expect-sha256", settings.sha256};
+    const auto add = [&](const char* option, const std::string& value) {
+        if (!value.empty())
+            arguments.insert(arguments.end(), {option, value});
+    };
+    // The station upgrades a unit found in its bootloader from there.
+    if (o.station)
+        arguments.push_back("--recover-bootloader");
+    if (o.fromBootloader)
+        arguments.push_back("--from-bootloader");
+    add("--firmware", o.firmwarePath);
+    add("--pinned-firmware", settings.pinnedImage);
+    add("--firmware-version", o.firmwareVersion);
+    add("--log", o.logPath);
+    add("--station-name", settings.stationName);
+    if (!o.tracePath.empty())
+        add("--trace", UnitTracePath(o.tracePath, tag));
+    return arguments;
+}
+
+std::string UnitTracePath(const std::string& trace, const std::string& tag) {
+    std::string path = trace + ".";
+    for (const char c : tag)
+        path += Portable(c) ? c : '_';
+    const std::size_t name = path.find_last_of("/\\:") + 1;
+    if (DeviceName(std::string_view(path).substr(name)))
+        path.insert(name, "_");
+    return path;
+}
 
 UpgradeSummary SummaryOf(const UpgradeReport& report, UpgradeResult result) {
     const auto now = UpgradeReport::Clock::now();

@@ -2,64 +2,91 @@
 
 #include "app/headless/printable_text.h"
 #include "app/headless/progress_line.h"
+#include "app/headless/record_log.h"
 #include "app/headless/upgrade_report.h"
 
 namespace dedarida {
 
-UnitRunner::UnitRunner(ProgressOutput& output, Finished finished)
-    : output_(output), finished_(std::move(finished)) {}
+namespace {
 
-void UnitRunner::Launch(std::size_t row, const std::string& port,
-                        const std::vector<std::string>& arguments) {
+// Far beyond a record or a line of a unit's process: what goes past it is no
+// record, and a line that long is shown in pieces.
+constexpr std::size_t LongestRecord = 64 * 1024;
+constexpr std::size_t LongestLine = 4 * 1024;
+
+} // namespace
+
+UnitRunner::UnitRunner(ProgressOutput& output, const UnitSettings& settings, Events events)
+    : output_(output), settings_(settings), events_(std::move(events)) {}
+
+void UnitRunner::Launch(std::size_t row, const std::string& port, const std::string& tag,
+                        const std::string& usbSerial) {
     std::vector<std::string> argv = {"dedarida"};
+    const std::vector<std::string> arguments = UnitArguments(settings_, port, tag);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const auto process = processes_.Start(argv);
     if (!process) {
-        Crashed({row, port, {}, {}}, "cannot be started");
+        Crashed({row, port, usbSerial, {}, {}}, "cannot be started");
         return;
     }
     units_.resize(*process + 1);
-    units_[*process] = {row, port, {}, {}};
+    units_[*process] = {row, port, usbSerial, {}, {}};
 }
 
 void UnitRunner::Run(const std::function<bool()>& done) {
-    processes_.Follow(
-        [this](std::size_t process, ChildProcesses::Stream stream, std::string_view bytes) {
-            Unit& unit = units_[process];
-            if (stream == ChildProcesses::Stream::Output) {
-                unit.recordText += bytes;
-                return;
-            }
-            unit.partialLine += bytes;
-            TakeLines(unit);
-        },
-        [this](std::size_t process) { Reap(process); }, done);
+    processes_.Follow([this](std::size_t process, ChildProcesses::Stream stream,
+                             std::string_view bytes) { Take(units_[process], stream, bytes); },
+                      [this](std::size_t process) { Reap(process); }, done);
 }
 
-void UnitRunner::TakeLines(Unit& unit) {
-    std::size_t end;
-    while ((end = unit.partialLine.find('\n')) != std::string::npos) {
-        const std::string line = unit.partialLine.substr(0, end);
-        unit.partialLine.erase(0, end + 1);
-        if (const auto snapshot = ParseLiveLine(line))
-            output_.Update(unit.row, *snapshot);
-        else
-            output_.Event(unit.row, Printable(line));
+void UnitRunner::Take(Unit& unit, ChildProcesses::Stream stream, std::string_view bytes) {
+    if (stream == ChildProcesses::Stream::Output) {
+        unit.overflowed = unit.overflowed || unit.recordText.size() + bytes.size() > LongestRecord;
+        if (!unit.overflowed)
+            unit.recordText += bytes;
+        return;
+    }
+    for (const char c : bytes) {
+        if (c != '\n') {
+            unit.partialLine += c;
+            if (unit.partialLine.size() < LongestLine)
+                continue;
+        }
+        TakeLine(unit, std::move(unit.partialLine));
+        unit.partialLine.clear();
+    }
+}
+
+void UnitRunner::TakeLine(const Unit& unit, std::string line) {
+    // A console program's text mode ends its lines so on Windows.
+    if (line.ends_with('\r'))
+        line.pop_back();
+    if (const auto snapshot = ParseLiveLine(line)) {
+        output_.Update(unit.row, *snapshot);
+    } else if (line.starts_with(PlacePrefix)) {
+        if (events_.moved)
+            events_.moved(unit.row, line.substr(std::string_view(PlacePrefix).size()));
+    } else {
+        // Its device texts are escaped already.
+        output_.Event(unit.row, WithoutControls(line));
     }
 }
 
 // A record is believed only with the exit status the process really ended
 // with: no line a device made the child print can stand in for either.
 void UnitRunner::Reap(std::size_t process) {
-    const Unit& unit = units_[process];
+    Unit& unit = units_[process];
+    if (!unit.partialLine.empty())
+        TakeLine(unit, std::move(unit.partialLine));
     const ChildProcesses::End end = processes_.WaitForEnd(process);
-    if (const auto summary = ParseRecord(unit.recordText);
+    if (const auto summary = unit.overflowed ? std::nullopt : ParseRecord(unit.recordText);
         summary && end.exitStatus == summary->exitStatus) {
         output_.Result(unit.row, ResultLine(summary->result, summary->exitStatus, summary->notes));
-        std::string record = unit.recordText;
+        std::string record = std::move(unit.recordText);
         while (!record.empty() && record.back() == '\n')
             record.pop_back();
-        finished_(unit.row, *summary, record);
+        unit.recordText.clear();
+        events_.finished(unit.row, *summary, record);
         return;
     }
     Crashed(unit, end.exitStatus
@@ -71,10 +98,23 @@ void UnitRunner::Crashed(const Unit& unit, const std::string& why) {
     output_.Event(unit.row, "error: the upgrade's process " + why);
     UpgradeReport report(UpgradeReport::Identity);
     report.port = unit.port;
+    report.usbSerial = unit.usbSerial;
+    report.reason = "the upgrade's process " + why;
+    report.firmwareFile = settings_.options.firmwarePath;
+    report.firmwareSha256 = settings_.sha256;
+    report.firmwareVersion = settings_.options.firmwareVersion;
+    const std::string& log = settings_.options.logPath;
+    if (!log.empty())
+        report.stationName = settings_.stationName;
     report.Finish(UpgradeResult::Crashed);
     const UpgradeSummary summary = SummaryOf(report, UpgradeResult::Crashed);
+    const std::string record = report.Json();
+    if (!log.empty())
+        if (const std::string error = AppendRecord(log, record); !error.empty())
+            output_.Event(unit.row, "error: the record could not be added to the log " +
+                                        Printable(log) + " (" + error + ")");
     output_.Result(unit.row, ResultLine(summary.result, summary.exitStatus, summary.notes));
-    finished_(unit.row, summary, report.Json());
+    events_.finished(unit.row, summary, record);
 }
 
 } // namespace dedarida

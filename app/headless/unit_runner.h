@@ -16,20 +16,25 @@ namespace dedarida {
 // lines each prints, its live progress and its result. What a finished one
 // recorded comes back as its summary, with the exit status its process
 // really ended with; one that ended without its record is "crashed" and
-// gets a record of its own. Main thread only, except Post.
+// gets a record of its own, in the log too. Main thread only, except Post.
 class UnitRunner {
 public:
-    // A finished upgrade: its row, its summary and its JSON record.
-    using Finished = std::function<void(std::size_t row, const UpgradeSummary& summary,
-                                        const std::string& record)>;
+    struct Events {
+        // A finished upgrade: its row, its summary and its JSON record.
+        std::function<void(std::size_t row, const UpgradeSummary& summary,
+                           const std::string& record)>
+            finished;
+        // The unit of `row` is on this device now (as Printable shows it).
+        std::function<void(std::size_t row, const std::string& device)> moved;
+    };
 
-    UnitRunner(ProgressOutput& output, Finished finished);
+    UnitRunner(ProgressOutput& output, const UnitSettings& settings, Events events);
 
-    // Starts the upgrade of `port` with `arguments` (without the program's
-    // name) in row `row` of the output. When it cannot be started, it
-    // finishes at once as crashed.
-    void Launch(std::size_t row, const std::string& port,
-                const std::vector<std::string>& arguments);
+    // Starts the upgrade of the unit on `port` (see UnitArguments) in row
+    // `row` of the output; `usbSerial` is its adapter's, for a record made
+    // for it. When it cannot be started, it finishes at once as crashed.
+    void Launch(std::size_t row, const std::string& port, const std::string& tag,
+                const std::string& usbSerial = {});
     // Follows the upgrades until `done` holds with none running.
     void Run(const std::function<bool()>& done = [] { return true; });
     // Any thread: runs `routine` inside Run.
@@ -40,15 +45,19 @@ private:
     struct Unit {
         std::size_t row;
         std::string port;
+        std::string usbSerial;
         std::string partialLine; // of its standard error
         std::string recordText;  // its standard output
+        bool overflowed = false; // printed more than any record is long
     };
-    void TakeLines(Unit& unit);
+    void Take(Unit& unit, ChildProcesses::Stream stream, std::string_view bytes);
+    void TakeLine(const Unit& unit, std::string line);
     void Reap(std::size_t process);
     void Crashed(const Unit& unit, const std::string& why);
 
     ProgressOutput& output_;
-    Finished finished_;
+    const UnitSettings& settings_;
+    Events events_;
     // Made before any child starts, as its interrupt handling needs.
     ChildProcesses processes_;
     std::vector<Unit> units_; // by process number

@@ -98,6 +98,22 @@ TEST(PrintableText, EscapesWhatATerminalWouldActOn) {
     EXPECT_EQ(Printable(std::string("a\r\n\t\\b\0\x7F\xC3", 9)), "a\\r\\n\\t\\\\b\\x00\\x7F\\xC3");
 }
 
+// Windows refuses '\\', ':' and the rest in a name, and opens CON.x or
+// com5.trace as a device.
+TEST(UnitTracePath, EveryFileSystemTakesItAndNoneOpensADevice) {
+    EXPECT_EQ(UnitTracePath("t", "\\\\.\\COM5"), "t.__._COM5");
+    EXPECT_EQ(UnitTracePath("/tmp/t", "usb:0403:6001:A1 x"), "/tmp/t.usb_0403_6001_A1_x");
+    EXPECT_EQ(UnitTracePath("out/CON", "COM5"), "out/_CON.COM5");
+    EXPECT_EQ(UnitTracePath("C:\\traces\\com1", "dev-1.2"), "C:\\traces\\_com1.dev-1.2");
+    EXPECT_EQ(UnitTracePath("lpt", "9"), "lpt.9");
+    EXPECT_EQ(UnitTracePath("aux_log", "COM5"), "aux_log.COM5");
+}
+
+TEST(PrintableText, ALineOfTheToolsOwnIsEscapedOnlyWhereATerminalWouldAct) {
+    EXPECT_EQ(WithoutControls("port \\\\.\\COM5 \xC3\xBC\x1B[2J\r"),
+              "port \\\\.\\COM5 \xC3\xBC\\x1B[2J\\x0D");
+}
+
 TEST(ResultLine, NamesTheAnswersThatDidNotStopTheUpgradeAndTheLineErrors) {
     EXPECT_EQ(ResultLine("programmed", 0), "result: programmed (exit 0)");
     EXPECT_EQ(ResultLine("programmed", 0, {86, 1, {2, 0, 1, 3}, 2}),

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -83,7 +84,7 @@ TEST_F(Station, FiveUnitsPluggedInTurnGiveFiveRecordsAndNoPrompt) {
     }
     EXPECT_EQ(serials, (std::set<std::string>{"UNIT1", "UNIT2", "UNIT3", "UNIT4", "UNIT5"}));
     const std::string out = Read("out");
-    EXPECT_NE(out.find("station line-3: 5 units, 5 passed, 0 failed, yield 100.0%"),
+    EXPECT_NE(out.find("station line-3: 5 units, 5 passed, 0 failed, 0 interrupted, yield 100.0%"),
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("recover it with"), std::string::npos);
@@ -115,6 +116,40 @@ TEST_F(Station, ADeviceLeftInItsBootloaderIsNamedWithTheCommandThatRecoversIt) {
               std::string::npos)
         << Read("out");
     EXPECT_EQ(Run({"--upgrade", "--port", Adapter("B1"), "--retries", "1"}), 0) << Read("out");
+}
+
+// A firmware file replaced during a shift changes nothing: every unit gets
+// the image the station read when it started.
+TEST_F(Station, EveryUnitGetsTheImageReadAtTheStart) {
+    std::vector<std::uint8_t> first(88064), second(88064);
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        first[i] = static_cast<std::uint8_t>(i * 13 + 5);
+        second[i] = static_cast<std::uint8_t>(i * 3 + 1);
+    }
+    const auto write = [&](const std::vector<std::uint8_t>& bytes) {
+        std::ofstream(dir_ + "/fw.bin", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    };
+    write(first);
+    const pid_t station =
+        StartTool({"--station", "--log", dir_ + "/log", "--firmware", dir_ + "/fw.bin"},
+                  dir_ + "/out", dir_ + "/err");
+    std::vector<std::unique_ptr<sim::SimDevice>> units;
+    for (const char* serial : {"P1", "P2"}) {
+        sim::SimConfig config = QuickDevice(Adapter(serial));
+        config.reference = first;
+        units.push_back(std::make_unique<sim::SimDevice>(config));
+        units.back()->Start();
+        ASSERT_TRUE(WaitForRecords(units.size(), 30s)) << Read("err");
+        write(second);
+    }
+    kill(station, SIGINT);
+    EXPECT_EQ(WaitForTool(station), 0) << Read("err");
+    for (auto& unit : units) {
+        const auto flash = unit->Flash();
+        EXPECT_TRUE(std::equal(first.begin(), first.end(), flash.begin()));
+        unit->Stop();
+    }
 }
 
 } // namespace
