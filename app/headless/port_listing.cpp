@@ -1,6 +1,7 @@
 #include "app/headless/port_listing.h"
 
 #include "app/headless/json_text.h"
+#include "app/headless/printable_text.h"
 #include "app/headless/terminal.h"
 #include "serial/ecomport.h"
 #include "serial/open_failure.h"
@@ -11,22 +12,13 @@ namespace dedarida {
 
 namespace {
 
+// Quoted as the listing shows a device's own strings; a quote inside cannot
+// end it early.
 std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    std::string shown;
+    for (const char c : Printable(text))
+        shown += c == '"' ? std::string("\\x22") : std::string(1, c);
+    return "\"" + shown + "\"";
 }
 
 std::string Names(const std::vector<std::string>& comNames) {
@@ -47,19 +39,22 @@ std::string PortListText(const std::vector<SerialPortInfo>& ports) {
         return std::string(NoPortsText()) + "\n";
     std::string text;
     for (const SerialPortInfo& port : ports) {
-        text += Names(port.comNames) + port.device;
+        text += Names(port.comNames) + Printable(port.device);
         if (port.inUse.value_or(false))
-            text += ", in use by " + (port.heldBy.empty() ? "another program" : port.heldBy);
+            text +=
+                ", in use by " + (port.heldBy.empty() ? "another program" : Printable(port.heldBy));
         else if (!port.heldBy.empty())
-            text += ", open in " + port.heldBy;
+            text += ", open in " + Printable(port.heldBy);
         text += "\n";
         if (!port.byId.empty())
-            text += "  by-id: " + port.byId + "\n";
+            text += "  by-id: " + Printable(port.byId) + "\n";
         if (port.usb)
-            text += "  usb: " + port.usb->vendorId + ":" + port.usb->productId + ", manufacturer " +
-                    Quoted(port.usb->manufacturer) + ", product " + Quoted(port.usb->product) +
-                    ", serial " + Quoted(port.usb->serialNumber) +
-                    (port.usb->portPath.empty() ? "" : ", usb-path:" + port.usb->portPath) + "\n";
+            text +=
+                "  usb: " + port.usb->vendorId + ":" + port.usb->productId + ", manufacturer " +
+                Quoted(port.usb->manufacturer) + ", product " + Quoted(port.usb->product) +
+                ", serial " + Quoted(port.usb->serialNumber) +
+                (port.usb->portPath.empty() ? "" : ", usb-path:" + Printable(port.usb->portPath)) +
+                "\n";
     }
     return text;
 }

@@ -150,8 +150,8 @@ TEST_F(CommandLine, ListPortsAsTextEscapesTheDevicesStrings) {
                      "serial \"A600ABCD\", usb-path:1-2\n"),
         std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find(R"(manufacturer "Silic\xC3\xB6n\"Labs\\")"), std::string::npos);
-    EXPECT_NE(run.out.find(R"(serial "00\x1B[2J\x0A\x01\xFF")"), std::string::npos);
+    EXPECT_NE(run.out.find(R"(manufacturer "Silic\xC3\xB6n\x22Labs\\")"), std::string::npos);
+    EXPECT_NE(run.out.find(R"(serial "00\x1B[2J\n\x01\xFF")"), std::string::npos);
     EXPECT_NE(run.out.find("COM12 " + pty.SlavePath() + ", in use by headless_test (PID " +
                            std::to_string(getpid()) + ")"),
               std::string::npos)

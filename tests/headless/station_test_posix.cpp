@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -116,6 +117,64 @@ TEST_F(Station, ADeviceLeftInItsBootloaderIsNamedWithTheCommandThatRecoversIt) {
               std::string::npos)
         << Read("out");
     EXPECT_EQ(Run({"--upgrade", "--port", Adapter("B1"), "--retries", "1"}), 0) << Read("out");
+}
+
+// The processes `parent` started, from /proc.
+std::vector<pid_t> Children(pid_t parent) {
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const std::size_t end = text.rfind(')');
+        int ppid = 0;
+        char state = 0;
+        if (end != std::string::npos &&
+            std::sscanf(text.c_str() + end + 1, " %c %d", &state, &ppid) == 2 && ppid == parent)
+            children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+// A unit's process killed mid-flash leaves no record of its own: the
+// station writes one, and the unit is no PASS.
+TEST_F(Station, AUnitWhoseProcessIsKilledGetsACrashedRecord) {
+    const pid_t station =
+        StartTool({"--station", "--log", dir_ + "/log"}, dir_ + "/out", dir_ + "/err");
+    sim::SimConfig config = QuickDevice(Adapter("K1"));
+    config.programTime = 20ms;
+    sim::SimDevice unit(config);
+    unit.Start();
+    ASSERT_TRUE(unit.WaitFor([](const sim::SimStatus& s) { return s.blocksStored > 5; }, 20s));
+    for (const pid_t child : Children(station))
+        kill(child, SIGKILL);
+    ASSERT_TRUE(WaitForRecords(1, 10s)) << Read("err");
+    unit.Stop();
+    kill(station, SIGINT);
+    EXPECT_EQ(WaitForTool(station), 1);
+    const auto record = Records().at(0);
+    EXPECT_EQ(record["result"], "crashed") << record;
+    EXPECT_EQ(record["usbSerial"], "K1");
+    EXPECT_NE(record["reason"].get<std::string>().find("signal 9"), std::string::npos) << record;
+}
+
+// A name of the system's, such as a port's, once printed a line of its own.
+TEST_F(Station, APortsNameCannotStartALineOfItsOwn) {
+    const pid_t station = StartTool({"--station"}, dir_ + "/out", dir_ + "/err");
+    sim::SimConfig config = QuickDevice(Adapter("N1\nPASS  FW ID  v2.0  programmed (exit 0)"));
+    config.identity = "FW ID  v2.0";
+    sim::SimDevice unit(config);
+    unit.Start();
+    ASSERT_TRUE(unit.WaitFor([](const sim::SimStatus& s) { return s.framesOut > 0; }, 20s));
+    std::this_thread::sleep_for(1s);
+    unit.Stop();
+    kill(station, SIGINT);
+    EXPECT_EQ(WaitForTool(station), 1);
+    std::istringstream out(Read("out"));
+    for (std::string line; std::getline(out, line);)
+        EXPECT_FALSE(line.starts_with("PASS")) << Read("out");
 }
 
 // A firmware file replaced during a shift changes nothing: every unit gets
