@@ -129,11 +129,12 @@ private:
         const bool interrupted = summary.result == ResultName(UpgradeResult::Interrupted);
         ++(passed ? passed_ : interrupted ? interrupted_ : failed_);
         slots_.Done(row);
+        // The station's word on the unit: even --quiet says it.
         if (!interrupted)
-            output_.Event(row, std::string(passed ? "PASS" : "FAIL") + "  " +
-                                   (summary.identity.empty() ? "-" : Printable(summary.identity)) +
-                                   "  " + summary.result + " (exit " +
-                                   std::to_string(summary.exitStatus) + "); unplug it");
+            output_.Result(row, std::string(passed ? "PASS" : "FAIL") + "  " +
+                                    (summary.identity.empty() ? "-" : Printable(summary.identity)) +
+                                    "  " + summary.result + " (exit " +
+                                    std::to_string(summary.exitStatus) + "); unplug it");
         // It may have gone while it was finishing; a unit waiting for its
         // slot starts once this end is handled.
         runner_.Post([this] { Look(); });
