@@ -102,13 +102,11 @@ std::vector<std::string> UnitArguments(const UnitSettings& settings, const std::
 }
 
 std::string UnitTracePath(const std::string& trace, const std::string& tag) {
-    std::string path = trace + ".";
+    const std::size_t start = trace.find_last_of("/\\:") + 1;
+    std::string name = trace.substr(start) + ".";
     for (const char c : tag)
-        path += Portable(c) ? c : '_';
-    const std::size_t name = path.find_last_of("/\\:") + 1;
-    if (DeviceName(std::string_view(path).substr(name)))
-        path.insert(name, "_");
-    return path;
+        name += Portable(c) ? c : '_';
+    return trace.substr(0, start) + (DeviceName(name) ? "_" : "") + name;
 }
 
 UpgradeSummary SummaryOf(const UpgradeReport& report, UpgradeResult result) {
