@@ -24,6 +24,8 @@ public:
               output_, settings,
               {[this](std::size_t row, const UpgradeSummary& summary, const std::string& record) {
                    rows_[row] = {summary, record};
+                   output_.Result(row,
+                                  ResultLine(summary.result, summary.exitStatus, summary.notes));
                },
                {}}),
           out_(out) {}

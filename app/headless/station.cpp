@@ -130,7 +130,9 @@ private:
         ++(passed ? passed_ : interrupted ? interrupted_ : failed_);
         slots_.Done(row);
         // The station's word on the unit: even --quiet says it.
-        if (!interrupted)
+        if (interrupted)
+            output_.Result(row, ResultLine(summary.result, summary.exitStatus, summary.notes));
+        else
             output_.Result(row, std::string(passed ? "PASS" : "FAIL") + "  " +
                                     (summary.identity.empty() ? "-" : Printable(summary.identity)) +
                                     "  " + summary.result + " (exit " +

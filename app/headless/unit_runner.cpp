@@ -81,7 +81,6 @@ void UnitRunner::Reap(std::size_t process) {
     const ChildProcesses::End end = processes_.WaitForEnd(process);
     if (const auto summary = unit.overflowed ? std::nullopt : ParseRecord(unit.recordText);
         summary && end.exitStatus == summary->exitStatus) {
-        output_.Result(unit.row, ResultLine(summary->result, summary->exitStatus, summary->notes));
         std::string record = std::move(unit.recordText);
         while (!record.empty() && record.back() == '\n')
             record.pop_back();
@@ -113,7 +112,6 @@ void UnitRunner::Crashed(const Unit& unit, const std::string& why) {
         if (const std::string error = AppendRecord(log, record); !error.empty())
             output_.Event(unit.row, "error: the record could not be added to the log " +
                                         Printable(log) + " (" + error + ")");
-    output_.Result(unit.row, ResultLine(summary.result, summary.exitStatus, summary.notes));
     events_.finished(unit.row, summary, record);
 }
 

@@ -13,7 +13,7 @@ namespace dedarida {
 
 // Runs upgrades, each in a process of this executable of its own
 // (`--supervised`), and shows them on a ProgressOutput, one row each: the
-// lines each prints, its live progress and its result. What a finished one
+// lines each prints and its live progress; its result is the caller's to say. What a finished one
 // recorded comes back as its summary, with the exit status its process
 // really ended with; one that ended without its record is "crashed" and
 // gets a record of its own, in the log too. Main thread only, except Post.
