@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -101,6 +103,31 @@ TEST_F(UnwritableLog, IsRefusedWithItsReasonBeforeTheDeviceHearsAByte) {
                 << row;
         }
     EXPECT_EQ(Read("real"), "");
+}
+
+// The upgrade is over and its record waits for a lock another program
+// holds: Ctrl-C ends that wait within a second, not after its ten.
+TEST_F(UnwritableLog, AnInterruptEndsTheWaitForALockedLogSoon) {
+    const std::string log = dir_ + "/units.jsonl";
+    const int holder = open(log.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    sim::SimDevice device(config_);
+    device.Start();
+    const pid_t pid = dedarida::test::StartTool({"--upgrade", "--port", Unit(), "--log", log},
+                                                dir_ + "/out", dir_ + "/err");
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (Read("out").find("result: ") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    const auto interrupted = std::chrono::steady_clock::now();
+    kill(pid, SIGINT);
+    EXPECT_EQ(dedarida::test::WaitForTool(pid), 74) << Read("err");
+    EXPECT_LT(std::chrono::steady_clock::now() - interrupted, 3s);
+    EXPECT_NE(Read("err").find("(interrupted while another program holds the lock of " + log + ")"),
+              std::string::npos)
+        << Read("err");
+    close(holder);
+    EXPECT_EQ(Read("units.jsonl"), "");
 }
 
 } // namespace
