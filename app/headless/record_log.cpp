@@ -39,8 +39,8 @@ std::string WaitWhileBusy(const LogWait& wait, const std::string& holder,
     return {};
 }
 
-std::optional<std::uint64_t> EndOfWholeLines(const std::string& path, std::uint64_t size,
-                                             const ReadAt& readAt, std::string& error) {
+std::optional<std::uint64_t> EndOfWholeLines(std::uint64_t size, const ReadAt& readAt,
+                                             std::string& error) {
     std::array<char, 4096> chunk;
     std::uint64_t end = size;
     while (end > 0 && size - end < LongestTornTail) {
@@ -59,7 +59,7 @@ std::optional<std::uint64_t> EndOfWholeLines(const std::string& path, std::uint6
         end -= count;
     }
     if (end > 0) {
-        error = path + " ends in more than " + std::to_string(LongestTornTail / 1024) +
+        error = "it ends in more than " + std::to_string(LongestTornTail / 1024) +
                 " KiB without a line end, so it is no log of records";
         return std::nullopt;
     }

@@ -20,10 +20,10 @@ std::string WaitWhileBusy(const LogWait& wait, const std::string& holder,
 // once it has put the reason in the `error` given to EndOfWholeLines.
 using ReadAt = std::function<long long(char* data, std::size_t size, std::uint64_t offset)>;
 
-// Where the last whole line of the log `path` of `size` bytes ends, read
-// backwards through `readAt`. Nothing, with the reason in `error`, when a
+// Where the last whole line of a log of `size` bytes ends, read backwards
+// through `readAt`. Nothing, with the reason in `error`, when a
 // read fails or the tail without a line end is longer than any record.
-std::optional<std::uint64_t> EndOfWholeLines(const std::string& path, std::uint64_t size,
-                                             const ReadAt& readAt, std::string& error);
+std::optional<std::uint64_t> EndOfWholeLines(std::uint64_t size, const ReadAt& readAt,
+                                             std::string& error);
 
 } // namespace dedarida

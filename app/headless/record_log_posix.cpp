@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -100,15 +101,16 @@ int OpenLog(const std::string& path, std::string& error) {
     return -1;
 }
 
-// Puts `line` at the end of the locked log, whole or not at all.
-std::string AppendLocked(int fd, const std::string& path, const std::string& line,
-                         LogFileCalls& calls) {
-    const off_t size = lseek(fd, 0, SEEK_END);
-    if (size < 0)
-        return Words(errno);
-    std::string error;
-    const auto end = EndOfWholeLines(
-        path, static_cast<std::uint64_t>(size),
+// Where the log's whole lines end, of its `size`; nothing, with the reason in
+// `error`, when that cannot be told or the file is no log.
+std::optional<std::uint64_t> EndOfWholeLinesIn(int fd, off_t& size, std::string& error) {
+    size = lseek(fd, 0, SEEK_END);
+    if (size < 0) {
+        error = Words(errno);
+        return std::nullopt;
+    }
+    return EndOfWholeLines(
+        static_cast<std::uint64_t>(size),
         [&](char* data, std::size_t count, std::uint64_t offset) -> long long {
             const ssize_t got = pread(fd, data, count, static_cast<off_t>(offset));
             if (got < 0)
@@ -116,6 +118,13 @@ std::string AppendLocked(int fd, const std::string& path, const std::string& lin
             return got;
         },
         error);
+}
+
+// Puts `line` at the end of the locked log, whole or not at all.
+std::string AppendLocked(int fd, const std::string& line, LogFileCalls& calls) {
+    std::string error;
+    off_t size = 0;
+    const auto end = EndOfWholeLinesIn(fd, size, error);
     if (!end)
         return error;
     // A tail without its line end was left by a writer that died.
@@ -148,6 +157,9 @@ LogFileCalls& SystemLogFileCalls() {
 std::string CheckLog(const std::string& path) {
     std::string error;
     const Descriptor log(OpenLog(path, error));
+    off_t size = 0;
+    if (log.Get() >= 0)
+        EndOfWholeLinesIn(log.Get(), size, error);
     return error;
 }
 
@@ -167,7 +179,7 @@ std::string AppendRecord(const std::string& path, const std::string& record, con
         error = Words(lockError);
     if (!error.empty())
         return error;
-    error = AppendLocked(fd, path, record + "\n", calls);
+    error = AppendLocked(fd, record + "\n", calls);
     flock(fd, LOCK_UN);
     return error;
 }

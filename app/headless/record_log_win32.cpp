@@ -4,6 +4,7 @@
 #include "serial/system_handle_win32.h"
 #include "unicode/utf16.h"
 
+#include <optional>
 #include <windows.h>
 
 namespace dedarida {
@@ -76,14 +77,18 @@ bool Truncate(HANDLE file, std::uint64_t size) {
     return SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
-// Puts `line` at the end of the locked log, whole or not at all.
-std::string AppendLocked(HANDLE file, const std::string& path, const std::string& line) {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size))
-        return Words(GetLastError());
-    std::string error;
-    const auto end = EndOfWholeLines(
-        path, static_cast<std::uint64_t>(size.QuadPart),
+// Where the log's whole lines end, of its `size`; nothing, with the reason in
+// `error`, when that cannot be told or the file is no log.
+std::optional<std::uint64_t> EndOfWholeLinesIn(HANDLE file, std::uint64_t& size,
+                                               std::string& error) {
+    LARGE_INTEGER bytes{};
+    if (!GetFileSizeEx(file, &bytes)) {
+        error = Words(GetLastError());
+        return std::nullopt;
+    }
+    size = static_cast<std::uint64_t>(bytes.QuadPart);
+    return EndOfWholeLines(
+        size,
         [&](char* data, std::size_t count, std::uint64_t offset) -> long long {
             OVERLAPPED at = At(offset);
             DWORD got = 0;
@@ -94,10 +99,17 @@ std::string AppendLocked(HANDLE file, const std::string& path, const std::string
             return got;
         },
         error);
+}
+
+// Puts `line` at the end of the locked log, whole or not at all.
+std::string AppendLocked(HANDLE file, const std::string& line) {
+    std::string error;
+    std::uint64_t size = 0;
+    const auto end = EndOfWholeLinesIn(file, size, error);
     if (!end)
         return error;
     // A tail without its line end was left by a writer that died.
-    if (*end != static_cast<std::uint64_t>(size.QuadPart) && !Truncate(file, *end))
+    if (*end != size && !Truncate(file, *end))
         return "the unfinished line another writer left could not be cut off (" +
                Words(GetLastError()) + ")";
     OVERLAPPED at = At(*end);
@@ -118,6 +130,9 @@ std::string AppendLocked(HANDLE file, const std::string& path, const std::string
 std::string CheckLog(const std::string& path) {
     std::string error;
     const FileHandle log(OpenLog(path, {.limit = {}, .interrupted = {}}, error));
+    std::uint64_t size = 0;
+    if (log.Valid())
+        EndOfWholeLinesIn(log.Get(), size, error);
     return error;
 }
 
@@ -139,7 +154,7 @@ std::string AppendRecord(const std::string& path, const std::string& record, con
         error = Words(lockFailure);
     if (!error.empty())
         return error;
-    error = AppendLocked(log.Get(), path, record + "\n");
+    error = AppendLocked(log.Get(), record + "\n");
     UnlockFileEx(log.Get(), 0, MAXDWORD, MAXDWORD, &whole);
     return error;
 }

@@ -90,7 +90,7 @@ TEST_F(RecordLogWin32, ALockHeldByAnotherProgramIsWaitedForBoundedAndSaid) {
     EXPECT_EQ(Contents(), "{\"unit\":1}\n");
 }
 
-TEST_F(RecordLogWin32, ATailWithoutItsLineEndIsCutOffAndAFolderIsRefused) {
+TEST_F(RecordLogWin32, ATailWithoutItsLineEndIsCutOffAndWhatIsNoLogIsRefused) {
     std::ofstream(path_, std::ios::binary | std::ios::app) << "{\"unit\":2,\"res";
     EXPECT_EQ(dedarida::AppendRecord(path_, "{\"unit\":3}"), "");
     EXPECT_EQ(Contents(), "{\"unit\":1}\n{\"unit\":3}\n");
@@ -98,6 +98,8 @@ TEST_F(RecordLogWin32, ATailWithoutItsLineEndIsCutOffAndAFolderIsRefused) {
     EXPECT_EQ(dedarida::CheckLog((dir_ / "missing" / "units.jsonl").string()),
               "its folder does not exist");
     EXPECT_EQ(dedarida::CheckLog("NUL"), "it is a device, not a regular file");
+    std::ofstream(path_, std::ios::binary | std::ios::app) << std::string(70 * 1024, 'x');
+    EXPECT_NE(dedarida::CheckLog(path_).find("without a line end"), std::string::npos);
 }
 
 } // namespace

@@ -68,6 +68,7 @@ TEST_F(UnwritableLog, IsRefusedWithItsReasonBeforeTheDeviceHearsAByte) {
     std::filesystem::create_symlink(dir_ + "/real", dir_ + "/link");
     std::ofstream(dir_ + "/read-only") << "";
     chmod((dir_ + "/read-only").c_str(), 0444);
+    std::ofstream(dir_ + "/notes.txt") << std::string(70 * 1024, 'x');
     // Root may write any file: the tool then runs as nobody for that one.
     const std::vector<std::string> nobody =
         geteuid() == 0 ? std::vector<std::string>{"/usr/bin/setpriv", "--reuid=65534",
@@ -84,6 +85,9 @@ TEST_F(UnwritableLog, IsRefusedWithItsReasonBeforeTheDeviceHearsAByte) {
         {dir_ + "/missing/units.jsonl", "its folder does not exist", {}},
         {dir_ + "/link", "it is a symbolic link (give the file it points to)", {}},
         {dir_ + "/read-only", "Permission denied", nobody},
+        {dir_ + "/notes.txt",
+         "it ends in more than 64 KiB without a line end, so it is no log of records",
+         {}},
     };
     const std::vector<std::vector<std::string>> modes = {
         {"--upgrade", "--port", Unit()},
