@@ -6,6 +6,7 @@
 #include "app/headless/pinned_image.h"
 #include "app/headless/port_listing.h"
 #include "app/headless/port_supervisor.h"
+#include "app/headless/record_log.h"
 #include "app/headless/station.h"
 #include "app/headless/terminal.h"
 #include "app/headless/unit_upgrade.h"
@@ -67,6 +68,12 @@ int RunHeadless(int argc, const char* const* argv) {
         WriteText(stderr, "dedarida: refused: " + std::string(refusal.what()) + "\n");
         return UsageStatus;
     }
+    if (!options->logPath.empty())
+        if (const std::string reason = CheckLog(options->logPath); !reason.empty()) {
+            WriteText(stderr,
+                      "dedarida: refused: --log " + options->logPath + ": " + reason + "\n");
+            return UsageStatus;
+        }
     std::FILE* out = options->json || options->supervised ? stderr : stdout;
     if (options->station || options->ports.size() > 1)
         return RunFleet(*options, firmware, out);

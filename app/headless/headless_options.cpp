@@ -38,7 +38,10 @@ Runs a firmware upgrade without a window and exits with its result.
                       identity, firmware SHA-256, result, exit status, phase
                       times, attempts, line errors, replies discarded. Each
                       line is written whole and synced; several stations may
-                      share the file
+                      share the file. A FILE that cannot take records (no
+                      regular file, a symbolic link, a missing folder, no
+                      permission) is refused (exit 64) before any port is
+                      opened
   --station-name NAME the station named in the log (default: the host name)
   --retries N         after a lost line or a silent bootloader, wait up to 30
                       s for the same adapter (USB ids and serial number) to
@@ -100,7 +103,7 @@ when a unit failed, else 130 when one was interrupted, else 0):
   4    the port could not be opened, or no adapter matches --port usb:...
   5    the device is silent but its bootloader answers (an interrupted
        upgrade?): recover it with --from-bootloader
-  64   the command line is wrong, or the --firmware file is refused
+  64   the command line is wrong, or the --firmware or --log file is refused
   69   the window found no display (use --upgrade, or set DISPLAY)
   74   the --json record or the --trace file could not be written (a full
        disk); the upgrade's own result is printed with the error

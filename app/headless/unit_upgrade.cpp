@@ -166,7 +166,7 @@ private:
             port.Open();
         } catch (const EComPort& failure) {
             Refuse(DiagnoseOpenFailure(port_, device_, failure.what()));
-            return {UpgradeResult::PortError, Announce(UpgradeResult::PortError), false};
+            return {UpgradeResult::PortError, Announce(UpgradeResult::PortError, &signals), false};
         }
         output_.Event(0, "port: " + port_ + " (" + device_ + ")");
 
@@ -202,7 +202,7 @@ private:
         const UpgradeResult result = report_.Result().value_or(
             signals.Signalled() ? UpgradeResult::Interrupted : UpgradeResult::Timeout);
         if (signals.Signalled() || !Retriable(result))
-            return {result, Announce(result), false};
+            return {result, Announce(result, &signals), false};
         output_.Event(0, "status: " +
                              std::string(result == UpgradeResult::LineError
                                              ? "the line to the device was lost"
@@ -288,9 +288,9 @@ private:
     }
 
     // How the upgrade ended, said while its port is still open: a close that
-    // has to wait for the line cannot hold the result back. Returns the exit
-    // status.
-    int Announce(UpgradeResult result) {
+    // has to wait for the line cannot hold the result back. An interrupt that
+    // `signals` catches cuts a wait for the log short. Returns the exit status.
+    int Announce(UpgradeResult result, const SignalWatcher* signals = nullptr) {
         report_.Finish(result);
         if (result == UpgradeResult::Timeout)
             output_.Event(0, "result: no reply moved the upgrade on for " +
@@ -315,7 +315,10 @@ private:
             if (const std::string error = WriteChecked(stdout, record + "\n"); !error.empty())
                 failures.push_back("the JSON record could not be written (" + error + ")");
         if (!options_.logPath.empty())
-            if (const std::string error = AppendRecord(options_.logPath, record); !error.empty())
+            if (const std::string error = AppendRecord(
+                    options_.logPath, record,
+                    {.interrupted = [signals] { return signals && signals->Signalled(); }});
+                !error.empty())
                 failures.push_back("the record could not be added to the log " + options_.logPath +
                                    " (" + error + ")");
         for (const std::string& failure : failures)

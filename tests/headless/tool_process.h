@@ -16,9 +16,12 @@ namespace dedarida::test {
 // Starts the tool's executable on `arguments`. Its standard output and error
 // go to the files `outPath` and `errPath` (an empty `outPath`: standard output
 // closed), or both to `terminal` when it is a descriptor (a pty's slave, a pipe).
+// A `runner` (a program and its arguments, such as setpriv's) starts it.
 inline pid_t StartTool(const std::vector<std::string>& arguments, const std::string& outPath,
-                       const std::string& errPath, int terminal = -1) {
-    std::vector<std::string> argv = {DEDARIDA_EXECUTABLE};
+                       const std::string& errPath, int terminal = -1,
+                       const std::vector<std::string>& runner = {}) {
+    std::vector<std::string> argv = runner;
+    argv.push_back(DEDARIDA_EXECUTABLE);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers = SpawnArgv(argv);
 
