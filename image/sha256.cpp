@@ -81,10 +81,14 @@ Sha256Digest Sha256(std::span<const std::uint8_t> data) {
 }
 
 std::string Sha256Hex(std::span<const std::uint8_t> data) {
+    return HexText(Sha256(data));
+}
+
+std::string HexText(std::span<const std::uint8_t> bytes) {
     static constexpr char Digits[] = "0123456789abcdef";
     std::string text;
-    text.reserve(64);
-    for (const std::uint8_t byte : Sha256(data)) {
+    text.reserve(2 * bytes.size());
+    for (const std::uint8_t byte : bytes) {
         text += Digits[byte >> 4];
         text += Digits[byte & 0x0F];
     }

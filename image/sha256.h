@@ -14,5 +14,7 @@ using Sha256Digest = std::array<std::uint8_t, 32>;
 Sha256Digest Sha256(std::span<const std::uint8_t> data);
 // The same digest as 64 lower-case hex digits.
 std::string Sha256Hex(std::span<const std::uint8_t> data);
+// Each byte as two lower-case hex digits.
+std::string HexText(std::span<const std::uint8_t> bytes);
 
 } // namespace dedarida

@@ -3,6 +3,7 @@
 #include "app/headless/json_text.h"
 #include "app/headless/version_text.h"
 #include "image/flash_image.h"
+#include "image/sha256.h"
 
 #include <algorithm>
 #include <cmath>
@@ -223,8 +224,14 @@ std::string UpgradeReport::Json() const {
         record["reason"] = reason;
     if (!stationName.empty())
         record["station"] = stationName;
-    if (!usbSerial.empty())
+    if (!usbSerial.empty()) {
         record["usbSerial"] = usbSerial;
+        // Its text shows U+FFFD for each byte that is no UTF-8, so two
+        // serials could read alike: the bytes tell them apart.
+        if (!IsUtf8(usbSerial))
+            record["usbSerialBytes"] = HexText(std::span(
+                reinterpret_cast<const std::uint8_t*>(usbSerial.data()), usbSerial.size()));
+    }
     return JsonText(record);
 }
 

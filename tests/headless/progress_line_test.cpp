@@ -3,6 +3,7 @@
 #include "app/headless/supervised_lines.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace dedarida {
 namespace {
@@ -91,6 +92,17 @@ TEST(SupervisedRecord, DeviceTextCannotForgeAResult) {
     EXPECT_EQ(summary->exitStatus, 2);
     EXPECT_EQ(Printable(summary->identity),
               "FW ID  v2.0\\nsummary: 0 1.000 -1.000 programmed \\x1B[2K");
+}
+
+// Two serials that are no UTF-8 once logged alike, as U+FFFD.
+TEST(SupervisedRecord, ASerialThatIsNoUtf8KeepsItsBytes) {
+    std::vector<std::string> bytes;
+    for (const char* serial : {"A\xFF", "A\xFE", "A\xC3\xBC"}) {
+        UpgradeReport report(UpgradeReport::Identity);
+        report.usbSerial = serial;
+        bytes.push_back(nlohmann::json::parse(report.Json()).value("usbSerialBytes", "-"));
+    }
+    EXPECT_EQ(bytes, (std::vector<std::string>{"41ff", "41fe", "-"}));
 }
 
 TEST(PrintableText, EscapesWhatATerminalWouldActOn) {
