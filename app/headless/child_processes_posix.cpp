@@ -43,7 +43,10 @@ void CloseFd(int& fd) {
 struct ChildProcesses::Platform {
     // The watcher is made before any child, so every child starts with the
     // signals blocked and takes them through its own watcher.
-    Platform() : signals([this] { wake.Set(); }) {}
+    explicit Platform(PassOn interrupt)
+        : passOn(interrupt ? std::move(interrupt)
+                           : [](long pid) { kill(static_cast<pid_t>(pid), SIGINT); }),
+          signals([this] { wake.Set(); }) {}
     ~Platform() {
         for (Child& child : children)
             for (int& fd : child.streams)
@@ -54,7 +57,7 @@ struct ChildProcesses::Platform {
         wake.Reset();
         for (const Child& child : children)
             if (child.pid > 0)
-                kill(child.pid, SIGINT);
+                passOn(child.pid);
     }
     void RunPosted() {
         posted.Reset();
@@ -67,6 +70,18 @@ struct ChildProcesses::Platform {
             routine();
     }
 
+    End WaitForEnd(std::size_t i) {
+        const pid_t pid = children.at(i).pid;
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0)
+            if (errno != EINTR)
+                ThrowErrno("waitpid");
+        if (WIFEXITED(status))
+            return {WEXITSTATUS(status), ""};
+        return {std::nullopt, "ended by signal " + std::to_string(WTERMSIG(status))};
+    }
+
+    PassOn passOn;
     // A deque: children keep their place as more start.
     std::deque<Child> children;
     EventFd wake;
@@ -76,11 +91,13 @@ struct ChildProcesses::Platform {
     SignalWatcher signals;
 };
 
-ChildProcesses::ChildProcesses() : platform_(std::make_unique<Platform>()) {}
+ChildProcesses::ChildProcesses(PassOn passOn)
+    : platform_(std::make_unique<Platform>(std::move(passOn))) {}
 
 ChildProcesses::~ChildProcesses() = default;
 
-std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>& arguments) {
+std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
+                                                 const std::vector<std::string>& arguments) {
     std::array<int, 2> output;
     std::array<int, 2> errors;
     if (pipe2(output.data(), O_CLOEXEC) != 0)
@@ -98,7 +115,7 @@ std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>&
     posix_spawn_file_actions_adddup2(&actions, output[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
     pid_t pid = -1;
-    const int failed = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     CloseFd(output[1]);
     CloseFd(errors[1]);
@@ -161,7 +178,7 @@ void ChildProcesses::Follow(const Take& take, const Ended& ended,
                 }
                 CloseFd(fd);
                 if (child.streams[0] < 0 && child.streams[1] < 0)
-                    ended(i);
+                    ended(i, platform_->WaitForEnd(i));
             }
         }
         if (fds[1].revents != 0)
@@ -169,15 +186,12 @@ void ChildProcesses::Follow(const Take& take, const Ended& ended,
     }
 }
 
-ChildProcesses::End ChildProcesses::WaitForEnd(std::size_t i) {
-    const pid_t pid = platform_->children.at(i).pid;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR)
-            ThrowErrno("waitpid");
-    if (WIFEXITED(status))
-        return {WEXITSTATUS(status), ""};
-    return {std::nullopt, "ended by signal " + std::to_string(WTERMSIG(status))};
+std::size_t ChildProcesses::Held() const {
+    return platform_->children.size();
+}
+
+std::string ThisProgram() {
+    return "/proc/self/exe";
 }
 
 } // namespace dedarida

@@ -72,7 +72,7 @@ bool MakePipe(Handle& read, Handle& write) {
 }
 
 // The wide name: the ANSI one loses what the code page lacks.
-std::wstring ThisProgram() {
+std::wstring ThisProgramWide() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
@@ -120,6 +120,21 @@ struct ChildProcesses::Platform {
         ready.notify_one();
     }
 
+    End WaitForEnd(std::size_t i) {
+        const HANDLE process = children.at(i).process.Get();
+        DWORD code = 0;
+        if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(process, &code))
+            return {std::nullopt, "ended in a way that cannot be told"};
+        // An exception's status, not an exit status of ours.
+        if (code >= 0xC0000000u) {
+            char text[40];
+            std::snprintf(text, sizeof text, "ended by exception 0x%08lX", code);
+            return {std::nullopt, text};
+        }
+        return {static_cast<int>(code), ""};
+    }
+
     // A deque: children keep their place as more start.
     std::deque<Child> children;
     std::mutex mutex;
@@ -129,11 +144,12 @@ struct ChildProcesses::Platform {
     SignalWatcher signals;
 };
 
-ChildProcesses::ChildProcesses() : platform_(std::make_unique<Platform>()) {}
+ChildProcesses::ChildProcesses(PassOn) : platform_(std::make_unique<Platform>()) {}
 
 ChildProcesses::~ChildProcesses() = default;
 
-std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>& arguments) {
+std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
+                                                 const std::vector<std::string>& arguments) {
     std::array<Handle, 2> reads;
     std::array<Handle, 2> writes;
     for (std::size_t s = 0; s < 2; ++s)
@@ -142,7 +158,6 @@ std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>&
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     Handle nothing(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr));
-    const std::wstring program = ThisProgram();
     if (nothing.Get() == nullptr || program.empty())
         return std::nullopt;
     std::wstring line = Utf16FromUtf8(WindowsCommandLine(arguments));
@@ -155,8 +170,8 @@ std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>&
     PROCESS_INFORMATION started{};
     // Children start one after another and each pipe's end is closed here
     // right after, so no child inherits another's pipe and keeps it open.
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &started))
+    if (!CreateProcessW(Utf16FromUtf8(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                        nullptr, nullptr, &startup, &started))
         return std::nullopt;
     CloseHandle(started.hThread);
     const std::size_t i = platform_->children.size();
@@ -203,25 +218,18 @@ void ChildProcesses::Follow(const Take& take, const Ended& ended,
         } else {
             --platform_->openStreams;
             if (--platform_->children[chunk.child].openStreams == 0)
-                ended(chunk.child);
+                ended(chunk.child, platform_->WaitForEnd(chunk.child));
         }
         lock.lock();
     }
 }
 
-ChildProcesses::End ChildProcesses::WaitForEnd(std::size_t i) {
-    const HANDLE process = platform_->children.at(i).process.Get();
-    DWORD code = 0;
-    if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(process, &code))
-        return {std::nullopt, "ended in a way that cannot be told"};
-    // An exception's status, not an exit status of ours.
-    if (code >= 0xC0000000u) {
-        char text[40];
-        std::snprintf(text, sizeof text, "ended by exception 0x%08lX", code);
-        return {std::nullopt, text};
-    }
-    return {static_cast<int>(code), ""};
+std::size_t ChildProcesses::Held() const {
+    return platform_->children.size();
+}
+
+std::string ThisProgram() {
+    return Utf8FromUtf16(ThisProgramWide());
 }
 
 } // namespace dedarida

@@ -13,7 +13,7 @@ void UnitRunner::Launch(std::size_t row, const std::string& port,
                         const std::vector<std::string>& arguments) {
     std::vector<std::string> argv = {"dedarida"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const auto process = processes_.Start(argv);
+    const auto process = processes_.Start(ThisProgram(), argv);
     if (!process) {
         Crashed({row, port, {}, {}}, "cannot be started");
         return;
@@ -33,7 +33,7 @@ void UnitRunner::Run(const std::function<bool()>& done) {
             unit.partialLine += bytes;
             TakeLines(unit);
         },
-        [this](std::size_t process) { Reap(process); }, done);
+        [this](std::size_t process, const ChildProcesses::End& end) { Reap(process, end); }, done);
 }
 
 void UnitRunner::TakeLines(Unit& unit) {
@@ -50,9 +50,8 @@ void UnitRunner::TakeLines(Unit& unit) {
 
 // A record is believed only with the exit status the process really ended
 // with: no line a device made the child print can stand in for either.
-void UnitRunner::Reap(std::size_t process) {
+void UnitRunner::Reap(std::size_t process, const ChildProcesses::End& end) {
     const Unit& unit = units_[process];
-    const ChildProcesses::End end = processes_.WaitForEnd(process);
     if (const auto summary = ParseRecord(unit.recordText);
         summary && end.exitStatus == summary->exitStatus) {
         output_.Result(unit.row, ResultLine(summary->result, summary->exitStatus, summary->notes));

@@ -44,7 +44,7 @@ private:
         std::string recordText;  // its standard output
     };
     void TakeLines(Unit& unit);
-    void Reap(std::size_t process);
+    void Reap(std::size_t process, const ChildProcesses::End& end);
     void Crashed(const Unit& unit, const std::string& why);
 
     ProgressOutput& output_;
