@@ -4,9 +4,15 @@ namespace dedarida {
 
 // Run first in main, before anything opens a file or writes. On Linux it gives
 // any of the standard descriptors 0-2 that is closed the null device, so that
-// a file opened later (a trace) never becomes "standard output"; and it
-// ignores SIGPIPE, so that a reader that goes away (`| head`) costs the
-// progress lines, never the upgrade.
+// a file opened later (a trace) never becomes "standard output"; it ignores
+// SIGPIPE, so that a reader that goes away (`| head`) costs the progress
+// lines, never the upgrade; it gives SIGCHLD its default action, so that
+// children can be waited for; and a child of a supervisor (see
+// SupervisorVariable) ends with it, as if interrupted.
 void PrepareProcess();
+
+// The environment variable that carries a supervised child its supervisor's
+// process id (Linux).
+inline constexpr const char* SupervisorVariable = "DEDARIDA_SUPERVISOR";
 
 } // namespace dedarida

@@ -18,7 +18,6 @@ void UnitRunner::Launch(std::size_t row, const std::string& port,
         Crashed({row, port, {}, {}}, "cannot be started");
         return;
     }
-    units_.resize(*process + 1);
     units_[*process] = {row, port, {}, {}};
 }
 
@@ -51,7 +50,9 @@ void UnitRunner::TakeLines(Unit& unit) {
 // A record is believed only with the exit status the process really ended
 // with: no line a device made the child print can stand in for either.
 void UnitRunner::Reap(std::size_t process, const ChildProcesses::End& end) {
-    const Unit& unit = units_[process];
+    const auto entry = units_.find(process);
+    const Unit unit = std::move(entry->second);
+    units_.erase(entry);
     if (const auto summary = ParseRecord(unit.recordText);
         summary && end.exitStatus == summary->exitStatus) {
         output_.Result(unit.row, ResultLine(summary->result, summary->exitStatus, summary->notes));

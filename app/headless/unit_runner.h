@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,7 @@ private:
     Finished finished_;
     // Made before any child starts, as its interrupt handling needs.
     ChildProcesses processes_;
-    std::vector<Unit> units_; // by process number
+    std::map<std::size_t, Unit> units_; // running ones, by process number
 };
 
 } // namespace dedarida
