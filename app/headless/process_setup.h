@@ -11,6 +11,12 @@ namespace dedarida {
 // SupervisorVariable) ends with it, as if interrupted.
 void PrepareProcess();
 
+// Run before a headless run. On Windows an interrupt that comes while no
+// SignalWatcher exists (at the start, while the firmware loads, between two
+// watchers) is kept for the next watcher, instead of ending the process with
+// nothing said; on Linux signals keep their usual course.
+void HoldInterrupts();
+
 // The environment variable that carries a supervised child its supervisor's
 // process id (Linux).
 inline constexpr const char* SupervisorVariable = "DEDARIDA_SUPERVISOR";

@@ -43,4 +43,6 @@ void PrepareProcess() {
     EndWithSupervisor();
 }
 
+void HoldInterrupts() {}
+
 } // namespace dedarida
