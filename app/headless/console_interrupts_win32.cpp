@@ -6,24 +6,40 @@ namespace dedarida {
 
 namespace {
 
+// Windows ends a process whose console closed a few seconds after the event
+// at the latest; until then the interrupted upgrade finishes its result and
+// record, and the process ends by itself.
+constexpr DWORD CloseAllowanceMs = 10000;
+
 std::mutex gMutex;
 std::function<void()> gReceiver;
+bool gHeld = false;
+bool gKept = false;
+std::once_flag gInstalled;
+
+void Install() {
+    std::call_once(gInstalled, [] { SetConsoleCtrlHandler(&ConsoleInterrupts::OnEvent, TRUE); });
+}
 
 } // namespace
 
-void ConsoleInterrupts::Hold() {}
+void ConsoleInterrupts::Hold() {
+    Install();
+    std::lock_guard lock(gMutex);
+    gHeld = true;
+}
 
 bool ConsoleInterrupts::Receive(std::function<void()> receiver) {
-    {
-        std::lock_guard lock(gMutex);
-        gReceiver = std::move(receiver);
-    }
-    SetConsoleCtrlHandler(&OnEvent, TRUE);
-    return false;
+    Install();
+    std::lock_guard lock(gMutex);
+    gReceiver = std::move(receiver);
+    const bool kept = gKept;
+    gKept = false;
+    return kept;
 }
 
 void ConsoleInterrupts::Release() {
-    SetConsoleCtrlHandler(&OnEvent, FALSE);
+    // Waits for a call in progress: the receiver may be going away.
     std::lock_guard lock(gMutex);
     gReceiver = nullptr;
 }
@@ -31,10 +47,17 @@ void ConsoleInterrupts::Release() {
 BOOL WINAPI ConsoleInterrupts::OnEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
         return FALSE;
-    std::lock_guard lock(gMutex);
-    if (!gReceiver)
-        return FALSE;
-    gReceiver();
+    {
+        std::lock_guard lock(gMutex);
+        if (gReceiver)
+            gReceiver();
+        else if (gHeld)
+            gKept = true;
+        else
+            return FALSE;
+    }
+    if (event == CTRL_CLOSE_EVENT)
+        Sleep(CloseAllowanceMs);
     return TRUE;
 }
 
