@@ -12,8 +12,11 @@ namespace dedarida {
 
 // Child processes, each with its standard output and standard error on
 // pipes of ours and its standard input on the null device. An interrupt
-// (Ctrl-C, on Linux also SIGTERM and SIGHUP) while they run reaches every one
-// of them, and does not end this process: it waits for theirs. Construct it
+// (Ctrl-C, on Linux also SIGTERM and SIGHUP) while they run is passed on to
+// every one of them, and does not end this process: it waits for theirs. A
+// child that is this executable takes it at any moment of its life, also
+// before its own watcher exists; one that outlives this process (killed
+// outright) ends too. Construct it
 // before any other thread starts (see SignalWatcher). Main thread only,
 // except Post.
 class ChildProcesses {
@@ -30,9 +33,8 @@ public:
     // A child has ended: both of its streams are closed and its process is
     // gone, so nothing can reach it any more.
     using Ended = std::function<void(std::size_t child, const End& end)>;
-    // Passes an interrupt on to the running child with this process id. On
-    // Linux it is SIGINT by default; on Windows the console passes it on
-    // itself, and this is never called.
+    // Passes an interrupt on to the running child with this process id. By
+    // default: SIGINT on Linux; on Windows the event its process watches.
     using PassOn = std::function<void(long processId)>;
 
     explicit ChildProcesses(PassOn passOn = {});

@@ -1,4 +1,5 @@
 #include "app/headless/child_processes.h"
+#include "app/headless/process_setup.h"
 #include "app/headless/signal_watcher.h"
 #include "app/headless/windows_command_line.h"
 #include "unicode/utf16.h"
@@ -131,12 +132,17 @@ std::wstring ThisProgramWide() {
 } // namespace
 
 struct ChildProcesses::Platform {
-    // The children share our console, so Ctrl-C reaches each of them from
-    // the console itself; this process only keeps waiting for theirs, and
-    // wakes its following thread to see it.
-    Platform()
-        : job(MakeJob()), signals([this] {
-              Push({Chunk::Kind::Routine, {}, {}, {}, {}, [] {}});
+    // A child starts with the console's Ctrl-C ignored (a process group of
+    // its own), as it cannot take one before its own handler is in place:
+    // the console would end it with nothing said. The interrupt reaches it
+    // through `interrupt` instead, which it watches from its start and which
+    // stays set for it.
+    explicit Platform(PassOn relay)
+        : passOn(relay ? std::move(relay) : [this](long) { SetEvent(interrupt.Get()); }),
+          job(MakeJob()),
+          interruptName(L"Local\\dedarida-interrupt-" + std::to_wstring(GetCurrentProcessId())),
+          interrupt(CreateEventW(nullptr, TRUE, FALSE, interruptName.c_str())), signals([this] {
+              Push({Chunk::Kind::Routine, {}, {}, {}, {}, [this] { InterruptAll(); }});
           }) {}
     ~Platform() {
         // Ends the children still running, so that their threads end too.
@@ -170,6 +176,10 @@ struct ChildProcesses::Platform {
         }
         ready.notify_one();
     }
+    void InterruptAll() {
+        for (const auto& [number, child] : children)
+            passOn(static_cast<long>(GetProcessId(child.process.Get())));
+    }
     // The child's part of `chunk`; true once the child is over.
     bool Take(Child& child, Chunk& chunk, const Take& take) {
         switch (chunk.kind) {
@@ -188,7 +198,10 @@ struct ChildProcesses::Platform {
         return child.openStreams == 0 && child.end;
     }
 
+    PassOn passOn;
     Handle job;
+    const std::wstring interruptName;
+    Handle interrupt;
     // By number, main thread only; an ended child leaves at once, and
     // numbers are never reused.
     std::map<std::size_t, Child> children;
@@ -199,7 +212,8 @@ struct ChildProcesses::Platform {
     SignalWatcher signals;
 };
 
-ChildProcesses::ChildProcesses(PassOn) : platform_(std::make_unique<Platform>()) {}
+ChildProcesses::ChildProcesses(PassOn passOn)
+    : platform_(std::make_unique<Platform>(std::move(passOn))) {}
 
 ChildProcesses::~ChildProcesses() = default;
 
@@ -213,7 +227,7 @@ std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     Handle nothing(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr));
-    if (nothing.Get() == nullptr || program.empty())
+    if (nothing.Get() == nullptr || program.empty() || platform_->interrupt.Get() == nullptr)
         return std::nullopt;
     std::wstring line = Utf16FromUtf8(WindowsCommandLine(arguments));
     STARTUPINFOW startup{};
@@ -226,8 +240,13 @@ std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
     // Children start one after another and each pipe's end is closed here
     // right after, so no child inherits another's pipe and keeps it open.
     // Suspended until it is in the job, so no moment of it runs outside.
-    if (!CreateProcessW(Utf16FromUtf8(program).c_str(), line.data(), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &started))
+    const std::wstring variable = Utf16FromUtf8(SupervisorVariable);
+    SetEnvironmentVariableW(variable.c_str(), platform_->interruptName.c_str());
+    const bool created = CreateProcessW(Utf16FromUtf8(program).c_str(), line.data(), nullptr,
+                                        nullptr, TRUE, CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP,
+                                        nullptr, nullptr, &startup, &started);
+    SetEnvironmentVariableW(variable.c_str(), nullptr);
+    if (!created)
         return std::nullopt;
     Handle process(started.hProcess);
     Handle thread(started.hThread);

@@ -1,6 +1,7 @@
 #include "app/headless/console_interrupts_win32.h"
 
 #include <mutex>
+#include <thread>
 
 namespace dedarida {
 
@@ -17,6 +18,14 @@ bool gHeld = false;
 bool gKept = false;
 std::once_flag gInstalled;
 
+// Under the lock.
+void Deliver() {
+    if (gReceiver)
+        gReceiver();
+    else
+        gKept = true;
+}
+
 void Install() {
     std::call_once(gInstalled, [] { SetConsoleCtrlHandler(&ConsoleInterrupts::OnEvent, TRUE); });
 }
@@ -27,6 +36,16 @@ void ConsoleInterrupts::Hold() {
     Install();
     std::lock_guard lock(gMutex);
     gHeld = true;
+}
+
+void ConsoleInterrupts::Relay(HANDLE event) {
+    // Waits for the life of the process, which ends it.
+    std::thread([event] {
+        if (WaitForSingleObject(event, INFINITE) != WAIT_OBJECT_0)
+            return;
+        std::lock_guard lock(gMutex);
+        Deliver();
+    }).detach();
 }
 
 bool ConsoleInterrupts::Receive(std::function<void()> receiver) {
@@ -49,12 +68,9 @@ BOOL WINAPI ConsoleInterrupts::OnEvent(DWORD event) {
         return FALSE;
     {
         std::lock_guard lock(gMutex);
-        if (gReceiver)
-            gReceiver();
-        else if (gHeld)
-            gKept = true;
-        else
+        if (!gReceiver && !gHeld)
             return FALSE;
+        Deliver();
     }
     if (event == CTRL_CLOSE_EVENT)
         Sleep(CloseAllowanceMs);

@@ -12,6 +12,9 @@ public:
     // From now on no interrupt ends the process by itself: one that comes
     // while nobody receives is kept for the next receiver.
     static void Hold();
+    // An interrupt also comes when `event` is set: a supervisor's, passed on.
+    // Takes the handle.
+    static void Relay(HANDLE event);
     // `receiver` takes each interrupt from now on, on the console's thread,
     // until Release. True when one was kept for it, which it should take too.
     static bool Receive(std::function<void()> receiver);

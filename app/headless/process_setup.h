@@ -14,11 +14,13 @@ void PrepareProcess();
 // Run before a headless run. On Windows an interrupt that comes while no
 // SignalWatcher exists (at the start, while the firmware loads, between two
 // watchers) is kept for the next watcher, instead of ending the process with
-// nothing said; on Linux signals keep their usual course.
+// nothing said, and so is one its supervisor passes on; on Linux signals keep
+// their usual course.
 void HoldInterrupts();
 
-// The environment variable that carries a supervised child its supervisor's
-// process id (Linux).
+// The environment variable by which a child learns its supervisor: on Linux
+// the supervisor's process id, on Windows the name of the event by which the
+// supervisor passes an interrupt on.
 inline constexpr const char* SupervisorVariable = "DEDARIDA_SUPERVISOR";
 
 } // namespace dedarida
