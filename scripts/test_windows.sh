@@ -214,9 +214,11 @@ stop_line
 kill "$second" 2>/dev/null || true
 wait "$second" 2>/dev/null || true
 got=$(sed -n 's/^exit //p' "$work/ctrl-c.status" 2>/dev/null)
-check_run 130 "COM6  -         interrupted (exit 130)" "${got:-255}" "$work/ctrl-c.out"
-grep -qE '^COM5 .*interrupted \(exit 130\)' "$work/ctrl-c.out" ||
-    { echo "FAILED: COM5 not interrupted:" >&2; cat "$work/ctrl-c.out" >&2; failures=$((failures + 1)); }
+check_run 130 "COM6: result: interrupted (exit 130)" "${got:-255}" "$work/ctrl-c.out"
+for port in COM5 COM6; do
+    grep -qE "^$port .*interrupted \(exit 130\)" "$work/ctrl-c.out" ||
+        { echo "FAILED: no $port row interrupted:" >&2; cat "$work/ctrl-c.out" >&2; failures=$((failures + 1)); }
+done
 
 # The port processes sit in the tool's job: killed outright, the tool takes
 # them with it, and they let their ports go.
