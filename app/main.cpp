@@ -7,7 +7,9 @@
 int main(int argc, char** argv) {
     dedarida::PrepareProcess();
     dedarida::ProgramArguments arguments(argc, argv);
-    if (dedarida::WantsHeadless(arguments.Count()))
+    if (dedarida::WantsHeadless(arguments.Count())) {
+        dedarida::HoldInterrupts();
         return dedarida::RunHeadless(arguments.Count(), arguments.Values());
+    }
     return dedarida::RunWindow(arguments.Count(), arguments.Values());
 }

@@ -4,6 +4,7 @@
 #  - the GoogleTest suites;
 #  - the Win32 serial backend on a COM port mapped onto a pty (COM6, whose far
 #    end is dedarida-pty-peer);
+#  - Ctrl-C on a console (a terminal made by script(1));
 #  - the headless mode against dedarida-sim on COM5, for each exit status,
 #    and with file names beyond the ANSI code page;
 #  - the window's whole upgrade under Xvfb, with a screenshot.
@@ -64,7 +65,12 @@ helpers+=($!)
 timeout 60 "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1
 
 echo "-- unit suites under wine"
-(cd "$dir" && ctest -j "$jobs" --timeout 300 --output-on-failure -LE wine_pty)
+(cd "$dir" && ctest -j "$jobs" --timeout 300 --output-on-failure -LE 'wine_pty|wine_console')
+
+# Wine gives a program a console when its standard input is a terminal.
+echo "-- suites that need a console"
+(cd "$dir" && script -qec "ctest --timeout 120 --output-on-failure -L wine_console" /dev/null \
+    </dev/null | tr -d '\r')
 
 # start_line PORT PROGRAM ARGS...: the far end of PORT, until the next call.
 start_line() {
@@ -191,6 +197,67 @@ wait "$second" 2>/dev/null || true
 check_run 2 "COM6: message: You can not update this device !" "$got" "$work/two.out"
 grep -qE '^COM5 .*programmed \(exit 0\)' "$work/two.out" ||
     { echo "FAILED: no COM5 success row in the summary:" >&2; cat "$work/two.out" >&2; failures=$((failures + 1)); }
+
+# Ctrl-C typed on the console reaches the tool and each port's process:
+# every upgrade stops as interrupted, with its record.
+echo "-- Ctrl-C on the console stops every port's upgrade"
+start_line COM5 "$sim" --link "$work/COM5" --drop identity:1
+rm -f "$work/COM6"
+"$sim" --link "$work/COM6" --drop identity:1 >"$work/COM6.log" 2>&1 &
+second=$!
+helpers+=($second)
+for _ in $(seq 100); do [ -e "$work/COM6" ] && break; sleep 0.05; done
+(sleep 3; printf '\003'; sleep 5) | timeout 60 script -qec "'$wine' '$programs/dedarida.com' \
+    --upgrade --port COM5 --port COM6 >'$work/ctrl-c.out' 2>&1; echo \"exit \$?\" >'$work/ctrl-c.status'" \
+    /dev/null >/dev/null || true
+stop_line
+kill "$second" 2>/dev/null || true
+wait "$second" 2>/dev/null || true
+got=$(sed -n 's/^exit //p' "$work/ctrl-c.status" 2>/dev/null)
+check_run 130 "COM6: result: interrupted (exit 130)" "${got:-255}" "$work/ctrl-c.out"
+for port in COM5 COM6; do
+    grep -qE "^$port .*interrupted \(exit 130\)" "$work/ctrl-c.out" ||
+        { echo "FAILED: no $port row interrupted:" >&2; cat "$work/ctrl-c.out" >&2; failures=$((failures + 1)); }
+done
+
+# The port processes sit in the tool's job: killed outright, the tool takes
+# them with it, and they let their ports go.
+echo "-- a tool killed outright ends its ports' processes"
+start_line COM5 "$sim" --link "$work/COM5" --program-ms 200
+rm -f "$work/COM6"
+"$sim" --link "$work/COM6" --program-ms 200 >"$work/COM6.log" 2>&1 &
+second=$!
+helpers+=($second)
+for _ in $(seq 100); do [ -e "$work/COM6" ] && break; sleep 0.05; done
+"$wine" "$programs/dedarida.exe" --upgrade --port COM5 --port COM6 >"$work/killed.out" 2>&1 &
+tool=$!
+# Wine starts each port's process on its own, so it is found by its command
+# line, in this prefix.
+units() {
+    local pid
+    for pid in $(pgrep -f -- "--supervised --port COM[56] "); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+            echo "$pid"
+    done
+}
+for _ in $(seq 300); do
+    [ "$(grep -c 'block [0-9]*/86' "$work/killed.out")" -ge 2 ] && break
+    sleep 0.1
+done
+before=$(units | wc -l)
+kill -9 "$tool"
+wait "$tool" 2>/dev/null || true
+for _ in $(seq 50); do [ -z "$(units)" ] && break; sleep 0.1; done
+left=$(units | wc -l)
+stop_line
+kill "$second" 2>/dev/null || true
+wait "$second" 2>/dev/null || true
+if [ "$before" -eq 2 ] && [ "$left" -eq 0 ]; then
+    echo "the ports' processes ended with the tool"
+else
+    echo "FAILED: $before ports' processes before the kill, $left left 5 s after it" >&2
+    failures=$((failures + 1))
+fi
 
 # The window's whole upgrade on COM2 (the port every run starts with), under
 # a virtual display of its own, in a prefix of its own: wine's desktop in the

@@ -10,31 +10,46 @@
 
 namespace dedarida {
 
-// Processes of this same executable, each with its standard output and
-// standard error on pipes of ours and its standard input on the null device.
-// An interrupt (Ctrl-C, on Linux also SIGTERM and SIGHUP) while they run
-// reaches every one of them, and does not end this process: it waits for
-// theirs. Construct it before any other thread starts (see SignalWatcher).
-// Main thread only, except Post.
+// Child processes, each with its standard output and standard error on
+// pipes of ours and its standard input on the null device. An interrupt
+// (Ctrl-C, on Linux also SIGTERM and SIGHUP) while they run is passed on to
+// every one of them, and does not end this process: it waits for theirs. A
+// child that is this executable takes it at any moment of its life, also
+// before its own watcher exists; one that outlives this process (killed
+// outright) ends too. Construct it
+// before any other thread starts (see SignalWatcher). Main thread only,
+// except Post.
 class ChildProcesses {
 public:
     enum class Stream { Output, Errors };
+    // How a child ended: its exit status, or else how it ended otherwise
+    // ("ended by signal 9").
+    struct End {
+        std::optional<int> exitStatus;
+        std::string otherwise;
+    };
     // What a child printed on one of its streams.
     using Take = std::function<void(std::size_t child, Stream stream, std::string_view bytes)>;
-    // A child has closed both of its streams (it is ending).
-    using Ended = std::function<void(std::size_t child)>;
+    // A child has ended: both of its streams are closed and its process is
+    // gone, so nothing can reach it any more.
+    using Ended = std::function<void(std::size_t child, const End& end)>;
+    // Passes an interrupt on to the running child with this process id. By
+    // default: SIGINT on Linux; on Windows the event its process watches.
+    using PassOn = std::function<void(long processId)>;
 
-    ChildProcesses();
+    explicit ChildProcesses(PassOn passOn = {});
     ~ChildProcesses();
     ChildProcesses(const ChildProcesses&) = delete;
     ChildProcesses& operator=(const ChildProcesses&) = delete;
 
-    // Starts the next child with `arguments` (the first is its name) and
-    // returns its number, counting from 0; nothing when it cannot be started.
-    std::optional<std::size_t> Start(const std::vector<std::string>& arguments);
+    // Starts `program` with `arguments` (the first is its name) and returns
+    // its number, counting from 0; nothing when it cannot be started. Safe
+    // inside `take` and `ended`.
+    std::optional<std::size_t> Start(const std::string& program,
+                                     const std::vector<std::string>& arguments);
     // Hands what the children print to `take` and each end to `ended`, in the
     // order they come, and runs what is posted, until `done` holds while no
-    // child's stream is open (by default: once every stream has closed).
+    // child runs (by default: once every child has ended).
     void Follow(
         const Take& take, const Ended& ended,
         const std::function<bool()>& done = [] { return true; });
@@ -42,19 +57,16 @@ public:
     void Post(std::function<void()> routine);
     // Whether an interrupt has come.
     bool Interrupted() const;
-
-    // How a child ended: its exit status, or else how it ended otherwise
-    // ("ended by signal 9").
-    struct End {
-        std::optional<int> exitStatus;
-        std::string otherwise;
-    };
-    // Waits for the end of started child `i`.
-    End WaitForEnd(std::size_t i);
+    // Children started whose end has not been handed to `ended` yet.
+    std::size_t Held() const;
 
 private:
     struct Platform;
     std::unique_ptr<Platform> platform_;
 };
+
+// This executable, by the path it was started from, so that its children
+// carry its name.
+std::string ThisProgram();
 
 } // namespace dedarida

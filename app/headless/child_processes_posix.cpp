@@ -1,17 +1,20 @@
 #include "app/headless/child_processes.h"
+#include "app/headless/process_setup.h"
 #include "app/headless/signal_watcher.h"
 #include "app/headless/spawn_argv.h"
 #include "serial/event_fd.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <deque>
+#include <cstring>
 #include <fcntl.h>
+#include <limits.h>
+#include <map>
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
@@ -21,12 +24,6 @@ extern char** environ;
 namespace dedarida {
 
 namespace {
-
-struct Child {
-    pid_t pid = -1;
-    // Indexed by Stream: standard output, standard error.
-    std::array<int, 2> streams{-1, -1};
-};
 
 void CloseFd(int& fd) {
     if (fd >= 0)
@@ -38,23 +35,70 @@ void CloseFd(int& fd) {
     throw std::system_error(errno, std::generic_category(), what);
 }
 
+struct Child {
+    pid_t pid = -1;
+    // Readable once the process has ended; -1 once it is reaped, and from
+    // then on nothing may signal its pid.
+    int exited = -1;
+    // Indexed by Stream: standard output, standard error.
+    std::array<int, 2> streams{-1, -1};
+    std::optional<ChildProcesses::End> end;
+
+    bool Over() const { return end && streams[0] < 0 && streams[1] < 0; }
+};
+
+// What one entry of a poll stands for: a child's stream, or its end.
+struct Watched {
+    std::size_t child;
+    int what; // a Stream, or Exit
+};
+constexpr int Exit = 2;
+
+// The system's own call: the C library's declaration lacks C linkage here.
+int OpenProcess(pid_t pid) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
+
+ChildProcesses::End EndOf(const siginfo_t& info) {
+    if (info.si_code == CLD_EXITED)
+        return {info.si_status, ""};
+    return {std::nullopt, "ended by signal " + std::to_string(info.si_status)};
+}
+
+// The environment a child starts with: ours, and who supervises it.
+std::vector<std::string> ChildEnvironment() {
+    std::vector<std::string> environment;
+    const std::string mark = std::string(SupervisorVariable) + "=";
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (std::strncmp(*entry, mark.c_str(), mark.size()) != 0)
+            environment.emplace_back(*entry);
+    environment.push_back(mark + std::to_string(getpid()));
+    return environment;
+}
+
 } // namespace
 
 struct ChildProcesses::Platform {
     // The watcher is made before any child, so every child starts with the
     // signals blocked and takes them through its own watcher.
-    Platform() : signals([this] { wake.Set(); }) {}
+    explicit Platform(PassOn interrupt)
+        : passOn(interrupt ? std::move(interrupt)
+                           : [](long pid) { kill(static_cast<pid_t>(pid), SIGINT); }),
+          signals([this] { wake.Set(); }) {}
     ~Platform() {
-        for (Child& child : children)
+        for (auto& [number, child] : children) {
             for (int& fd : child.streams)
                 CloseFd(fd);
+            CloseFd(child.exited);
+        }
     }
 
+    // An unreaped child keeps its pid, so this reaches it and no other.
     void InterruptAll() {
         wake.Reset();
-        for (const Child& child : children)
-            if (child.pid > 0)
-                kill(child.pid, SIGINT);
+        for (const auto& [number, child] : children)
+            if (child.exited >= 0)
+                passOn(child.pid);
     }
     void RunPosted() {
         posted.Reset();
@@ -66,9 +110,37 @@ struct ChildProcesses::Platform {
         for (auto& routine : routines)
             routine();
     }
+    void Reap(Child& child) {
+        siginfo_t info{};
+        if (waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(child.exited), &info,
+                   WEXITED | WNOHANG) != 0) {
+            if (errno == EINTR)
+                return;
+            // Someone else took its status (a SIGCHLD ignored after all).
+            child.end = End{std::nullopt, "ended in a way that cannot be told"};
+        } else if (info.si_pid == 0) {
+            return;
+        } else {
+            child.end = EndOf(info);
+        }
+        CloseFd(child.exited);
+    }
+    // Takes at most one buffer, so a child that prints without pause cannot
+    // keep the others waiting.
+    void Read(std::size_t number, Child& child, Stream stream, const Take& take) {
+        int& fd = child.streams[static_cast<std::size_t>(stream)];
+        const ssize_t got = read(fd, buffer.data(), buffer.size());
+        if (got > 0)
+            take(number, stream, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        else if (got == 0 || (errno != EAGAIN && errno != EINTR))
+            CloseFd(fd);
+    }
 
-    // A deque: children keep their place as more start.
-    std::deque<Child> children;
+    PassOn passOn;
+    // By number; an ended child leaves at once, and numbers are never reused.
+    std::map<std::size_t, Child> children;
+    std::size_t started = 0;
+    std::array<char, 4096> buffer;
     EventFd wake;
     EventFd posted;
     std::mutex postMutex;
@@ -76,11 +148,13 @@ struct ChildProcesses::Platform {
     SignalWatcher signals;
 };
 
-ChildProcesses::ChildProcesses() : platform_(std::make_unique<Platform>()) {}
+ChildProcesses::ChildProcesses(PassOn passOn)
+    : platform_(std::make_unique<Platform>(std::move(passOn))) {}
 
 ChildProcesses::~ChildProcesses() = default;
 
-std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>& arguments) {
+std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
+                                                 const std::vector<std::string>& arguments) {
     std::array<int, 2> output;
     std::array<int, 2> errors;
     if (pipe2(output.data(), O_CLOEXEC) != 0)
@@ -90,25 +164,39 @@ std::optional<std::size_t> ChildProcesses::Start(const std::vector<std::string>&
             CloseFd(fd);
         return std::nullopt;
     }
+    // Ours only: the child writes as slowly as it must.
+    fcntl(output[0], F_SETFL, O_NONBLOCK);
+    fcntl(errors[0], F_SETFL, O_NONBLOCK);
     std::vector<std::string> copy = arguments;
     std::vector<char*> argv = SpawnArgv(copy);
+    std::vector<std::string> environment = ChildEnvironment();
+    std::vector<char*> envp = SpawnArgv(environment);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, output[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
     pid_t pid = -1;
-    const int failed = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    const int failed =
+        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     CloseFd(output[1]);
     CloseFd(errors[1]);
-    if (failed != 0) {
+    const int exited = failed == 0 ? OpenProcess(pid) : -1;
+    if (exited < 0) {
+        // Without its end to watch, it could never be reaped.
+        if (failed == 0) {
+            kill(pid, SIGKILL);
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
         CloseFd(output[0]);
         CloseFd(errors[0]);
         return std::nullopt;
     }
-    platform_->children.push_back({pid, {output[0], errors[0]}});
-    return platform_->children.size() - 1;
+    const std::size_t number = platform_->started++;
+    platform_->children[number] = {pid, exited, {output[0], errors[0]}, std::nullopt};
+    return number;
 }
 
 void ChildProcesses::Post(std::function<void()> routine) {
@@ -123,61 +211,73 @@ bool ChildProcesses::Interrupted() const {
     return platform_->signals.Signalled();
 }
 
+std::size_t ChildProcesses::Held() const {
+    return platform_->children.size();
+}
+
 void ChildProcesses::Follow(const Take& take, const Ended& ended,
                             const std::function<bool()>& done) {
+    Platform& p = *platform_;
     std::vector<pollfd> fds;
-    std::array<char, 4096> buffer;
+    std::vector<Watched> watched;
     for (;;) {
-        fds.assign({{platform_->wake.Fd(), POLLIN, 0}, {platform_->posted.Fd(), POLLIN, 0}});
-        for (const Child& child : platform_->children)
-            for (const int fd : child.streams)
-                if (fd >= 0)
-                    fds.push_back({fd, POLLIN, 0});
-        if (fds.size() == 2 && done())
+        if (p.children.empty() && done())
             return;
+        fds.assign({{p.wake.Fd(), POLLIN, 0}, {p.posted.Fd(), POLLIN, 0}});
+        watched.clear();
+        for (const auto& [number, child] : p.children) {
+            for (int s = 0; s < 2; ++s)
+                if (child.streams[s] >= 0) {
+                    fds.push_back({child.streams[s], POLLIN, 0});
+                    watched.push_back({number, s});
+                }
+            if (child.exited >= 0) {
+                fds.push_back({child.exited, POLLIN, 0});
+                watched.push_back({number, Exit});
+            }
+        }
         if (poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR)
                 continue;
             ThrowErrno("poll");
         }
         if (fds[0].revents != 0)
-            platform_->InterruptAll();
-        for (std::size_t i = 0; i < platform_->children.size(); ++i) {
-            Child& child = platform_->children[i];
-            for (std::size_t s = 0; s < 2; ++s) {
-                int& fd = child.streams[s];
-                const bool ready = fd >= 0 && std::any_of(fds.begin() + 2, fds.end(), [&](auto& p) {
-                                       return p.fd == fd && p.revents != 0;
-                                   });
-                if (!ready)
-                    continue;
-                const ssize_t got = read(fd, buffer.data(), buffer.size());
-                if (got < 0 && errno == EINTR)
-                    continue;
-                if (got > 0) {
-                    take(i, static_cast<Stream>(s),
-                         std::string_view(buffer.data(), static_cast<std::size_t>(got)));
-                    continue;
-                }
-                CloseFd(fd);
-                if (child.streams[0] < 0 && child.streams[1] < 0)
-                    ended(i);
-            }
+            p.InterruptAll();
+        // Children started from a callback below are not in this poll, and
+        // are seen from the next one on.
+        for (std::size_t i = 0; i < watched.size(); ++i) {
+            if (fds[i + 2].revents == 0)
+                continue;
+            const auto entry = p.children.find(watched[i].child);
+            if (entry == p.children.end())
+                continue;
+            Child& child = entry->second;
+            if (watched[i].what == Exit)
+                p.Reap(child);
+            else
+                p.Read(entry->first, child, static_cast<Stream>(watched[i].what), take);
+            if (!child.Over())
+                continue;
+            const std::size_t number = entry->first;
+            const End end = *child.end;
+            p.children.erase(entry);
+            ended(number, end);
         }
         if (fds[1].revents != 0)
-            platform_->RunPosted();
+            p.RunPosted();
     }
 }
 
-ChildProcesses::End ChildProcesses::WaitForEnd(std::size_t i) {
-    const pid_t pid = platform_->children.at(i).pid;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR)
-            ThrowErrno("waitpid");
-    if (WIFEXITED(status))
-        return {WEXITSTATUS(status), ""};
-    return {std::nullopt, "ended by signal " + std::to_string(WTERMSIG(status))};
+std::string ThisProgram() {
+    std::array<char, PATH_MAX> path;
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    std::string program = length > 0 && static_cast<std::size_t>(length) < path.size()
+                              ? std::string(path.data(), static_cast<std::size_t>(length))
+                              : std::string();
+    // Gone (replaced by a newer package, say): the running image still is.
+    if (program.empty() || program.ends_with(" (deleted)"))
+        return "/proc/self/exe";
+    return program;
 }
 
 } // namespace dedarida

@@ -1,36 +1,26 @@
+#include "app/headless/console_interrupts_win32.h"
 #include "app/headless/signal_watcher.h"
 
-#include <windows.h>
+#include <thread>
 
 namespace dedarida {
 
-namespace {
-
-// The console calls its handlers on a thread of its own, with no context.
-std::atomic<SignalWatcher*> gWatcher = nullptr;
-
-} // namespace
-
 struct SignalWatcher::Platform {
-    static BOOL WINAPI OnConsoleEvent(DWORD event) {
-        if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
-            return FALSE;
-        SignalWatcher* watcher = gWatcher.load();
-        if (watcher == nullptr)
-            return FALSE;
-        watcher->Notify();
-        return TRUE;
-    }
+    // Takes an interrupt that came before this watcher, on a thread other
+    // than the caller's as a live one is.
+    std::thread kept;
 };
 
-SignalWatcher::SignalWatcher(std::function<void()> onSignal) : onSignal_(std::move(onSignal)) {
-    gWatcher = this;
-    SetConsoleCtrlHandler(&Platform::OnConsoleEvent, TRUE);
+SignalWatcher::SignalWatcher(std::function<void()> onSignal)
+    : onSignal_(std::move(onSignal)), platform_(std::make_unique<Platform>()) {
+    if (ConsoleInterrupts::Receive([this] { Notify(); }))
+        platform_->kept = std::thread([this] { Notify(); });
 }
 
 SignalWatcher::~SignalWatcher() {
-    SetConsoleCtrlHandler(&Platform::OnConsoleEvent, FALSE);
-    gWatcher = nullptr;
+    ConsoleInterrupts::Release();
+    if (platform_->kept.joinable())
+        platform_->kept.join();
 }
 
 } // namespace dedarida

@@ -24,19 +24,18 @@ void UnitRunner::Launch(std::size_t row, const std::string& port, const std::str
     std::vector<std::string> argv = {"dedarida"};
     const std::vector<std::string> arguments = UnitArguments(settings_, port, tag);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const auto process = processes_.Start(argv);
+    const auto process = processes_.Start(ThisProgram(), argv);
     if (!process) {
         Crashed({row, port, usbSerial, {}, {}}, "cannot be started");
         return;
     }
-    units_.resize(*process + 1);
     units_[*process] = {row, port, usbSerial, {}, {}};
 }
 
 void UnitRunner::Run(const std::function<bool()>& done) {
     processes_.Follow([this](std::size_t process, ChildProcesses::Stream stream,
                              std::string_view bytes) { Take(units_[process], stream, bytes); },
-                      [this](std::size_t process) { Reap(process); }, done);
+                      [this](std::size_t process, const ChildProcesses::End& end) { Reap(process, end); }, done);
 }
 
 void UnitRunner::Take(Unit& unit, ChildProcesses::Stream stream, std::string_view bytes) {
@@ -74,17 +73,17 @@ void UnitRunner::TakeLine(const Unit& unit, std::string line) {
 
 // A record is believed only with the exit status the process really ended
 // with: no line a device made the child print can stand in for either.
-void UnitRunner::Reap(std::size_t process) {
-    Unit& unit = units_[process];
+void UnitRunner::Reap(std::size_t process, const ChildProcesses::End& end) {
+    const auto entry = units_.find(process);
+    Unit unit = std::move(entry->second);
+    units_.erase(entry);
     if (!unit.partialLine.empty())
         TakeLine(unit, std::move(unit.partialLine));
-    const ChildProcesses::End end = processes_.WaitForEnd(process);
     if (const auto summary = unit.overflowed ? std::nullopt : ParseRecord(unit.recordText);
         summary && end.exitStatus == summary->exitStatus) {
         std::string record = std::move(unit.recordText);
         while (!record.empty() && record.back() == '\n')
             record.pop_back();
-        unit.recordText.clear();
         events_.finished(unit.row, *summary, record);
         return;
     }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ private:
     };
     void Take(Unit& unit, ChildProcesses::Stream stream, std::string_view bytes);
     void TakeLine(const Unit& unit, std::string line);
-    void Reap(std::size_t process);
+    void Reap(std::size_t process, const ChildProcesses::End& end);
     void Crashed(const Unit& unit, const std::string& why);
 
     ProgressOutput& output_;
@@ -60,7 +61,7 @@ private:
     Events events_;
     // Made before any child starts, as its interrupt handling needs.
     ChildProcesses processes_;
-    std::vector<Unit> units_; // by process number
+    std::map<std::size_t, Unit> units_; // running ones, by process number
 };
 
 } // namespace dedarida

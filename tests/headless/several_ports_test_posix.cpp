@@ -26,13 +26,18 @@ protected:
         configs_.push_back(dedarida::test::QuickDevice(dir_ + "/" + name));
         return configs_.back();
     }
-    int RunAll(std::vector<std::string> arguments, std::chrono::milliseconds interruptAfter = 0ms) {
+    // `ignoreChildren`: the tool starts with SIGCHLD ignored, as a parent may leave it.
+    int RunAll(std::vector<std::string> arguments, std::chrono::milliseconds interruptAfter = 0ms,
+               bool ignoreChildren = false) {
         std::vector<std::unique_ptr<sim::SimDevice>> devices;
         for (const auto& config : configs_) {
             devices.push_back(std::make_unique<sim::SimDevice>(config));
             devices.back()->Start();
         }
+        if (ignoreChildren)
+            std::signal(SIGCHLD, SIG_IGN);
         const pid_t pid = dedarida::test::StartTool(arguments, dir_ + "/out", dir_ + "/err");
+        std::signal(SIGCHLD, SIG_DFL);
         if (interruptAfter > 0ms) {
             std::this_thread::sleep_for(interruptAfter);
             kill(pid, SIGINT);
@@ -136,6 +141,20 @@ TEST_F(SeveralPorts, CtrlCStopsEveryUpgradeAndReportsEachInterrupted) {
         EXPECT_NE(LineStarting("out", Port(name) + "  ").find("interrupted (exit 130)"),
                   std::string::npos)
             << Read("out");
+    }
+}
+
+// Ignored, SIGCHLD lets the system reap the units' processes, and their
+// exit statuses are lost with them.
+TEST_F(SeveralPorts, AToolStartedWithChildSignalsIgnoredStillSupervisesItsUnits) {
+    AddDevice("one");
+    AddDevice("two");
+    EXPECT_EQ(RunAll({"--upgrade", "--port", Port("one"), "--port", Port("two")}, 0ms, true), 0)
+        << Read("err");
+    const auto firmware = dedarida::EmbeddedFirmware();
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(checks_[i], true);
+        EXPECT_TRUE(std::equal(firmware.begin(), firmware.end(), flashes_[i].begin()));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -20,6 +21,26 @@ using dedarida::test::QuickDevice;
 using dedarida::test::StartTool;
 using dedarida::test::WaitForTool;
 namespace sim = dedarida::sim;
+
+// The processes whose parent is `parent`, from the system's own table.
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+    std::vector<pid_t> children;
+    DIR* proc = opendir("/proc");
+    while (const dirent* entry = readdir(proc)) {
+        if (std::atoi(entry->d_name) <= 0)
+            continue;
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const auto close = text.rfind(')');
+        char state = 0;
+        pid_t ppid = 0;
+        if (close != std::string::npos &&
+            std::sscanf(text.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == parent)
+            children.push_back(std::atoi(entry->d_name));
+    }
+    closedir(proc);
+    return children;
+}
 
 class Station : public dedarida::test::Headless {
 protected:
@@ -89,6 +110,36 @@ TEST_F(Station, FiveUnitsPluggedInTurnGiveFiveRecordsAndNoPrompt) {
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("recover it with"), std::string::npos);
+}
+
+// Killed outright, the station can pass nothing on: its units' processes
+// must end by themselves, let their ports go and log the interruption, not
+// go on to log results that nobody supervised.
+TEST_F(Station, AStationKilledOutrightTakesItsUnitsProcessesWithIt) {
+    config_ = QuickDevice(Adapter("K1"));
+    config_.programTime = 100ms;
+    sim::SimDevice unit(config_);
+    unit.Start();
+    const pid_t station =
+        StartTool({"--station", "--log", dir_ + "/log"}, dir_ + "/out", dir_ + "/err");
+    // Ended whatever the outcome, so that a failure leaves no station behind.
+    const std::shared_ptr<void> reaped(nullptr, [station](void*) {
+        kill(station, SIGKILL);
+        WaitForTool(station);
+    });
+    ASSERT_TRUE(unit.WaitFor([](const sim::SimStatus& s) { return s.blocksStored >= 2; }, 20s))
+        << Read("err");
+    const std::vector<pid_t> children = ChildrenOf(station);
+    ASSERT_EQ(children.size(), 1u);
+    // Named as the tool, so "in use by" and ps say who holds the port.
+    std::ifstream comm("/proc/" + std::to_string(children[0]) + "/comm");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(comm), {}), "dedarida\n");
+    kill(station, SIGKILL);
+    EXPECT_TRUE(unit.WaitFor([](const sim::SimStatus& s) { return !s.toolPresent; }, 1s));
+    ASSERT_TRUE(WaitForRecords(1, 2s));
+    unit.Stop();
+    EXPECT_EQ(Records().front()["result"], "interrupted");
+    EXPECT_LT(unit.Status().blocksStored, 86u);
 }
 
 // The adapter is pulled at block 40 and comes back in the device's
