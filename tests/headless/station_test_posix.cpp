@@ -170,25 +170,6 @@ TEST_F(Station, ADeviceLeftInItsBootloaderIsNamedWithTheCommandThatRecoversIt) {
     EXPECT_EQ(Run({"--upgrade", "--port", Adapter("B1"), "--retries", "1"}), 0) << Read("out");
 }
 
-// The processes `parent` started, from /proc.
-std::vector<pid_t> Children(pid_t parent) {
-    std::vector<pid_t> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        const std::size_t end = text.rfind(')');
-        int ppid = 0;
-        char state = 0;
-        if (end != std::string::npos &&
-            std::sscanf(text.c_str() + end + 1, " %c %d", &state, &ppid) == 2 && ppid == parent)
-            children.push_back(std::stoi(name));
-    }
-    return children;
-}
-
 // A unit's process killed mid-flash leaves no record of its own: the
 // station writes one, and the unit is no PASS.
 TEST_F(Station, AUnitWhoseProcessIsKilledGetsACrashedRecord) {
@@ -199,7 +180,7 @@ TEST_F(Station, AUnitWhoseProcessIsKilledGetsACrashedRecord) {
     sim::SimDevice unit(config);
     unit.Start();
     ASSERT_TRUE(unit.WaitFor([](const sim::SimStatus& s) { return s.blocksStored > 5; }, 20s));
-    for (const pid_t child : Children(station))
+    for (const pid_t child : ChildrenOf(station))
         kill(child, SIGKILL);
     ASSERT_TRUE(WaitForRecords(1, 10s)) << Read("err");
     unit.Stop();
