@@ -19,7 +19,8 @@ Runs a firmware upgrade without a window and exits with its result.
   --port PORT         COM name (COM1 ... COM9, or any COMn named by the
                       variable DEDARIDA_COMn), a device path (/dev/ttyUSB0),
                       or a USB adapter whatever name the system gives it:
-                      usb:VID:PID[:SERIAL] by its ids and serial number, or
+                      usb:VID:PID[:SERIAL] by its ids and serial number (in
+                      either case), or
                       usb-path:PATH by the USB port it is plugged into (both
                       as --list-ports shows them). Give it several times to
                       upgrade several devices at once, each in a process of
@@ -69,8 +70,9 @@ Runs a firmware upgrade without a window and exits with its result.
                       several ports: FILE.PORT, each '/' of PORT as '_')
   --list-ports        list the serial ports present: COM name, device, its
                       /dev/serial/by-id name, the USB adapter's ids, maker,
-                      product and serial number, and whether another program
-                      holds it; with --json as one JSON array
+                      product, serial number, USB port and interface, and
+                      whether another program holds it; with --json as one
+                      JSON array
   --version           the tool's version and the size and SHA-256 of the
                       firmware it carries
   --help              this text

@@ -59,7 +59,11 @@ std::string PortListText(const std::vector<SerialPortInfo>& ports) {
             text += "  usb: " + port.usb->vendorId + ":" + port.usb->productId + ", manufacturer " +
                     Quoted(port.usb->manufacturer) + ", product " + Quoted(port.usb->product) +
                     ", serial " + Quoted(port.usb->serialNumber) +
-                    (port.usb->portPath.empty() ? "" : ", usb-path:" + port.usb->portPath) + "\n";
+                    (port.usb->portPath.empty() ? "" : ", usb-path:" + port.usb->portPath) +
+                    (port.usb->interfaceNumber.empty()
+                         ? ""
+                         : ", interface " + Quoted(port.usb->interfaceNumber)) +
+                    "\n";
     }
     return text;
 }
@@ -69,10 +73,13 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
     for (const SerialPortInfo& port : ports) {
         Json usb;
         if (port.usb)
-            usb = {
-                {"vendorId", port.usb->vendorId},         {"productId", port.usb->productId},
-                {"manufacturer", port.usb->manufacturer}, {"product", port.usb->product},
-                {"serialNumber", port.usb->serialNumber}, {"portPath", NullOr(port.usb->portPath)}};
+            usb = {{"vendorId", port.usb->vendorId},
+                   {"productId", port.usb->productId},
+                   {"manufacturer", port.usb->manufacturer},
+                   {"product", port.usb->product},
+                   {"serialNumber", port.usb->serialNumber},
+                   {"portPath", NullOr(port.usb->portPath)},
+                   {"interfaceNumber", NullOr(port.usb->interfaceNumber)}};
         list.push_back({{"comNames", port.comNames},
                         {"device", port.device},
                         {"byId", NullOr(port.byId)},
