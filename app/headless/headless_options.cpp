@@ -41,8 +41,10 @@ Runs a firmware upgrade without a window and exits with its result.
                       share the file
   --station-name NAME the station named in the log (default: the host name)
   --retries N         after a lost line or a silent bootloader, wait up to 30
-                      s for the same adapter (USB ids and serial number) to
-                      come back and go on from its bootloader, N times at most
+                      s (or --timeout, if shorter) for the same adapter (USB
+                      ids, interface and serial number) to come back, never
+                      one already there when the line went, and go on from
+                      its bootloader (or its identity), N times at most
                       (default 0); a device found silent but answering in its
                       bootloader is then upgraded from there too
   --firmware FILE     send FILE instead of the built-in image: a raw image of
@@ -62,7 +64,8 @@ Runs a firmware upgrade without a window and exits with its result.
                       answers, then erase and program (a device left in its
                       bootloader by an interrupted upgrade)
   --timeout SECONDS   give up when no reply has moved the upgrade on for this
-                      long (default 60)
+                      long (default 60; a handshake begun again is no
+                      progress)
   --json              print one JSON result record on standard output at the
                       end, with several ports one array of records (progress
                       and status lines go to standard error)
