@@ -19,6 +19,10 @@ struct UsbAdapter {
     // path on Linux ("1-1.2"), the location information on Windows
     // ("Port_#0002.Hub_#0001").
     std::string portPath;
+    // The USB interface the port belongs to, two hex digits ("01"): the
+    // ports of one multi-interface adapter differ only here. Empty when the
+    // system does not tell.
+    std::string interfaceNumber;
 };
 
 struct SerialPortInfo {
@@ -36,9 +40,9 @@ struct SerialPortInfo {
 
 // The variable that names a folder standing in for the system's ports (the
 // test bench's and the simulator's plugging): each entry is a port, a link to
-// its device, named VID_PID_SERIAL[@PORTPATH] after its USB adapter
-// ("0403_6001_A1B2C3@1-1.2"); an entry of another name has no adapter, and
-// a hidden one (".name") is none.
+// its device, named VID_PID_SERIAL[@PORTPATH[:INTERFACE]] after its USB
+// adapter ("0403_6001_A1B2C3@1-1.2", "0403_6010_FT1234@1-2:01"); an entry of
+// another name has no adapter, and a hidden one (".name") is none.
 inline constexpr const char PortsFolderVariable[] = "DEDARIDA_PORTS_FOLDER";
 // The folder the variable names, or empty.
 std::string PortsFolder();

@@ -71,9 +71,15 @@ std::optional<UsbAdapter> UsbAdapterOf(udev_device* tty) {
     if (!usb)
         return std::nullopt;
     const char* portPath = udev_device_get_sysname(usb);
-    return UsbAdapter{Attribute(usb, "idVendor"),     Attribute(usb, "idProduct"),
-                      Attribute(usb, "manufacturer"), Attribute(usb, "product"),
-                      Attribute(usb, "serial"),       portPath ? portPath : ""};
+    udev_device* interface =
+        udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_interface");
+    return UsbAdapter{Attribute(usb, "idVendor"),
+                      Attribute(usb, "idProduct"),
+                      Attribute(usb, "manufacturer"),
+                      Attribute(usb, "product"),
+                      Attribute(usb, "serial"),
+                      portPath ? portPath : "",
+                      interface ? Attribute(interface, "bInterfaceNumber") : ""};
 }
 
 // The kernel's tty devices that sit on hardware; `seen` collects every tty

@@ -9,7 +9,7 @@ namespace dedarida {
 
 namespace {
 
-// "0403_6001_A1B2C3@1-1.2": the adapter an entry of the folder stands for.
+// "0403_6001_A1B2C3@1-1.2:01": the adapter an entry of the folder stands for.
 std::optional<UsbAdapter> AdapterNamed(const std::string& name) {
     const std::size_t first = name.find('_');
     const std::size_t second = first == std::string::npos ? first : name.find('_', first + 1);
@@ -21,8 +21,14 @@ std::optional<UsbAdapter> AdapterNamed(const std::string& name) {
     const std::string rest = name.substr(10);
     const std::size_t at = rest.find('@');
     usb.serialNumber = rest.substr(0, at);
-    if (at != std::string::npos)
-        usb.portPath = rest.substr(at + 1);
+    if (at == std::string::npos)
+        return usb;
+    // No port path holds a colon: one starts the interface number.
+    const std::string place = rest.substr(at + 1);
+    const std::size_t colon = place.rfind(':');
+    usb.portPath = place.substr(0, colon);
+    if (colon != std::string::npos)
+        usb.interfaceNumber = place.substr(colon + 1);
     return usb;
 }
 

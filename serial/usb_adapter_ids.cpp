@@ -19,22 +19,34 @@ bool IsAlphanumeric(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
 
-// The four hex digits after `key` ("VID_") where the key starts a field of
-// the id, lower-cased; empty when there are none.
-std::string HexIdAfter(const std::string& upperId, const std::string& key) {
+// The `width` hex digits after `key` ("VID_") where the key starts a field
+// of the id, lower-cased; empty when there are none.
+std::string HexFieldAfter(const std::string& upperId, const std::string& key, std::size_t width) {
     for (std::size_t at = upperId.find(key); at != std::string::npos;
          at = upperId.find(key, at + 1)) {
         if (at > 0 && IsAlphanumeric(upperId[at - 1]))
             continue;
         const std::size_t digits = at + key.size();
-        if (upperId.size() < digits + 4 ||
-            (upperId.size() > digits + 4 && IsAlphanumeric(upperId[digits + 4])))
+        if (upperId.size() < digits + width ||
+            (upperId.size() > digits + width && IsAlphanumeric(upperId[digits + width])))
             continue;
-        const std::string id = upperId.substr(digits, 4);
-        if (IsUsbId(id))
-            return AsciiLower(id);
+        const std::string field = upperId.substr(digits, width);
+        if (std::all_of(field.begin(), field.end(),
+                        [](unsigned char c) { return std::isxdigit(c) != 0; }))
+            return AsciiLower(field);
     }
     return "";
+}
+
+std::string HexIdAfter(const std::string& upperId, const std::string& key) {
+    return HexFieldAfter(upperId, key, 4);
+}
+
+// "01" of "USB\VID_0403&PID_6010&MI_01\7&99&0&0001": the field of the ids,
+// not of the instance part after them.
+std::string InterfaceNumberOf(const std::string& interfaceInstanceId) {
+    const std::string id = AsciiUpper(interfaceInstanceId);
+    return HexFieldAfter(id.substr(0, id.rfind('\\')), "MI_", 2);
 }
 
 bool HasUsbIds(const std::string& upperId) {
@@ -79,18 +91,21 @@ bool IsUsbId(const std::string& text) {
                                            [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
 
-std::string UsbDeviceOfPort(const std::string& portInstanceId,
-                            const std::function<std::string(const std::string&)>& parentOf) {
+UsbNodesOfPort UsbDeviceOfPort(const std::string& portInstanceId,
+                               const std::function<std::string(const std::string&)>& parentOf) {
     std::string node = portInstanceId;
+    std::string interface;
     for (int depth = 0; depth < kMostNodesToUsbDevice && !node.empty(); ++depth) {
         const UsbNode kind = UsbNodeOf(node);
         if (kind == UsbNode::Device)
-            return node;
+            return {node, interface};
         if (depth > 0 && kind != UsbNode::Interface)
-            return "";
+            return {};
+        if (kind == UsbNode::Interface)
+            interface = node;
         node = parentOf(node);
     }
-    return "";
+    return {};
 }
 
 std::optional<UsbAdapter> UsbAdapterFrom(const UsbPortStrings& strings) {
@@ -105,6 +120,7 @@ std::optional<UsbAdapter> UsbAdapterFrom(const UsbPortStrings& strings) {
                                                  : strings.busDescription;
     usb.serialNumber = SerialNumberOf(strings.deviceInstanceId);
     usb.portPath = strings.location;
+    usb.interfaceNumber = InterfaceNumberOf(strings.interfaceInstanceId);
     return usb;
 }
 

@@ -95,17 +95,19 @@ std::optional<DeviceNode> NodeOf(HDEVINFO list, const std::string& instanceId) {
 
 // `others` collects the nodes above the port.
 std::optional<UsbAdapter> UsbAdapterOf(DeviceNode& port, HDEVINFO others) {
-    const std::string deviceId = UsbDeviceOfPort(InstanceId(port), [others](const std::string& id) {
+    const UsbNodesOfPort nodes = UsbDeviceOfPort(InstanceId(port), [others](const std::string& id) {
         auto node = NodeOf(others, id);
         return node ? PropertyText(*node, DEVPKEY_Device_Parent) : std::string();
     });
-    auto usb = deviceId.empty() ? std::nullopt : NodeOf(others, deviceId);
+    auto usb =
+        nodes.deviceInstanceId.empty() ? std::nullopt : NodeOf(others, nodes.deviceInstanceId);
     if (!usb)
         return std::nullopt;
     return UsbAdapterFrom(
-        {RegistryText(*usb, SPDRP_HARDWAREID), deviceId, RegistryText(port, SPDRP_MFG),
-         PropertyText(*usb, DEVPKEY_Device_BusReportedDeviceDesc),
-         RegistryText(port, SPDRP_FRIENDLYNAME), RegistryText(*usb, SPDRP_LOCATION_INFORMATION)});
+        {RegistryText(*usb, SPDRP_HARDWAREID), nodes.deviceInstanceId,
+         RegistryText(port, SPDRP_MFG), PropertyText(*usb, DEVPKEY_Device_BusReportedDeviceDesc),
+         RegistryText(port, SPDRP_FRIENDLYNAME), RegistryText(*usb, SPDRP_LOCATION_INFORMATION),
+         nodes.interfaceInstanceId});
 }
 
 void AddAdapters(HDEVINFO ports, HDEVINFO others, std::map<unsigned, UsbAdapter>& adapters) {

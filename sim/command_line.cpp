@@ -52,9 +52,13 @@ N counts requests of that kind from 1; options marked + may be repeated):
   --refuse-erase       answer Erase Flash with 1, flash untouched
   --ignore-polls N     leave the first N Polls unanswered (0)
   --silent-offline     never answer the go-offline command (still reboots)
+  --ignore-offline     never answer the go-offline command, nor act on it
+  --identity-every MS  send the identity unasked every MS ms in the application
   --hang-up-at N       close the line when the N-th block arrives, then come back
                        in application mode on a new pty (same --link path)
   --comeback-ms N      time until that comeback (1000)
+  --linger-ms N        leave the --link path in place N ms after the hang-up,
+                       leading nowhere, as a device node may (0)
   --comeback-in-bootloader
                        come back in the bootloader instead, as a device whose
                        upgrade was cut off does
@@ -108,8 +112,8 @@ struct Option {
     Setter set;
 };
 
-const std::array<Option, 30>& Options() {
-    static const std::array<Option, 30> options = {{
+const std::array<Option, 33>& Options() {
+    static const std::array<Option, 33> options = {{
         {"--help", false, [](CommandLine& c, auto, auto) { c.help = true; }},
         {"--link", true, [](CommandLine& c, auto, auto a) { c.config.linkPath = a; }},
         {"--paced", false, [](CommandLine& c, auto, auto) { c.config.paced = true; }},
@@ -164,6 +168,12 @@ const std::array<Option, 30>& Options() {
          [](CommandLine& c, auto o, auto a) { c.config.faults.ignoredPolls = Number(o, a); }},
         {"--silent-offline", false,
          [](CommandLine& c, auto, auto) { c.config.faults.silentGoOffline = true; }},
+        {"--ignore-offline", false,
+         [](CommandLine& c, auto, auto) { c.config.faults.ignoreGoOffline = true; }},
+        {"--identity-every", true,
+         [](CommandLine& c, auto o, auto a) { c.config.faults.identityEvery = Ms(o, a); }},
+        {"--linger-ms", true,
+         [](CommandLine& c, auto o, auto a) { c.config.faults.lingerAfterHangUp = Ms(o, a); }},
         {"--hang-up-at", true,
          [](CommandLine& c, auto o, auto a) { c.config.faults.hangUpAtBlock = Number(o, a); }},
         {"--comeback-ms", true,

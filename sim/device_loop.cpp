@@ -1,10 +1,14 @@
 #include "sim/device_loop.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <poll.h>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <unistd.h>
 
 namespace dedarida::sim {
 
@@ -43,6 +47,9 @@ DeviceLoop::DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBo
       mode_(config.startMode), responder_(config), noise_(config.faults.seed) {
     OpenLine();
     board_.Update([this](SimStatus& s) { s.mode = mode_; });
+    if (config_.faults.identityEvery > Millis{0}) {
+        identityAt_ = Clock::now() + config_.faults.identityEvery;
+    }
 }
 
 std::array<std::uint8_t, FlashSize> DeviceLoop::FlashBytes() const {
@@ -123,6 +130,11 @@ void DeviceLoop::OpenLine() {
 }
 
 void DeviceLoop::HangUp(Clock::time_point now) {
+    if (config_.faults.lingerAfterHangUp > Millis{0} && !config_.linkPath.empty()) {
+        lingeringTarget_ = pty_->LeaveLink();
+        lingerEndAt_ = now + config_.faults.lingerAfterHangUp;
+        Note(now, Direction::Event, ModeBaud(), {}, "the link stays, leading nowhere");
+    }
     pty_.reset();
     rx_.Clear();
     tx_.Clear();
@@ -356,12 +368,42 @@ void DeviceLoop::RunTimers(Clock::time_point now) {
         modeAt_.reset();
         SwitchMode(nextMode_, at);
     }
+    if (lingerEndAt_ && *lingerEndAt_ <= now) {
+        RemoveLingeringLink();
+    }
+    if (identityAt_ && *identityAt_ <= now) {
+        *identityAt_ += config_.faults.identityEvery;
+        AnnounceIdentity(now);
+    }
     if (comebackAt_ && *comebackAt_ <= now) {
         comebackAt_.reset();
         SwitchMode(config_.faults.comebackInBootloader ? DeviceMode::Bootloader
                                                        : DeviceMode::Application,
                    now);
         OpenLine();
+    }
+}
+
+void DeviceLoop::AnnounceIdentity(Clock::time_point now) {
+    if (!pty_ || mode_ != DeviceMode::Application) {
+        return;
+    }
+    std::array<std::uint8_t, AppReplyMax> frame{};
+    const std::size_t size = BuildAppReply(0x03, config_.identity, frame);
+    const auto bytes = std::span(frame).first(size);
+    const auto done = Queue(bytes, now, true);
+    Note(done, Direction::FromDevice, ModeBaud(), bytes, "\"" + config_.identity + "\" (unasked)");
+    board_.Update([](SimStatus& s) { ++s.framesOut; });
+}
+
+// Only while it still leads nowhere: a comeback points it anew.
+void DeviceLoop::RemoveLingeringLink() {
+    lingerEndAt_.reset();
+    std::array<char, PATH_MAX> target{};
+    const ssize_t length = ::readlink(config_.linkPath.c_str(), target.data(), target.size() - 1);
+    if (length > 0 &&
+        lingeringTarget_ == std::string_view(target.data(), static_cast<std::size_t>(length))) {
+        ::unlink(config_.linkPath.c_str());
     }
 }
 
@@ -411,6 +453,12 @@ std::optional<Clock::time_point> DeviceLoop::NextDeadline(Clock::time_point now)
     }
     if (comebackAt_) {
         consider(*comebackAt_);
+    }
+    if (lingerEndAt_) {
+        consider(*lingerEndAt_);
+    }
+    if (identityAt_) {
+        consider(*identityAt_);
     }
     return next;
 }

@@ -55,6 +55,8 @@ private:
     void WriteDue(Clock::time_point now);
     void RunTimers(Clock::time_point now);
     void SendInjected(Clock::time_point now);
+    void AnnounceIdentity(Clock::time_point now);
+    void RemoveLingeringLink();
     void SwitchMode(DeviceMode mode, Clock::time_point now);
     void FlushGarbage();
     std::optional<Clock::time_point> NextDeadline(Clock::time_point now) const;
@@ -92,6 +94,10 @@ private:
     std::optional<Clock::time_point> modeAt_;
     DeviceMode nextMode_ = DeviceMode::Application;
     std::optional<Clock::time_point> comebackAt_;
+    std::optional<Clock::time_point> identityAt_;
+    // The slave a link left behind by a hang-up leads to, and when it goes.
+    std::string lingeringTarget_;
+    std::optional<Clock::time_point> lingerEndAt_;
     std::minstd_rand noise_;
 };
 

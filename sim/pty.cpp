@@ -84,6 +84,17 @@ Pty::~Pty() {
     }
 }
 
+std::string Pty::LeaveLink() {
+    if (linkPath_.empty()) {
+        return "";
+    }
+    // Not the slave's own name: another pty may take that number at once.
+    const std::string nowhere = slavePath_ + ".gone";
+    PointLink(linkPath_, nowhere);
+    linkPath_.clear();
+    return nowhere;
+}
+
 void Pty::TakeOpensAndCloses() {
     alignas(inotify_event) std::array<char, 4096> buffer{};
     for (;;) {

@@ -33,6 +33,10 @@ public:
     bool ToolPresent() const { return openers_ > 0; }
 
     const std::string& SlavePath() const { return slavePath_; }
+    // Points the symlink at a path that never opens and leaves it there at
+    // destruction, as a device node may outlast its device for a moment;
+    // returns that path (empty without a symlink).
+    std::string LeaveLink();
     unsigned Speed() const; // the speed the tool set, in baud
 
     // Non-blocking; return the byte count, 0 when nothing could move.

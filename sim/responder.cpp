@@ -81,6 +81,9 @@ Response Responder::OnAppCommand(std::uint8_t code) {
     const unsigned n = Count(*kind);
     text = TextFor(config_.replyTexts, *kind, n, text);
     if (*kind == RequestKind::GoOffline) {
+        if (config_.faults.ignoreGoOffline) {
+            return response;
+        }
         response.rebootInto = DeviceMode::Bootloader;
         if (config_.faults.silentGoOffline) {
             return response;

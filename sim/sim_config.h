@@ -36,8 +36,13 @@ struct SimFaults {
     bool refuseErase = false;                 // Erase Flash answered 1, flash untouched
     unsigned ignoredPolls = 0;                // the first n Polls get no answer
     bool silentGoOffline = false;             // 0x69 never answered (the reboot still happens)
+    bool ignoreGoOffline = false;             // 0x69 never answered, and no reboot either
+    Millis identityEvery{0};                  // >0: the identity sent unasked this often, in the
+                                              // application
     unsigned hangUpAtBlock = 0;               // >0: the line drops when this Program arrives
     Millis comebackDelay{1000};               // then a new pty appears after this time
+    Millis lingerAfterHangUp{0};              // the old link stays this long after the hang-up,
+                                              // leading nowhere, as a device node may
     bool comebackInBootloader = false;        // ...with the device in its bootloader
     bool latePollAnswer = false;              // every answered Poll is answered again...
     Millis latePollDelay{500};                // ...this long after the first answer

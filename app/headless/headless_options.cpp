@@ -20,7 +20,8 @@ Runs a firmware upgrade without a window and exits with its result.
   --port PORT         COM name (COM1 ... COM9, or any COMn named by the
                       variable DEDARIDA_COMn), a device path (/dev/ttyUSB0),
                       or a USB adapter whatever name the system gives it:
-                      usb:VID:PID[:SERIAL] by its ids and serial number, or
+                      usb:VID:PID[:SERIAL] by its ids and serial number (in
+                      either case), or
                       usb-path:PATH by the USB port it is plugged into (both
                       as --list-ports shows them). Give it several times to
                       upgrade several devices at once, each in a process of
@@ -44,8 +45,10 @@ Runs a firmware upgrade without a window and exits with its result.
                       opened
   --station-name NAME the station named in the log (default: the host name)
   --retries N         after a lost line or a silent bootloader, wait up to 30
-                      s for the same adapter (USB ids and serial number) to
-                      come back and go on from its bootloader, N times at most
+                      s (or --timeout, if shorter) for the same adapter (USB
+                      ids, interface and serial number) to come back, never
+                      one already there when the line went, and go on from
+                      its bootloader (or its identity), N times at most
                       (default 0); a device found silent but answering in its
                       bootloader is then upgraded from there too
   --firmware FILE     send FILE instead of the built-in image: a raw image of
@@ -70,7 +73,8 @@ Runs a firmware upgrade without a window and exits with its result.
                       answers, then erase and program (a device left in its
                       bootloader by an interrupted upgrade)
   --timeout SECONDS   give up when no reply has moved the upgrade on for this
-                      long (default 60)
+                      long (default 60; a handshake begun again is no
+                      progress)
   --json              print one JSON result record on standard output at the
                       end, with several ports one array of records (progress
                       and status lines go to standard error)
@@ -80,8 +84,9 @@ Runs a firmware upgrade without a window and exits with its result.
                       as '_')
   --list-ports        list the serial ports present: COM name, device, its
                       /dev/serial/by-id name, the USB adapter's ids, maker,
-                      product and serial number, and whether another program
-                      holds it; with --json as one JSON array
+                      product, serial number, USB port and interface, and
+                      whether another program holds it; with --json as one
+                      JSON array
   --version           the tool's version and the size and SHA-256 of the
                       firmware it carries
   --help              this text

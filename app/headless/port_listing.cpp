@@ -54,6 +54,9 @@ std::string PortListText(const std::vector<SerialPortInfo>& ports) {
                 Quoted(port.usb->manufacturer) + ", product " + Quoted(port.usb->product) +
                 ", serial " + Quoted(port.usb->serialNumber) +
                 (port.usb->portPath.empty() ? "" : ", usb-path:" + Printable(port.usb->portPath)) +
+                (port.usb->interfaceNumber.empty()
+                     ? ""
+                     : ", interface " + Quoted(port.usb->interfaceNumber)) +
                 "\n";
     }
     return text;
@@ -64,10 +67,13 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
     for (const SerialPortInfo& port : ports) {
         Json usb;
         if (port.usb)
-            usb = {
-                {"vendorId", port.usb->vendorId},         {"productId", port.usb->productId},
-                {"manufacturer", port.usb->manufacturer}, {"product", port.usb->product},
-                {"serialNumber", port.usb->serialNumber}, {"portPath", NullOr(port.usb->portPath)}};
+            usb = {{"vendorId", port.usb->vendorId},
+                   {"productId", port.usb->productId},
+                   {"manufacturer", port.usb->manufacturer},
+                   {"product", port.usb->product},
+                   {"serialNumber", port.usb->serialNumber},
+                   {"portPath", NullOr(port.usb->portPath)},
+                   {"interfaceNumber", NullOr(port.usb->interfaceNumber)}};
         list.push_back({{"comNames", port.comNames},
                         {"device", port.device},
                         {"byId", NullOr(port.byId)},

@@ -20,6 +20,11 @@ std::vector<std::string> Fields(const std::string& text) {
     }
 }
 
+// Windows gives serial numbers upper-cased in its instance ids.
+bool SameSerial(const std::string& a, const std::string& b) {
+    return AsciiLower(a) == AsciiLower(b);
+}
+
 std::string Describe(const SerialPortInfo& port) {
     std::string text = port.device;
     if (port.usb && !port.usb->serialNumber.empty())
@@ -35,7 +40,7 @@ bool PortSelector::Matches(const SerialPortInfo& port) const {
     if (kind == Kind::UsbPath)
         return port.usb->portPath == portPath;
     return port.usb->vendorId == vendorId && port.usb->productId == productId &&
-           (serialNumber.empty() || port.usb->serialNumber == serialNumber);
+           (serialNumber.empty() || SameSerial(port.usb->serialNumber, serialNumber));
 }
 
 std::optional<PortSelector> ParsePortSelector(const std::string& text, std::string& error) {
@@ -64,9 +69,16 @@ std::optional<PortSelector> ParsePortSelector(const std::string& text, std::stri
     }
     selector.vendorId = AsciiLower(fields[0]);
     selector.productId = AsciiLower(fields[1]);
-    const std::size_t serialStart = 4 + 10;
-    if (text.size() > serialStart)
-        selector.serialNumber = text.substr(serialStart);
+    if (fields.size() == 2)
+        return selector;
+    // "usb:VID:PID:" would match any of them.
+    selector.serialNumber = text.substr(4 + 10);
+    if (selector.serialNumber.empty()) {
+        error = "--port " + text +
+                ": the serial number after the colon is empty; give it (usb:VID:PID:SERIAL) "
+                "or leave the colon out (usb:VID:PID)";
+        return std::nullopt;
+    }
     return selector;
 }
 
@@ -97,10 +109,11 @@ std::string ResolvePortSelector(const PortSelector& selector,
 bool SameUnit(const SerialPortInfo& a, const SerialPortInfo& b) {
     if (!a.usb || !b.usb)
         return !a.usb && !b.usb && a.device == b.device;
-    if (a.usb->vendorId != b.usb->vendorId || a.usb->productId != b.usb->productId)
+    if (a.usb->vendorId != b.usb->vendorId || a.usb->productId != b.usb->productId ||
+        a.usb->interfaceNumber != b.usb->interfaceNumber)
         return false;
     if (!a.usb->serialNumber.empty() || !b.usb->serialNumber.empty())
-        return a.usb->serialNumber == b.usb->serialNumber;
+        return SameSerial(a.usb->serialNumber, b.usb->serialNumber);
     return a.usb->portPath == b.usb->portPath;
 }
 

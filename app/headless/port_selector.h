@@ -15,8 +15,10 @@ namespace dedarida {
 struct PortSelector {
     enum class Kind { Name, Usb, UsbPath };
     Kind kind = Kind::Name;
-    std::string text;                              // as given
-    std::string vendorId, productId, serialNumber; // ids in lower case; serial optional
+    std::string text; // as given
+    // Ids in lower case; the serial number optional, compared without regard
+    // to ASCII case.
+    std::string vendorId, productId, serialNumber;
     std::string portPath;
 
     // Whether `port` is an adapter this selector names (never for Kind::Name).
@@ -33,9 +35,10 @@ std::optional<PortSelector> ParsePortSelector(const std::string& text, std::stri
 std::string ResolvePortSelector(const PortSelector& selector,
                                 const std::vector<SerialPortInfo>& ports, std::string& error);
 
-// The same unit when it comes back: the same USB identity (ids and serial
-// number, or the port path when it has no serial number), or, without an
-// adapter, the same device path.
+// The same unit when it comes back: the same USB identity (ids, interface
+// and serial number, or the port path when it has no serial number; serial
+// numbers without regard to ASCII case), or, without an adapter, the same
+// device path.
 bool SameUnit(const SerialPortInfo& a, const SerialPortInfo& b);
 
 // The port of `ports` whose device is `device`, if any.

@@ -2,9 +2,11 @@
 
 #include "app/headless/bootloader_probe.h"
 #include "app/headless/checked_write.h"
+#include "app/headless/comeback_search.h"
 #include "app/headless/headless_window.h"
 #include "app/headless/host_name.h"
 #include "app/headless/port_selector.h"
+#include "app/headless/printable_text.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/record_log.h"
 #include "app/headless/signal_watcher.h"
@@ -18,7 +20,9 @@
 #include "upgrade/main_loop.h"
 #include "upgrade/programmer.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -34,8 +38,12 @@ constexpr int UsageStatus = 64;
 // A device answers its identity request within a tenth of a second; after
 // this long without a word, its bootloader is asked.
 constexpr std::chrono::seconds SilenceBeforeProbe{3};
-// How long a unit whose line went may take to come back.
+// How long a unit whose line went may take to come back (--timeout, if
+// shorter, bounds it too).
 constexpr std::chrono::seconds ComebackLimit{30};
+// A port that is back but does not open yet (its node is still going, or
+// being set up) is tried again this often.
+constexpr std::chrono::milliseconds OpenRetryInterval{250};
 
 // "COMn" gives the port's ordinal n - 1, so the status shows its number.
 std::optional<std::uint8_t> ComOrdinal(const std::string& port) {
@@ -67,6 +75,8 @@ public:
             output_.Event(0, firmware_.Line(options_));
         if (!Resolve())
             return Announce(UpgradeResult::PortError);
+        if (Interrupted())
+            return Announce(UpgradeResult::Interrupted);
         bool fromBootloader = options_.fromBootloader;
         bool listenForSilence = !fromBootloader;
         for (;;) {
@@ -79,17 +89,51 @@ public:
                     return *status;
                 continue;
             }
-            if (!WaitForComeback())
+            const Comeback comeback = WaitForComeback();
+            if (comeback.how == Comeback::How::Interrupted)
+                return Announce(UpgradeResult::Interrupted);
+            if (comeback.how != Comeback::How::Back)
                 return Announce(attempt.result);
-            report_.Retry();
             // An upgrade cut off leaves the device in its bootloader, unless
-            // it restarted its application: it tells which.
-            fromBootloader = InBootloader();
+            // it restarted its application: it told which.
+            fromBootloader = comeback.inBootloader;
+            report_.Retry(fromBootloader ? UpgradeReport::Polling : UpgradeReport::Identity);
             listenForSilence = !fromBootloader;
         }
     }
 
 private:
+    // While it lives, an interrupt calls `hook` (at once for one that came
+    // before).
+    class InterruptHook {
+    public:
+        InterruptHook(Unit& unit, std::function<void()> hook) : unit_(unit) {
+            unit_.SetInterruptHook(std::move(hook));
+        }
+        ~InterruptHook() { unit_.SetInterruptHook({}); }
+        InterruptHook(const InterruptHook&) = delete;
+        InterruptHook& operator=(const InterruptHook&) = delete;
+
+    private:
+        Unit& unit_;
+    };
+
+    void SetInterruptHook(std::function<void()> hook) {
+        {
+            std::lock_guard lock(interruptMutex_);
+            onInterrupt_ = hook;
+        }
+        if (hook && Interrupted())
+            hook();
+    }
+    // The signal watcher's thread.
+    void Interrupt() {
+        std::lock_guard lock(interruptMutex_);
+        if (onInterrupt_)
+            onInterrupt_();
+    }
+    bool Interrupted() const { return signals_.Signalled(); }
+
     // One attempt's end: announced (the last word), silent at the identity
     // request, or to be tried again.
     struct Attempt {
@@ -144,7 +188,7 @@ private:
 
     Attempt Try(bool fromBootloader, bool listenForSilence) {
         MainLoop loop;
-        SignalWatcher signals([&loop] { loop.Quit(); });
+        const InterruptHook hook(*this, [&loop] { loop.Quit(); });
         HeadlessWindow window(output_, loop, report_);
         Programmer programmer(window, loop.Queue());
         programmer.SetFirmware(firmware_.Bytes(), firmware_.version);
@@ -166,7 +210,7 @@ private:
             port.Open();
         } catch (const EComPort& failure) {
             Refuse(DiagnoseOpenFailure(port_, device_, failure.what()));
-            return {UpgradeResult::PortError, Announce(UpgradeResult::PortError, &signals), false};
+            return {UpgradeResult::PortError, Announce(UpgradeResult::PortError), false};
         }
         output_.Event(0, "port: " + port_ + " (" + device_ + ")");
 
@@ -178,14 +222,14 @@ private:
             programmer.Button1Click();
         }
         const auto over = [&] {
-            return report_.Result() || signals.Signalled() ||
+            return report_.Result() || Interrupted() ||
                    Clock::now() - report_.LastProgress() > options_.timeout;
         };
         // Silent: no identity answer took the upgrade on (whatever else the
         // line carried).
         bool silent = false;
         if (listenForSilence && !loop.RunUntil(over, started + SilenceBeforeProbe))
-            silent = !report_.Entered(UpgradeReport::Handshake) && !signals.Signalled();
+            silent = !report_.Entered(UpgradeReport::Handshake) && !Interrupted();
         if (!silent)
             loop.RunUntil(over);
 
@@ -200,14 +244,16 @@ private:
         if (silent)
             return {UpgradeResult::Timeout, std::nullopt, true};
         const UpgradeResult result = report_.Result().value_or(
-            signals.Signalled() ? UpgradeResult::Interrupted : UpgradeResult::Timeout);
-        if (signals.Signalled() || !Retriable(result))
-            return {result, Announce(result, &signals), false};
+            Interrupted() ? UpgradeResult::Interrupted : UpgradeResult::Timeout);
+        if (Interrupted())
+            return {UpgradeResult::Interrupted, Announce(UpgradeResult::Interrupted), false};
+        if (!Retriable(result))
+            return {result, Announce(result), false};
         output_.Event(0, "status: " +
                              std::string(result == UpgradeResult::LineError
                                              ? "the line to the device was lost"
                                              : "the bootloader stopped answering") +
-                             "; waiting up to " + std::to_string(ComebackLimit.count()) +
+                             "; waiting up to " + std::to_string(ComebackWindow().count()) +
                              " s for the device to come back (attempt " +
                              std::to_string(report_.Attempts() + 1) + " of " +
                              std::to_string(options_.retries + 1) + ")");
@@ -233,7 +279,10 @@ private:
 
     // The device said nothing to its identity request: ask its bootloader.
     std::optional<int> Probe(bool& fromBootloader) {
-        if (!InBootloader())
+        const bool inBootloader = InBootloader();
+        if (Interrupted())
+            return Announce(UpgradeResult::Interrupted);
+        if (!inBootloader)
             return std::nullopt;
         if (options_.recoverBootloader || options_.station || options_.retries > 0) {
             output_.Event(0, "status: the device is in its bootloader (an interrupted "
@@ -247,62 +296,106 @@ private:
         return Announce(UpgradeResult::InBootloader);
     }
 
-    // Waits, listening to the system, for the same unit to be plugged in
-    // again; false when it did not come back in time or an interrupt came.
-    bool WaitForComeback() {
+    struct Comeback {
+        enum class How { Back, Gone, Ambiguous, Interrupted };
+        How how = How::Gone;
+        bool inBootloader = false; // when back
+    };
+
+    std::chrono::seconds ComebackWindow() const {
+        return std::min(ComebackLimit, options_.timeout);
+    }
+
+    // Waits, listening to the system, for the same unit to be back: its own
+    // port opening again, or a port of its identity that appears.
+    Comeback WaitForComeback() {
         std::mutex mutex;
         std::condition_variable changed;
         bool news = true;
-        bool interrupted = false;
-        const auto notify = [&](bool interrupt) {
+        const auto notify = [&] {
             {
                 std::lock_guard lock(mutex);
                 news = true;
-                interrupted = interrupted || interrupt;
             }
             changed.notify_all();
         };
-        SignalWatcher signals([&] { notify(true); });
+        const InterruptHook hook(*this, notify);
         std::optional<PortWatcher> watcher;
         try {
-            watcher.emplace([&] { notify(false); });
+            watcher.emplace(notify);
         } catch (const EComPort& failure) {
             output_.Event(0, "error: " + InWords(failure));
-            return false;
+            return {};
         }
-        const auto deadline = Clock::now() + ComebackLimit;
+        // Listed once the watcher runs, so no port that comes after goes unseen.
+        ComebackSearch search(unit_, ListPortsQuietly());
+        const auto deadline = Clock::now() + ComebackWindow();
+        bool retryOpen = false;
         std::unique_lock lock(mutex);
         for (;;) {
-            if (!changed.wait_until(lock, deadline, [&] { return news; }) || interrupted)
-                return false;
+            const auto wake =
+                retryOpen ? std::min(deadline, Clock::now() + OpenRetryInterval) : deadline;
+            changed.wait_until(lock, wake, [&] { return news; });
+            if (Interrupted())
+                return {Comeback::How::Interrupted};
+            if (Clock::now() >= deadline)
+                return {};
             news = false;
             lock.unlock();
-            for (const SerialPortInfo& port : ListPortsQuietly())
-                if (SameUnit(port, unit_)) {
+            const ComebackSearch::Found found = search.Look(ListPortsQuietly());
+            retryOpen = false;
+            for (const SerialPortInfo& port : found.candidates) {
+                try {
+                    const bool inBootloader = AnswersBootloaderPoll(port.device);
+                    if (Interrupted())
+                        return {Comeback::How::Interrupted};
+                    unit_ = port;
                     device_ = port.device;
-                    output_.Event(0, "status: the device is back at " + device_);
-                    return true;
+                    output_.Event(0, "status: the device is back at " + Printable(device_) +
+                                         (inBootloader ? "" : ", running its application"));
+                    return {Comeback::How::Back, inBootloader};
+                } catch (const EComPort&) {
+                    retryOpen = true;
                 }
+            }
+            if (!found.ambiguous.empty() && !retryOpen) {
+                RefuseAmbiguous(found.ambiguous);
+                return {Comeback::How::Ambiguous};
+            }
             lock.lock();
         }
     }
 
+    void RefuseAmbiguous(const std::vector<SerialPortInfo>& ports) {
+        std::string reason = std::to_string(ports.size()) +
+                             " adapters of this unit's USB identity appeared at once (";
+        for (const SerialPortInfo& port : ports)
+            reason += (&port == &ports.front() ? "" : ", ") + Printable(port.device);
+        reason += "): which one it is cannot be told, so neither is upgraded";
+        output_.Event(0, "error: " + reason);
+        report_.reason = reason;
+    }
+
     // How the upgrade ended, said while its port is still open: a close that
-    // has to wait for the line cannot hold the result back. An interrupt that
-    // `signals` catches cuts a wait for the log short. Returns the exit status.
-    int Announce(UpgradeResult result, const SignalWatcher* signals = nullptr) {
-        report_.Finish(result);
+    // has to wait for the line cannot hold the result back. Returns the exit
+    // status.
+    int Announce(UpgradeResult result) {
+        report_.Conclude(result);
         if (result == UpgradeResult::Timeout)
             output_.Event(0, "result: no reply moved the upgrade on for " +
                                  std::to_string(options_.timeout.count()) + "s");
         else if (result == UpgradeResult::Interrupted)
             output_.Event(0, "result: interrupted; the port is closed");
-        if (result != UpgradeResult::Programmed && report_.Entered(UpgradeReport::Polling))
-            output_.Event(0, "message: " + LeftInBootloader());
+        if (result != UpgradeResult::Programmed)
+            if (const std::string state = DeviceState(result); !state.empty())
+                output_.Event(0, "message: " + state);
         const std::string line =
             ResultLine(ResultName(result), ExitStatus(result), report_.Notes());
         output_.Result(0, line);
 
+        // Each record says the exit status as far as it is known when it is
+        // written: the parent believes a record only with the status the
+        // process really ends with.
         std::vector<std::string> failures;
         if (trace_) {
             trace_->Note(line);
@@ -310,21 +403,43 @@ private:
                 failures.push_back("the trace " + options_.tracePath + " could not be written (" +
                                    error + ")");
         }
-        const std::string record = report_.Json();
-        if (options_.json || options_.supervised)
-            if (const std::string error = WriteChecked(stdout, record + "\n"); !error.empty())
-                failures.push_back("the JSON record could not be written (" + error + ")");
+        const auto status = [&] {
+            return failures.empty() ? ExitStatus(result) : OutputErrorStatus;
+        };
         if (!options_.logPath.empty())
-            if (const std::string error = AppendRecord(
-                    options_.logPath, record,
-                    {.interrupted = [signals] { return signals && signals->Signalled(); }});
+            if (const std::string error =
+                    AppendRecord(options_.logPath, report_.Json(status()),
+                                 {.interrupted = [this] { return Interrupted(); }});
                 !error.empty())
                 failures.push_back("the record could not be added to the log " + options_.logPath +
                                    " (" + error + ")");
+        if (options_.json || options_.supervised)
+            if (const std::string error = WriteChecked(stdout, report_.Json(status()) + "\n");
+                !error.empty())
+                failures.push_back("the JSON record could not be written (" + error + ")");
         for (const std::string& failure : failures)
             WriteText(stderr,
                       "dedarida: " + failure + "; the upgrade itself ended: " + line + "\n");
-        return failures.empty() ? ExitStatus(result) : OutputErrorStatus;
+        return status();
+    }
+
+    // What the upgrade's end leaves the device in, as far as the device
+    // showed it; empty where it showed nothing (a port that did not open).
+    std::string DeviceState(UpgradeResult result) const {
+        if (report_.Entered(UpgradeReport::Erase))
+            return LeftInBootloader();
+        if (report_.PollsSent() > 0 && !report_.WentOffline() && report_.HandshakesBegun() > 0)
+            return "the device answered neither the go-offline command nor a Poll: it may still "
+                   "be running its application";
+        if (report_.PollsSent() > 0)
+            return "the bootloader answered no Poll; if the device is in its bootloader, recover "
+                   "it with: dedarida --upgrade --port " +
+                   port_ + " --from-bootloader";
+        if (result == UpgradeResult::Timeout && report_.HandshakesBegun() > 1)
+            return "the device began the upgrade handshake " +
+                   std::to_string(report_.HandshakesBegun()) +
+                   " times but never went offline: it is still running its application";
+        return "";
     }
 
     // Where an upgrade that stopped in the bootloader phase leaves the device,
@@ -341,6 +456,11 @@ private:
                " --from-bootloader";
     }
 
+    // First: an interrupt at any moment of the run finds them, and every
+    // thread the unit starts inherits the blocked signals.
+    std::mutex interruptMutex_;
+    std::function<void()> onInterrupt_;
+    SignalWatcher signals_{[this] { Interrupt(); }};
     const HeadlessOptions& options_;
     const HeadlessFirmware& firmware_;
     const std::string port_;

@@ -94,10 +94,18 @@ void UpgradeReport::Enter(Phase phase) {
         entered_[phase] = Clock::now();
 }
 
+void UpgradeReport::Reach(AppStep step) {
+    if (step <= appStep_)
+        return;
+    appStep_ = step;
+    Moved();
+}
+
 void UpgradeReport::PanelText(int index, const std::string& text) {
     if (index == 2) {
         if (text == "Poll") {
             Enter(Polling);
+            ++polls_;
         } else if (text == "Erase Flash") {
             Enter(Erase);
             Moved();
@@ -112,17 +120,27 @@ void UpgradeReport::PanelText(int index, const std::string& text) {
     }
     if (index != 1)
         return;
-    Moved();
-    if (text == "START UPGRADE")
+    // Before the bootloader only getting further in the handshake is
+    // progress: a device may begin it again and again.
+    if (entered_[Polling])
+        Moved();
+    if (text == "START UPGRADE") {
         Enter(Handshake);
-    else if (text == " Flash erase OK")
+        ++handshakes_;
+        Reach(HandshakeStep);
+    } else if (text.find("GOING OFFLINE") != std::string::npos) {
+        Reach(OfflineStep);
+    } else if (text.find("READY TO UPGRADE") != std::string::npos) {
+        Reach(ReadyStep);
+    } else if (text == " Flash erase OK") {
         Enter(Programming);
-    else if (text == "Verify error")
+    } else if (text == "Verify error") {
         ++verifyErrors_;
-    else if (text == "Command 3 Error")
+    } else if (text == "Command 3 Error") {
         ++commandErrors_;
-    else if (text == "Send Data Fail")
+    } else if (text == "Send Data Fail") {
         Finish(UpgradeResult::EraseRefused);
+    }
 }
 
 void UpgradeReport::Progress(int) {
@@ -146,17 +164,27 @@ void UpgradeReport::Finish(UpgradeResult result) {
         return;
     result_ = result;
     finished_ = Clock::now();
-    finishedAt_ = std::chrono::system_clock::now();
 }
 
-void UpgradeReport::Retry() {
+void UpgradeReport::Conclude(UpgradeResult result) {
+    Finish(result);
+    result_ = result;
+    concluded_ = Clock::now();
+    concludedAt_ = std::chrono::system_clock::now();
+}
+
+void UpgradeReport::Retry(Phase first) {
     result_.reset();
     finished_.reset();
+    concluded_.reset();
     ++attempts_;
     blocksSent_ = 0;
-    for (int p = Polling; p < PhaseCount; ++p)
+    handshakes_ = 0;
+    polls_ = 0;
+    appStep_ = NoStep;
+    for (int p = first; p < PhaseCount; ++p)
         entered_[p].reset();
-    Enter(Polling);
+    Enter(first);
     Moved();
 }
 
@@ -172,8 +200,9 @@ std::optional<double> UpgradeReport::DataRate(Clock::time_point now) const {
     return seconds > 0 ? BlocksDone() * 1024.0 / seconds : 0.0;
 }
 
-std::string UpgradeReport::Json() const {
+std::string UpgradeReport::Json(std::optional<int> exitStatus) const {
     const auto end = finished_.value_or(Clock::now());
+    const auto last = concluded_.value_or(end);
     dedarida::Json phases = dedarida::Json::object();
     for (int p = 0; p < PhaseCount; ++p) {
         if (!entered_[p])
@@ -199,14 +228,14 @@ std::string UpgradeReport::Json() const {
         {"sha256", firmwareSha256},
         {"version", firmwareVersion}};
     dedarida::Json record = {
-        {"time", UtcTimestamp(finished_ ? finishedAt_ : std::chrono::system_clock::now())},
+        {"time", UtcTimestamp(concluded_ ? concludedAt_ : std::chrono::system_clock::now())},
         {"toolVersion", ToolVersion()},
         {"port", port},
         {"identity", identity},
         {"firmware", firmware},
         {"result", ResultName(result)},
-        {"exitStatus", ExitStatus(result)},
-        {"seconds", Rounded(Seconds(end - start_))},
+        {"exitStatus", exitStatus.value_or(ExitStatus(result))},
+        {"seconds", Rounded(Seconds(last - start_))},
         {"phases", phases},
         {"blocksSent", blocksSent_},
         {"blocksInImage", TxSize / 1024},

@@ -56,10 +56,16 @@ public:
     void PanelText(int index, const std::string& text);
     void Progress(int position);
     void Message(MessageKind kind, const std::string& text);
+    // The controller's outcome; the first one holds.
     void Finish(UpgradeResult result);
-    // Another attempt from the bootloader: the result, the blocks and the
-    // bootloader phases start again; the attempts count up.
-    void Retry();
+    // The unit's last word, which may differ from the controller's outcome (a
+    // lost line not come back, then an interrupt): the record's result, time
+    // and seconds.
+    void Conclude(UpgradeResult result);
+    // Another attempt, from `first` (the bootloader's Polling, or Identity
+    // for a device back in its application): the result, the blocks and the
+    // phases from `first` on start again; the attempts count up.
+    void Retry(Phase first);
     int Attempts() const { return attempts_; }
 
     std::optional<UpgradeResult> Result() const { return result_; }
@@ -69,6 +75,12 @@ public:
     // When the upgrade entered `phase`, if it has.
     std::optional<Clock::time_point> Entered(Phase phase) const { return entered_[phase]; }
     int BlocksSent() const { return blocksSent_; }
+    // This attempt's upgrade handshakes begun (a device that repeats its
+    // identity begins one each time) and Polls sent.
+    int HandshakesBegun() const { return handshakes_; }
+    int PollsSent() const { return polls_; }
+    // Whether this attempt saw the device answer "GOING OFFLINE".
+    bool WentOffline() const { return appStep_ >= OfflineStep; }
     ResultNotes Notes() const {
         return {verifyErrors_, commandErrors_, lineErrors, mismatchedReplies};
     }
@@ -95,20 +107,30 @@ public:
     std::string stationName;
     std::string usbSerial;
 
-    // The record printed with --json.
-    std::string Json() const;
+    // The record printed with --json; `exitStatus` is the process's when it
+    // is not the result's own (an output that could not be written).
+    std::string Json(std::optional<int> exitStatus = std::nullopt) const;
 
 private:
+    // How far the application has come: a device that begins the handshake
+    // again moves the upgrade on only where it gets further.
+    enum AppStep { NoStep, HandshakeStep, ReadyStep, OfflineStep };
+
     void Enter(Phase phase);
     void Moved() { lastProgress_ = Clock::now(); }
+    void Reach(AppStep step);
 
     Clock::time_point start_ = Clock::now();
     Clock::time_point lastProgress_ = start_;
     std::array<std::optional<Clock::time_point>, PhaseCount> entered_{};
     std::optional<Clock::time_point> finished_;
-    std::chrono::system_clock::time_point finishedAt_{};
+    std::optional<Clock::time_point> concluded_;
+    std::chrono::system_clock::time_point concludedAt_{};
     int attempts_ = 1;
     int blocksSent_ = 0;
+    int handshakes_ = 0;
+    int polls_ = 0;
+    AppStep appStep_ = NoStep;
     int verifyErrors_ = 0;
     int commandErrors_ = 0;
     std::optional<UpgradeResult> result_;

@@ -90,7 +90,7 @@ TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
     for (const auto& port : list)
         byDevice[port["device"]] = port;
     // ttyS1 has no UART, tty5 is a console: neither is a serial port.
-    ASSERT_EQ(byDevice.size(), 5u) << run.out;
+    ASSERT_EQ(byDevice.size(), 7u) << run.out;
 
     const auto& ftdi = byDevice.at("/dev/ttyUSB0");
     EXPECT_EQ(ftdi["comNames"], nlohmann::json::array({"COM05"}));
@@ -102,7 +102,17 @@ TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
     EXPECT_EQ(ftdi["usb"]["serialNumber"], "A600ABCD");
     // Where it is plugged in: the --port usb-path: of this adapter.
     EXPECT_EQ(ftdi["usb"]["portPath"], "1-2");
+    EXPECT_EQ(ftdi["usb"]["interfaceNumber"], "00");
     EXPECT_EQ(ftdi["inUse"], false);
+
+    // The two ports of a dual adapter differ in their interface only.
+    for (const auto& [device, interface] :
+         std::map<std::string, std::string>{{"/dev/ttyUSB2", "00"}, {"/dev/ttyUSB3", "01"}}) {
+        const auto& usb = byDevice.at(device)["usb"];
+        EXPECT_EQ(usb["serialNumber"], "FT2DUAL");
+        EXPECT_EQ(usb["portPath"], "1-5");
+        EXPECT_EQ(usb["interfaceNumber"], interface);
+    }
 
     // Quotes, a backslash and UTF-8 kept; control bytes escaped; a byte that
     // is not UTF-8 replaced.
@@ -147,7 +157,7 @@ TEST_F(CommandLine, ListPortsAsTextEscapesTheDevicesStrings) {
         run.out.find("COM05 /dev/ttyUSB0\n"
                      "  by-id: /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A600ABCD-if00-port0\n"
                      "  usb: 0403:6001, manufacturer \"FTDI\", product \"FT232R USB UART\", "
-                     "serial \"A600ABCD\", usb-path:1-2\n"),
+                     "serial \"A600ABCD\", usb-path:1-2, interface \"00\"\n"),
         std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find(R"(manufacturer "Silic\xC3\xB6n\x22Labs\\")"), std::string::npos);

@@ -62,6 +62,45 @@ protected:
         return status;
     }
 
+    // Starts the device, runs the tool with `arguments`, and sends it
+    // `signal` `after` the device's status first meets `when` (within 30 s);
+    // returns the exit status, -1 for none (a signal ended it).
+    int RunSignalledWhen(std::vector<std::string> arguments,
+                         const std::function<bool(const sim::SimStatus&)>& when, int signal,
+                         std::chrono::milliseconds after = 0ms) {
+        sim::SimDevice device(config_);
+        device.Start();
+        const pid_t pid = StartTool(arguments, dir_ + "/out", dir_ + "/err");
+        EXPECT_TRUE(device.WaitFor(when, 30s));
+        std::this_thread::sleep_for(after);
+        kill(pid, signal);
+        const int status = WaitForTool(pid);
+        flash_ = device.Flash();
+        frames_ = device.Status().Frames();
+        device.Stop();
+        return status;
+    }
+
+    // Starts the device and runs the tool with `arguments`, killed when it has
+    // not ended within `limit`; returns the exit status, -1 when killed.
+    int RunWithin(std::vector<std::string> arguments, std::chrono::milliseconds limit) {
+        sim::SimDevice device(config_);
+        device.Start();
+        const pid_t pid = StartTool(arguments, dir_ + "/out", dir_ + "/err");
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        device.Stop();
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
     std::string Read(const std::string& name) const {
         std::ifstream file(dir_ + "/" + name);
         std::stringstream text;

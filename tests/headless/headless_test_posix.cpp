@@ -1,6 +1,7 @@
 #include "image/embedded_firmware.h"
 #include "tests/headless/headless_fixture.h"
 
+#include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -92,9 +93,24 @@ TEST_F(Headless, SilenceExitsThreeAfterTheTimeout) {
     EXPECT_EQ(Run({"--upgrade", "--port", Line(), "--timeout", "1"}), 3);
 }
 
+// A device that never goes offline: each identity it repeats begins the
+// handshake again, and none of it is progress.
+TEST_F(Headless, ADeviceThatNeverGoesOfflineEndsAtTheTimeoutStillInItsApplication) {
+    config_.faults.ignoreGoOffline = true;
+    config_.faults.identityEvery = 3s;
+    // Ten seconds cover the handshake and the timeout after it.
+    EXPECT_EQ(RunWithin({"--upgrade", "--port", Line(), "--timeout", "4", "--json"}, 10s), 3);
+    EXPECT_EQ(nlohmann::json::parse(Read("out"))["result"], "timeout");
+    // The device never left its application: no advice for its bootloader.
+    EXPECT_EQ(Read("err").find("--from-bootloader"), std::string::npos) << Read("err");
+}
+
 TEST_F(Headless, APortThatCannotBeOpenedExitsFourAndSaysWhy) {
     EXPECT_EQ(Run({"--upgrade", "--port", dir_ + "/no-such-line"}), 4);
     EXPECT_NE(Read("err").find("does not exist"), std::string::npos) << Read("err");
+    // Nothing was heard from the device, so nothing is said about it.
+    EXPECT_EQ(Run({"--upgrade", "--port", dir_ + "/no-such-line", "--from-bootloader"}), 4);
+    EXPECT_EQ(Read("out").find("bootloader"), std::string::npos) << Read("out");
     EXPECT_EQ(Run({"--upgrade", "--port", "COM77"}), 4);
     EXPECT_NE(Read("err").find("COM77 names no device"), std::string::npos) << Read("err");
 }
@@ -103,6 +119,19 @@ TEST_F(Headless, CtrlCClosesThePortAndExits130) {
     config_.faults.dropReply = {{sim::RequestKind::Identity, 1}};
     EXPECT_EQ(Run({"--upgrade", "--port", Line()}, 500ms), 130);
     EXPECT_NE(Read("out").find("interrupted; the port is closed"), std::string::npos);
+}
+
+// The silent device's bootloader is being asked (the Poll reaches a device
+// still in its application as bytes at the wrong speed).
+TEST_F(Headless, CtrlCWhileTheBootloaderIsAskedEndsInterruptedWithItsRecord) {
+    config_.faults.dropReply = {{sim::RequestKind::Identity, 1}};
+    EXPECT_EQ(RunSignalledWhen(
+                  {"--upgrade", "--port", Line(), "--json"},
+                  [](const sim::SimStatus& s) { return s.garbageBytes > 0; }, SIGINT),
+              130);
+    const auto record = nlohmann::json::parse(Read("out"));
+    EXPECT_EQ(record["result"], "interrupted");
+    EXPECT_EQ(record["exitStatus"], 130);
 }
 
 TEST_F(Headless, CtrlCWhileProgrammingSaysHowTheDeviceIsLeftAndHowToRecoverIt) {

@@ -8,10 +8,10 @@ namespace {
 using namespace dedarida;
 
 SerialPortInfo Adapter(const char* device, const char* vid, const char* pid, const char* serial,
-                       const char* path) {
+                       const char* path, const char* interface = "00") {
     SerialPortInfo port;
     port.device = device;
-    port.usb = UsbAdapter{vid, pid, "maker", "product", serial, path};
+    port.usb = UsbAdapter{vid, pid, "maker", "product", serial, path, interface};
     return port;
 }
 
@@ -39,24 +39,49 @@ TEST(PortSelector, AUsbIdentityOrPortPathNamesOneAdapter) {
               "error: usb:0403:6001 matches 2 adapters: /dev/ttyUSB0 (serial A1) /dev/ttyUSB1 "
               "(serial B2:7); add its serial number (usb:VID:PID:SERIAL)");
     EXPECT_EQ(Resolve("usb-path:1-1.3"), "/dev/ttyUSB1");
+    // Windows upper-cases the serial numbers it shows.
+    EXPECT_EQ(Resolve("usb:0403:6001:a1"), "/dev/ttyUSB0");
+    // A port path names one port, not the hub below it.
+    EXPECT_EQ(Resolve("usb-path:1-1"), "error: no adapter usb-path:1-1 is plugged in "
+                                       "(--list-ports shows those that are)");
     // A COM name or device path is taken as the other --port arguments are.
     EXPECT_EQ(Resolve("COM5"), DevicePathForPortArgument("COM5"));
 }
 
 TEST(PortSelector, MalformedSelectorsAreRefused) {
     std::string error;
-    for (const char* text : {"usb:0403", "usb:403:6001", "usb:04g3:6001", "usb-path:"})
+    // "usb:0403:6001:" would take any adapter with these ids.
+    for (const char* text :
+         {"usb:0403", "usb:403:6001", "usb:04g3:6001", "usb-path:", "usb:0403:6001:"})
         EXPECT_FALSE(ParsePortSelector(text, error)) << text;
 }
 
 TEST(PortSelector, AUnitComingBackIsKnownByItsIdentityNotItsDevice) {
     const SerialPortInfo before = Adapter("/dev/ttyUSB0", "0403", "6001", "A1", "1-1.2");
-    EXPECT_TRUE(SameUnit(before, Adapter("/dev/ttyUSB3", "0403", "6001", "A1", "1-4")));
-    EXPECT_FALSE(SameUnit(before, Adapter("/dev/ttyUSB0", "0403", "6001", "A2", "1-1.2")));
-    // Without a serial number only the port it is plugged into tells.
     const SerialPortInfo plain = Adapter("/dev/ttyACM0", "2341", "0043", "", "3-2");
-    EXPECT_TRUE(SameUnit(plain, Adapter("/dev/ttyACM1", "2341", "0043", "", "3-2")));
-    EXPECT_FALSE(SameUnit(plain, Adapter("/dev/ttyACM0", "2341", "0043", "", "3-3")));
+    const SerialPortInfo dual = Adapter("/dev/ttyUSB4", "0403", "6010", "FT1", "1-3", "00");
+    struct Row {
+        SerialPortInfo lost;
+        SerialPortInfo back;
+        bool same;
+    };
+    const Row rows[] = {
+        {before, Adapter("/dev/ttyUSB3", "0403", "6001", "A1", "1-4"), true},
+        {before, Adapter("/dev/ttyUSB0", "0403", "6001", "A2", "1-1.2"), false},
+        {before, Adapter("/dev/ttyUSB3", "0403", "6001", "a1", "1-4"), true},
+        // Without a serial number only the port it is plugged into tells.
+        {plain, Adapter("/dev/ttyACM1", "2341", "0043", "", "3-2"), true},
+        {plain, Adapter("/dev/ttyACM0", "2341", "0043", "", "3-3"), false},
+        {before, Adapter("/dev/ttyUSB0", "0403", "6001", "", "1-1.2"), false},
+        {Adapter("/dev/ttyUSB0", "0403", "6001", "", "1-1.2"), before, false},
+        // The other port of one dual adapter is another unit.
+        {dual, Adapter("/dev/ttyUSB5", "0403", "6010", "FT1", "1-3", "01"), false},
+        {dual, Adapter("/dev/ttyUSB6", "0403", "6010", "FT1", "1-3", "00"), true},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(SameUnit(row.lost, row.back), row.same)
+            << row.lost.device << " " << row.back.device << " " << row.back.usb->serialNumber
+            << " if" << row.back.usb->interfaceNumber;
 }
 
 } // namespace

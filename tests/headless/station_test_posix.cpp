@@ -1,12 +1,15 @@
 // The production station and the unit upgrade's recovery, with adapters
 // "plugged in" as links in a folder that stands for the system's ports.
+#include "image/embedded_firmware.h"
 #include "tests/headless/headless_fixture.h"
 
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iomanip>
 #include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -156,6 +159,114 @@ TEST_F(Station, APulledUnitComesBackAndIsUpgradedOnItsSecondAttempt) {
     EXPECT_EQ(record["attempts"], 2);
     EXPECT_EQ(record["usbSerial"], "A1");
     EXPECT_NE(Read("err").find("the device is back at " + Adapter("A1")), std::string::npos);
+}
+
+bool HungUp(const sim::SimStatus& status) {
+    return status.ptyGeneration == 1 && status.slavePath.empty();
+}
+
+bool IsTheImage(const std::array<std::uint8_t, sim::FlashSize>& flash) {
+    const auto firmware = dedarida::EmbeddedFirmware();
+    return std::equal(firmware.begin(), firmware.end(), flash.begin());
+}
+
+// Right after the hang-up the unit's node is still listed, but no open
+// reaches the device: that is not the unit back, nor a port error.
+TEST_F(Station, ANodeOutlastingTheHangUpIsWaitedOutUntilTheUnitIsBack) {
+    config_ = QuickDevice(Adapter("A1"));
+    config_.faults.hangUpAtBlock = 40;
+    config_.faults.lingerAfterHangUp = 500ms;
+    config_.faults.comebackDelay = 1500ms;
+    config_.faults.comebackInBootloader = true;
+    EXPECT_EQ(Run({"--upgrade", "--port", "usb:0403:6001:A1", "--retries", "1", "--json"}), 0)
+        << Read("err");
+    EXPECT_TRUE(IsTheImage(flash_));
+    const auto record = nlohmann::json::parse(Read("out"));
+    EXPECT_EQ(record["result"], "programmed");
+    EXPECT_EQ(record["attempts"], 2);
+}
+
+// Clones share a serial number: the other one, passed and still plugged in
+// when the line went, is no comeback.
+TEST_F(Station, AClonePresentWhenTheLineWentIsNeverTakenForTheUnit) {
+    sim::SimDevice passed(QuickDevice(Adapter("CLONE@1-2")));
+    passed.Start();
+    config_ = QuickDevice(Adapter("CLONE@1-1"));
+    config_.faults.hangUpAtBlock = 40;
+    config_.faults.comebackDelay = 60s;
+    EXPECT_EQ(Run({"--upgrade", "--port", Adapter("CLONE@1-1"), "--retries", "1", "--timeout", "3",
+                   "--json"}),
+              1)
+        << Read("err");
+    EXPECT_FALSE(IsTheImage(flash_));
+    EXPECT_EQ(nlohmann::json::parse(Read("out"))["result"], "line-error");
+    EXPECT_EQ(passed.Status().Requests(sim::RequestKind::Identity), 0u);
+    EXPECT_EQ(passed.Status().Requests(sim::RequestKind::Erase), 0u);
+}
+
+TEST_F(Station, AnInterruptWhileWaitingForTheUnitEndsInterruptedWithItsRecord) {
+    config_ = QuickDevice(Adapter("A1"));
+    config_.faults.hangUpAtBlock = 40;
+    config_.faults.comebackDelay = 60s;
+    EXPECT_EQ(RunSignalledWhen({"--upgrade", "--port", Adapter("A1"), "--retries", "1", "--json"},
+                               HungUp, SIGTERM, 300ms),
+              130);
+    const auto record = nlohmann::json::parse(Read("out"));
+    EXPECT_EQ(record["result"], "interrupted");
+    EXPECT_EQ(record["exitStatus"], 130);
+}
+
+// The unit did not come back: the record is of the end, not of the loss.
+TEST_F(Station, AUnitNotBackInTimeIsRecordedWhenTheWaitEnds) {
+    config_ = QuickDevice(Adapter("A1"));
+    config_.faults.hangUpAtBlock = 40;
+    config_.faults.comebackDelay = 60s;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(
+        Run({"--upgrade", "--port", Adapter("A1"), "--retries", "1", "--timeout", "3", "--json"}),
+        1);
+    const double ran =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const auto record = nlohmann::json::parse(Read("out"));
+    EXPECT_EQ(record["result"], "line-error");
+    EXPECT_GT(record["seconds"].get<double>(), ran - 1.0) << ran;
+    std::tm utc{};
+    std::istringstream(record["time"].get<std::string>()) >>
+        std::get_time(&utc, "%Y-%m-%dT%H:%M:%S");
+    const auto recorded = std::chrono::system_clock::from_time_t(timegm(&utc));
+    EXPECT_LT(std::chrono::abs(std::chrono::system_clock::now() - recorded), 2s) << record["time"];
+}
+
+// Back in its application, the unit starts over from its identity.
+TEST_F(Station, AUnitBackInItsApplicationIsUpgradedFromThere) {
+    config_ = QuickDevice(Adapter("A1"));
+    config_.faults.hangUpAtBlock = 40;
+    config_.faults.comebackDelay = 500ms;
+    EXPECT_EQ(Run({"--upgrade", "--port", Adapter("A1"), "--retries", "2", "--json"}), 0)
+        << Read("err");
+    EXPECT_TRUE(IsTheImage(flash_));
+    EXPECT_EQ(nlohmann::json::parse(Read("out"))["attempts"], 2);
+}
+
+// When its application then stays silent, that is a timeout, not a
+// bootloader that stopped answering.
+TEST_F(Station, AUnitBackInItsApplicationThatStaysSilentTimesOut) {
+    config_ = QuickDevice(Adapter("A1"));
+    config_.faults.hangUpAtBlock = 40;
+    config_.faults.comebackDelay = 500ms;
+    config_.faults.dropReply = {{sim::RequestKind::Identity, 2}, {sim::RequestKind::Identity, 3}};
+    sim::SimDevice device(config_);
+    device.Start();
+    const pid_t tool = StartTool(
+        {"--upgrade", "--port", Adapter("A1"), "--retries", "2", "--timeout", "4", "--json"},
+        dir_ + "/out", dir_ + "/err");
+    EXPECT_EQ(WaitForTool(tool), 3) << Read("err");
+    EXPECT_EQ(device.Status().Requests(sim::RequestKind::Erase), 1u);
+    EXPECT_EQ(device.Status().mode, sim::DeviceMode::Application);
+    const auto record = nlohmann::json::parse(Read("out"));
+    EXPECT_EQ(record["result"], "timeout");
+    EXPECT_EQ(record["attempts"], 2);
+    EXPECT_EQ(Read("err").find("left in its bootloader"), std::string::npos) << Read("err");
 }
 
 TEST_F(Station, ADeviceLeftInItsBootloaderIsNamedWithTheCommandThatRecoversIt) {

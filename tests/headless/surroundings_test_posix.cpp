@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 namespace {
@@ -37,8 +38,12 @@ TEST_F(Surroundings, AJsonRecordOrTraceLostToAFullDiskIsAnErrorNotSuccess) {
               std::string::npos)
         << Read("err");
 
-    EXPECT_EQ(Run(Upgrade({"--trace", "/dev/full"})), 74);
+    // The record that comes out says the status the process ends with.
+    EXPECT_EQ(Run(Upgrade({"--trace", "/dev/full", "--json"})), 74);
     EXPECT_NE(Read("err").find("the trace /dev/full could not be written"), std::string::npos);
+    const auto record = nlohmann::json::parse(Read("out"));
+    EXPECT_EQ(record["result"], "programmed");
+    EXPECT_EQ(record["exitStatus"], 74);
 }
 
 TEST_F(Surroundings, WithStandardOutputClosedTheTraceIsNotItsStandIn) {

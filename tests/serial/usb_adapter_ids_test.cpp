@@ -9,11 +9,15 @@ namespace {
 // A device tree as Device Manager shows it, child to parent.
 using Tree = std::map<std::string, std::string>;
 
-std::string UsbDeviceIn(const Tree& tree, const std::string& port) {
+UsbNodesOfPort NodesIn(const Tree& tree, const std::string& port) {
     return UsbDeviceOfPort(port, [&tree](const std::string& node) {
         const auto parent = tree.find(node);
         return parent == tree.end() ? std::string() : parent->second;
     });
+}
+
+std::string UsbDeviceIn(const Tree& tree, const std::string& port) {
+    return NodesIn(tree, port).deviceInstanceId;
 }
 
 TEST(UsbDeviceOfPort, PortIsTheUsbDevice) {
@@ -31,16 +35,18 @@ TEST(UsbDeviceOfPort, ThroughAVendorsBusNode) {
 TEST(UsbDeviceOfPort, ThroughTheInterfaceOfACompositeDevice) {
     const Tree tree{{"USB\\VID_2341&PID_8036&MI_00\\6&2B3A4C5D&0&0000",
                      "USB\\VID_2341&PID_8036\\5&1F2E3D4C&0&2"}};
-    EXPECT_EQ(UsbDeviceIn(tree, "USB\\VID_2341&PID_8036&MI_00\\6&2B3A4C5D&0&0000"),
-              "USB\\VID_2341&PID_8036\\5&1F2E3D4C&0&2");
+    const UsbNodesOfPort nodes = NodesIn(tree, "USB\\VID_2341&PID_8036&MI_00\\6&2B3A4C5D&0&0000");
+    EXPECT_EQ(nodes.deviceInstanceId, "USB\\VID_2341&PID_8036\\5&1F2E3D4C&0&2");
+    EXPECT_EQ(nodes.interfaceInstanceId, "USB\\VID_2341&PID_8036&MI_00\\6&2B3A4C5D&0&0000");
 }
 
 TEST(UsbDeviceOfPort, ThroughABusNodeAndAnInterface) {
     const Tree tree{
         {"FTDIBUS\\VID_0403+PID_6010+FT1234B\\0000", "USB\\VID_0403&PID_6010&MI_01\\7&99&0&0001"},
         {"USB\\VID_0403&PID_6010&MI_01\\7&99&0&0001", "USB\\VID_0403&PID_6010\\FT1234"}};
-    EXPECT_EQ(UsbDeviceIn(tree, "FTDIBUS\\VID_0403+PID_6010+FT1234B\\0000"),
-              "USB\\VID_0403&PID_6010\\FT1234");
+    const UsbNodesOfPort nodes = NodesIn(tree, "FTDIBUS\\VID_0403+PID_6010+FT1234B\\0000");
+    EXPECT_EQ(nodes.deviceInstanceId, "USB\\VID_0403&PID_6010\\FT1234");
+    EXPECT_EQ(nodes.interfaceInstanceId, "USB\\VID_0403&PID_6010&MI_01\\7&99&0&0001");
 }
 
 TEST(UsbDeviceOfPort, BluetoothPortOnAUsbRadioIsNone) {
@@ -73,7 +79,8 @@ UsbPortStrings Ftdi() {
             "FTDI",
             "FT232R USB UART",
             "USB Serial Port (COM5)",
-            "Port_#0002.Hub_#0001"};
+            "Port_#0002.Hub_#0001",
+            ""};
 }
 
 TEST(UsbAdapterFrom, TakesEveryField) {
@@ -85,6 +92,20 @@ TEST(UsbAdapterFrom, TakesEveryField) {
     EXPECT_EQ(usb->product, "FT232R USB UART");
     EXPECT_EQ(usb->serialNumber, "A1B2C3D");
     EXPECT_EQ(usb->portPath, "Port_#0002.Hub_#0001");
+    EXPECT_EQ(usb->interfaceNumber, "");
+}
+
+// The two ports of a dual adapter share ids, serial number and location.
+TEST(UsbAdapterFrom, InterfaceNumberFromTheInterfacesId) {
+    UsbPortStrings strings = Ftdi();
+    for (const auto& [id, number] :
+         std::map<std::string, std::string>{{"USB\\VID_0403&PID_6010&MI_01\\7&99&0&0001", "01"},
+                                            {"usb\\vid_10c4&pid_ea70&mi_0a\\6&1&0&0000", "0a"},
+                                            {"USB\\VID_0403&PID_6010\\MI_01", ""},
+                                            {"USB\\VID_0403&PID_6010&MI_1\\7&99&0&0001", ""}}) {
+        strings.interfaceInstanceId = id;
+        EXPECT_EQ(UsbAdapterFrom(strings)->interfaceNumber, number) << id;
+    }
 }
 
 TEST(UsbAdapterFrom, IdsInLowerCase) {

@@ -26,53 +26,32 @@ TEST(SimCommandLine, DefaultsWithoutArguments) {
 }
 
 TEST(SimCommandLine, EveryOptionReachesTheConfiguration) {
-    const auto line = Parse({"--link",
-                             "/tmp/x",
-                             "--paced",
-                             "--identity",
-                             "FW ID  v3.0",
-                             "--bootloader",
-                             "--reboot-ms",
-                             "7",
-                             "--erase-ms",
-                             "8",
-                             "--program-ms",
-                             "9",
-                             "--check-ms",
-                             "10",
-                             "--transcript",
-                             "t.jsonl",
-                             "--flash-out",
-                             "f.bin",
-                             "--drop",
-                             "poll:2",
-                             "--corrupt",
-                             "identity:1",
-                             "--half-reply",
-                             "program:3",
-                             "--split",
-                             "2:5",
-                             "--noise",
-                             "4",
-                             "--verify-error",
-                             "6",
-                             "--command-error",
-                             "7",
-                             "--fail-check",
-                             "--refuse-erase",
-                             "--ignore-polls",
-                             "3",
-                             "--silent-offline",
-                             "--hang-up-at",
-                             "40",
-                             "--comeback-ms",
-                             "250",
-                             "--late-poll",
-                             "90",
-                             "--double-ack",
-                             "15",
-                             "--seed",
-                             "42"});
+    const auto line = Parse({"--link",           "/tmp/x",
+                             "--paced",          "--identity",
+                             "FW ID  v3.0",      "--bootloader",
+                             "--reboot-ms",      "7",
+                             "--erase-ms",       "8",
+                             "--program-ms",     "9",
+                             "--check-ms",       "10",
+                             "--transcript",     "t.jsonl",
+                             "--flash-out",      "f.bin",
+                             "--drop",           "poll:2",
+                             "--corrupt",        "identity:1",
+                             "--half-reply",     "program:3",
+                             "--split",          "2:5",
+                             "--noise",          "4",
+                             "--verify-error",   "6",
+                             "--command-error",  "7",
+                             "--fail-check",     "--refuse-erase",
+                             "--ignore-polls",   "3",
+                             "--silent-offline", "--ignore-offline",
+                             "--identity-every", "3000",
+                             "--linger-ms",      "400",
+                             "--hang-up-at",     "40",
+                             "--comeback-ms",    "250",
+                             "--late-poll",      "90",
+                             "--double-ack",     "15",
+                             "--seed",           "42"});
     const auto& c = line.config;
     const auto& f = c.faults;
     EXPECT_EQ(c.linkPath, "/tmp/x");
@@ -97,6 +76,9 @@ TEST(SimCommandLine, EveryOptionReachesTheConfiguration) {
     EXPECT_TRUE(f.refuseErase);
     EXPECT_EQ(f.ignoredPolls, 3U);
     EXPECT_TRUE(f.silentGoOffline);
+    EXPECT_TRUE(f.ignoreGoOffline);
+    EXPECT_EQ(f.identityEvery, 3000ms);
+    EXPECT_EQ(f.lingerAfterHangUp, 400ms);
     EXPECT_EQ(f.hangUpAtBlock, 40U);
     EXPECT_EQ(f.comebackDelay, 250ms);
     EXPECT_TRUE(f.latePollAnswer);
@@ -133,13 +115,14 @@ TEST(SimCommandLine, HelpNamesEveryOption) {
     EXPECT_TRUE(Parse({"--help"}).help);
     const std::string help(HelpText());
     for (const char* option :
-         {"--link",         "--paced",          "--identity",   "--bootloader",
-          "--reboot-ms",    "--erase-ms",       "--program-ms", "--check-ms",
-          "--reference",    "--transcript",     "--flash-out",  "--drop",
-          "--corrupt",      "--half-reply",     "--split",      "--noise",
-          "--verify-error", "--command-error",  "--fail-check", "--refuse-erase",
-          "--ignore-polls", "--silent-offline", "--hang-up-at", "--comeback-ms",
-          "--late-poll",    "--double-ack",     "--seed",       "--help"}) {
+         {"--link",           "--paced",          "--identity",   "--bootloader",
+          "--reboot-ms",      "--erase-ms",       "--program-ms", "--check-ms",
+          "--reference",      "--transcript",     "--flash-out",  "--drop",
+          "--corrupt",        "--half-reply",     "--split",      "--noise",
+          "--verify-error",   "--command-error",  "--fail-check", "--refuse-erase",
+          "--ignore-polls",   "--silent-offline", "--hang-up-at", "--comeback-ms",
+          "--late-poll",      "--double-ack",     "--seed",       "--help",
+          "--ignore-offline", "--identity-every", "--linger-ms"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

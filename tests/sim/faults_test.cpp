@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dedarida::sim::test {
@@ -133,6 +134,19 @@ TEST_F(SimFault, NeverAnswersGoOfflineButStillEntersTheBootloader) {
     EXPECT_EQ(host_->Exchange(PollRequest, PollOk.size()), PollOk);
 }
 
+// A device that never leaves its application, and says who it is by itself.
+TEST_F(SimFault, IgnoresGoOfflineAndRepeatsItsIdentityUnasked) {
+    config_.faults.ignoreGoOffline = true;
+    config_.faults.identityEvery = 150ms;
+    Open(DeviceMode::Application);
+    host_->Send(GoOfflineRequest);
+    ASSERT_TRUE(Seen(*device_, RequestKind::GoOffline, 1));
+    for (int n = 0; n < 2; ++n)
+        EXPECT_EQ(host_->Read(IdentityReply.size(), 1s), IdentityReply);
+    EXPECT_EQ(device_->Status().mode, DeviceMode::Application);
+    EXPECT_EQ(device_->Status().Requests(RequestKind::Identity), 0u);
+}
+
 TEST_F(SimFault, SendsHalfAReplyThenGoesSilent) {
     config_.faults.halfReply = {{RequestKind::Identity, 1}};
     Open(DeviceMode::Application);
@@ -168,6 +182,28 @@ TEST_F(SimFault, HangsUpInTheBlockTransferAndComesBackOnANewPty) {
     host_.reset();
     device_.reset();
     EXPECT_NE(::access(link.c_str(), F_OK), 0);
+}
+
+// As a device node that outlasts its device for a moment: listed, but no
+// open reaches the line.
+TEST_F(SimFault, LeavesItsLinkLeadingNowhereForAMomentAfterAHangUp) {
+    const std::string link = "/tmp/dedarida-sim-linger-" + std::to_string(::getpid());
+    ::unlink(link.c_str());
+    config_.linkPath = link;
+    config_.faults.hangUpAtBlock = 1;
+    config_.faults.lingerAfterHangUp = 300ms;
+    config_.faults.comebackDelay = 800ms;
+    Open();
+    host_->Send(Block(0));
+    EXPECT_TRUE(host_->HungUp());
+    struct stat entry {};
+    EXPECT_EQ(::lstat(link.c_str(), &entry), 0) << "the link stays";
+    EXPECT_NE(::access(link.c_str(), F_OK), 0) << "and leads nowhere";
+    ::usleep(500'000);
+    EXPECT_NE(::lstat(link.c_str(), &entry), 0) << "then it goes";
+    ASSERT_TRUE(device_->WaitFor([](const SimStatus& s) { return s.ptyGeneration == 2; }, 2s));
+    ScriptedHost again(link, B4800);
+    EXPECT_EQ(again.Exchange(IdentityRequest, IdentityReply.size()), IdentityReply);
 }
 
 TEST_F(SimFault, AnswersAPollASecondTimeLate) {
