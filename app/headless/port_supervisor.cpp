@@ -3,7 +3,6 @@
 #include "app/headless/checked_write.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/summary_table.h"
-#include "app/headless/terminal.h"
 #include "app/headless/unit_runner.h"
 
 #include <algorithm>
@@ -42,12 +41,10 @@ public:
     Supervisor(const HeadlessOptions& options, std::FILE* out)
         : options_(options), rows_(options.ports.size()),
           output_(out, ProgressOutput::StyleFor(out, options.quiet, false), options.ports),
-          runner_(
-              output_,
-              [this](std::size_t row, const UpgradeSummary& summary, const std::string& record) {
-                  rows_[row] = {summary, record};
-              }),
-          out_(out) {}
+          runner_(output_, [this](std::size_t row, const UpgradeSummary& summary,
+                                  const std::string& record) {
+              rows_[row] = {summary, record};
+          }) {}
 
     int Run() {
         for (std::size_t i = 0; i < options_.ports.size(); ++i)
@@ -66,17 +63,15 @@ private:
         std::vector<std::pair<std::string, UpgradeSummary>> table;
         for (std::size_t i = 0; i < rows_.size(); ++i)
             table.emplace_back(options_.ports[i], rows_[i].summary);
-        if (output_.GetStyle() != ProgressOutput::Style::Quiet) {
-            WriteText(out_, std::string("\n").append(SummaryTable(table)));
-            std::fflush(out_);
-        }
+        if (output_.GetStyle() != ProgressOutput::Style::Quiet)
+            output_.Text("\n" + SummaryTable(table));
         if (options_.json) {
             std::string records;
             for (std::size_t i = 0; i < rows_.size(); ++i)
                 records += (i == 0 ? "[\n  " : ",\n  ") + rows_[i].record;
             if (const std::string error = WriteChecked(stdout, records + "\n]\n"); !error.empty()) {
-                WriteText(stderr,
-                          "dedarida: the JSON records could not be written (" + error + ")\n");
+                output_.Diagnostic("dedarida: the JSON records could not be written (" + error +
+                                   ")");
                 return OutputErrorStatus;
             }
         }
@@ -90,7 +85,6 @@ private:
     std::vector<Row> rows_;
     ProgressOutput output_;
     UnitRunner runner_;
-    std::FILE* out_;
 };
 
 } // namespace

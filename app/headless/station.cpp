@@ -27,8 +27,7 @@ public:
         : options_(options), name_(options.stationName.empty() ? HostName() : options.stationName),
           output_(out, ProgressOutput::StyleFor(out, options.quiet, false), {}),
           runner_(output_, [this](std::size_t row, const UpgradeSummary& summary,
-                                  const std::string&) { Finished(row, summary); }),
-          out_(out) {
+                                  const std::string&) { Finished(row, summary); }) {
         std::string error;
         for (const std::string& port : options.ports)
             filters_.push_back(*ParsePortSelector(port, error));
@@ -166,10 +165,9 @@ private:
         if (units_ > 0)
             std::snprintf(yield, sizeof yield, "%.1f%%",
                           100.0 * static_cast<double>(passed_) / static_cast<double>(units_));
-        WriteText(out_, "\nstation " + name_ + ": " + std::to_string(units_) + " units, " +
-                            std::to_string(passed_) + " passed, " + std::to_string(failed_) +
-                            " failed, yield " + yield + "\n");
-        std::fflush(out_);
+        output_.Text("\nstation " + name_ + ": " + std::to_string(units_) + " units, " +
+                     std::to_string(passed_) + " passed, " + std::to_string(failed_) +
+                     " failed, yield " + yield + "\n");
         return failed_ == 0 ? 0 : 1;
     }
 
@@ -178,7 +176,6 @@ private:
     std::vector<PortSelector> filters_;
     ProgressOutput output_;
     UnitRunner runner_;
-    std::FILE* out_;
     std::map<std::string, Slot> slots_; // by device
     std::vector<std::size_t> freeRows_;
     unsigned units_ = 0;

@@ -128,7 +128,7 @@ private:
 
     // Why the port cannot be used: said, and kept for the record.
     void Refuse(const std::string& reason) {
-        WriteText(stderr, "dedarida: " + reason + "\n");
+        output_.Diagnostic("dedarida: " + reason);
         report_.reason = reason;
     }
 
@@ -319,8 +319,7 @@ private:
                 failures.push_back("the record could not be added to the log " + options_.logPath +
                                    " (" + error + ")");
         for (const std::string& failure : failures)
-            WriteText(stderr,
-                      "dedarida: " + failure + "; the upgrade itself ended: " + line + "\n");
+            output_.Diagnostic("dedarida: " + failure + "; the upgrade itself ended: " + line);
         return failures.empty() ? ExitStatus(result) : OutputErrorStatus;
     }
 

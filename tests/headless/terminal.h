@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -40,6 +41,15 @@ public:
         size.ws_col = columns;
         EXPECT_EQ(ioctl(master_, TIOCSWINSZ, &size), 0);
     }
+    // Ctrl-S: the terminal takes no more output, as a reader who stopped it;
+    // Ctrl-Q lets it go on.
+    void Stop() { Type("\x13"); }
+    void Resume() { Type("\x11"); }
+    // Whether any output waits to be read.
+    bool HasOutput() const {
+        pollfd ready{master_, POLLIN, 0};
+        return poll(&ready, 1, 0) > 0;
+    }
     // Everything written until the last writer closes the terminal (give the
     // slave to the tool first); `onChunk` sees the text so far after each read.
     std::string ReadAll(const std::function<void(const std::string&)>& onChunk = {}) {
@@ -61,6 +71,9 @@ public:
     }
 
 private:
+    void Type(const char* keys) {
+        EXPECT_EQ(write(master_, keys, strlen(keys)), static_cast<ssize_t>(strlen(keys)));
+    }
     void CloseSlave() {
         if (slave_ >= 0)
             close(slave_);
