@@ -181,6 +181,25 @@ TEST_F(Headless, AStoppedTerminalHoldsNoUpgradeBackAndShowsTheResultOnceItGoesOn
     EXPECT_EQ(screen.back(), "result: programmed (exit 0)");
 }
 
+// The terminal stays stopped: the tool still ends, after its bounded wait.
+TEST_F(Headless, AReaderThatNeverComesBackCostsTheOutputNotTheExit) {
+    Terminal terminal(120);
+    terminal.Stop();
+    dedarida::sim::SimDevice device(config_);
+    device.Start();
+    const pid_t pid =
+        dedarida::test::StartTool({"--upgrade", "--port", Line()}, "", "", terminal.Slave());
+    int status = 0;
+    bool ended = false;
+    const auto deadline = std::chrono::steady_clock::now() + UpgradeBound + 20s;
+    while (!(ended = waitpid(pid, &status, WNOHANG) == pid) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(ended) << "the tool waits for its reader";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(Programmed(device));
+}
+
 TEST_F(Headless, AFullPipeHoldsNoUpgradeBackAndGetsEveryEventWholeOnceDrained) {
     FullPipe pipe;
     dedarida::sim::SimDevice device(config_);
