@@ -64,7 +64,7 @@ private:
         for (std::size_t i = 0; i < rows_.size(); ++i)
             table.emplace_back(options_.ports[i], rows_[i].summary);
         if (output_.GetStyle() != ProgressOutput::Style::Quiet)
-            output_.Text("\n" + SummaryTable(table));
+            output_.Text(std::string("\n").append(SummaryTable(table)));
         if (options_.json) {
             std::string records;
             for (std::size_t i = 0; i < rows_.size(); ++i)
