@@ -98,7 +98,8 @@ void ProgressOutput::Update(std::size_t row, const ProgressSnapshot& snapshot) {
     case Style::Log:
         if (snapshot.Percent() / 10 > r.loggedTenths) {
             r.loggedTenths = snapshot.Percent() / 10;
-            writer_.WriteProgress(out_, r.prefix + ProgressLogLine(snapshot) + "\n");
+            // Ten a row: few enough to keep each.
+            Print(row, ProgressLogLine(snapshot));
         }
         break;
     case Style::Supervised:

@@ -19,8 +19,9 @@ namespace dedarida {
 //               progress change as a live line (one row)
 // Rows are named after their ports; with several rows each line starts with
 // the name. Nothing waits for the reader (see TextWriter): while it lags,
-// progress is merged, and the rest comes out whole and in order once it
-// reads again; the end waits for it only so long. Main thread only.
+// live progress (the bar, a supervisor's live lines) is merged, and the rest
+// comes out whole and in order once it reads again; the end waits for it only
+// so long. Main thread only.
 class ProgressOutput {
 public:
     enum class Style { Live, Log, Quiet, Supervised };
