@@ -29,7 +29,7 @@ ProgressOutput::ProgressOutput(std::FILE* out, Style style, std::vector<std::str
 std::size_t ProgressOutput::AddRow(const std::string& name) {
     rows_.push_back({name + ": ", {}, {}, 0});
     if (style_ == Style::Live)
-        Redraw(nullptr, true);
+        Redraw(nullptr, false);
     return rows_.size() - 1;
 }
 
@@ -136,10 +136,9 @@ void ProgressOutput::Redraw(const std::string* above, bool progressOnly) {
         text = "\r\033[" + std::to_string(drawnRows_) + "A";
     text += "\r\033[J";
     const std::string note = Noted("");
+    text += note;
     if (above)
-        text += Noted(*above + "\n");
-    else
-        text += note;
+        text += *above + "\n";
     const std::size_t lineWidth = std::min(Width() - 1, WidestLine);
     for (const Row& r : rows_) {
         std::string line = r.prefix;

@@ -32,7 +32,7 @@ constexpr auto UpgradeBound = 40s;
 class FullPipe {
 public:
     FullPipe() {
-        EXPECT_EQ(pipe2(ends_, O_NONBLOCK), 0);
+        EXPECT_EQ(pipe2(ends_, O_NONBLOCK | O_CLOEXEC), 0);
         const std::string filler(4096, '.');
         while (write(ends_[1], filler.data(), filler.size()) > 0)
             filled_ += filler.size();

@@ -19,11 +19,13 @@ namespace dedarida::test {
 class Terminal {
 public:
     explicit Terminal(unsigned short columns) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        // Neither end leaks into the tool: a tool that held the master could
+        // never see its terminal go.
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         EXPECT_GE(master_, 0);
         EXPECT_EQ(grantpt(master_), 0);
         EXPECT_EQ(unlockpt(master_), 0);
-        slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+        slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
         EXPECT_GE(slave_, 0);
         SetWidth(columns);
     }
