@@ -2,16 +2,13 @@
 
 #include "app/headless/terminal.h"
 
-#include <cerrno>
 #include <system_error>
 
 namespace dedarida {
 
 std::string WriteChecked(std::FILE* out, std::string_view text) {
-    errno = 0;
-    WriteText(out, text);
-    if (std::fflush(out) != 0 || std::ferror(out))
-        return std::generic_category().message(errno != 0 ? errno : EIO);
+    if (const int error = WriteText(out, text); error != 0)
+        return std::generic_category().message(error);
     return {};
 }
 

@@ -10,8 +10,8 @@ namespace dedarida {
 // --trace file or --log record could not be written.
 inline constexpr int OutputErrorStatus = 74;
 
-// Writes `text` (see WriteText) and flushes `out`; the system's reason when
-// either failed (a full disk), else empty.
+// Writes `text` (see WriteText); the system's reason when that failed (a
+// full disk), else empty.
 std::string WriteChecked(std::FILE* out, std::string_view text);
 
 } // namespace dedarida

@@ -93,7 +93,8 @@ Runs a firmware upgrade without a window and exits with its result.
 
 On a terminal the progress is one line redrawn in place (bar, percent, block,
 data rate, time elapsed and left, step); in a file or pipe it is a line per
-ten percent.
+ten percent. A reader that stops reading (Ctrl-S, a pager) holds nothing
+back: redraws it missed are merged, and the end waits for it at most 5 s.
 
 Exit status (with several ports: 0 when every device succeeded, otherwise
 the status of the first port that failed, in the order given; --station: 1

@@ -4,7 +4,6 @@
 #include "app/headless/printable_text.h"
 #include "app/headless/progress_output.h"
 #include "app/headless/summary_table.h"
-#include "app/headless/terminal.h"
 #include "app/headless/unit_runner.h"
 
 #include <cstdio>
@@ -27,8 +26,7 @@ public:
                    output_.Result(row,
                                   ResultLine(summary.result, summary.exitStatus, summary.notes));
                },
-               {}}),
-          out_(out) {}
+               {}}) {}
 
     int Run() {
         for (std::size_t i = 0; i < options_.ports.size(); ++i)
@@ -54,17 +52,15 @@ private:
         std::vector<std::pair<std::string, UpgradeSummary>> table;
         for (std::size_t i = 0; i < rows_.size(); ++i)
             table.emplace_back(Printable(options_.ports[i]), rows_[i].summary);
-        if (output_.GetStyle() != ProgressOutput::Style::Quiet) {
-            WriteText(out_, std::string("\n").append(SummaryTable(table)));
-            std::fflush(out_);
-        }
+        if (output_.GetStyle() != ProgressOutput::Style::Quiet)
+            output_.Text(std::string("\n").append(SummaryTable(table)));
         if (options_.json) {
             std::string records;
             for (std::size_t i = 0; i < rows_.size(); ++i)
                 records += (i == 0 ? "[\n  " : ",\n  ") + rows_[i].record;
             if (const std::string error = WriteChecked(stdout, records + "\n]\n"); !error.empty()) {
-                WriteText(stderr,
-                          "dedarida: the JSON records could not be written (" + error + ")\n");
+                output_.Diagnostic("dedarida: the JSON records could not be written (" + error +
+                                   ")");
                 return OutputErrorStatus;
             }
         }
@@ -78,7 +74,6 @@ private:
     std::vector<Row> rows_;
     ProgressOutput output_;
     UnitRunner runner_;
-    std::FILE* out_;
 };
 
 } // namespace

@@ -29,14 +29,14 @@ ProgressOutput::ProgressOutput(std::FILE* out, Style style, std::vector<std::str
 std::size_t ProgressOutput::AddRow(const std::string& name) {
     rows_.push_back({name + ": ", {}, {}, 0});
     if (style_ == Style::Live)
-        Redraw(nullptr);
+        Redraw(nullptr, false);
     return rows_.size() - 1;
 }
 
 void ProgressOutput::ResetRow(std::size_t row, const std::string& name) {
     rows_[row] = {name + ": ", {}, {}, 0};
     if (style_ == Style::Live)
-        Redraw(nullptr);
+        Redraw(nullptr, true);
 }
 
 std::size_t ProgressOutput::Width() const {
@@ -44,9 +44,25 @@ std::size_t ProgressOutput::Width() const {
     return width == 0 ? FallbackWidth : width;
 }
 
+std::string ProgressOutput::Noted(const std::string& text) const {
+    if (droppedLines_ == 0)
+        return text;
+    return "note: " + std::to_string(droppedLines_) + " line" + (droppedLines_ == 1 ? "" : "s") +
+           " dropped while the output was not read\n" + text;
+}
+
+bool ProgressOutput::Send(std::string text) {
+    if (!writer_.Write(out_, std::move(text))) {
+        ++droppedLines_;
+        return false;
+    }
+    // The note went with it.
+    droppedLines_ = 0;
+    return true;
+}
+
 void ProgressOutput::Print(std::size_t row, const std::string& line) {
-    WriteText(out_, rows_[row].prefix + line + "\n");
-    std::fflush(out_);
+    Send(Noted(rows_[row].prefix + line + "\n"));
 }
 
 void ProgressOutput::Event(std::size_t row, const std::string& line) {
@@ -57,18 +73,17 @@ void ProgressOutput::Event(std::size_t row, const std::string& line) {
         return;
     }
     const std::string text = rows_[row].prefix + line;
-    Redraw(&text);
+    Redraw(&text, false);
 }
 
 void ProgressOutput::Line(const std::string& line) {
     if (style_ == Style::Quiet)
         return;
     if (style_ == Style::Live) {
-        Redraw(&line);
+        Redraw(&line, false);
         return;
     }
-    WriteText(out_, line + "\n");
-    std::fflush(out_);
+    Send(Noted(line + "\n"));
 }
 
 void ProgressOutput::Update(std::size_t row, const ProgressSnapshot& snapshot) {
@@ -78,16 +93,17 @@ void ProgressOutput::Update(std::size_t row, const ProgressSnapshot& snapshot) {
     r.shown = snapshot;
     switch (style_) {
     case Style::Live:
-        Redraw(nullptr);
+        Redraw(nullptr, true);
         break;
     case Style::Log:
         if (snapshot.Percent() / 10 > r.loggedTenths) {
             r.loggedTenths = snapshot.Percent() / 10;
+            // Ten a row: few enough to keep each.
             Print(row, ProgressLogLine(snapshot));
         }
         break;
     case Style::Supervised:
-        Print(row, LiveLine(snapshot));
+        writer_.WriteProgress(out_, r.prefix + LiveLine(snapshot) + "\n");
         break;
     case Style::Quiet:
         break;
@@ -97,19 +113,30 @@ void ProgressOutput::Update(std::size_t row, const ProgressSnapshot& snapshot) {
 void ProgressOutput::Result(std::size_t row, const std::string& line) {
     rows_[row].result = line;
     if (style_ == Style::Live)
-        Redraw(nullptr);
+        Redraw(nullptr, false);
     // A supervisor learns the result from the record and the exit status.
     else if (style_ != Style::Supervised)
         Print(row, line);
 }
 
-void ProgressOutput::Redraw(const std::string* above) {
+void ProgressOutput::Text(const std::string& text) {
+    Send(Noted(text));
+}
+
+void ProgressOutput::Diagnostic(const std::string& line) {
+    if (!writer_.Write(stderr, line + "\n"))
+        ++droppedLines_;
+}
+
+void ProgressOutput::Redraw(const std::string* above, bool progressOnly) {
     // Each line is drawn narrower than the terminal was, so none has wrapped
     // and the rows start that many lines up.
     std::string text;
     if (drawnRows_ > 0)
         text = "\r\033[" + std::to_string(drawnRows_) + "A";
     text += "\r\033[J";
+    const std::string note = Noted("");
+    text += note;
     if (above)
         text += *above + "\n";
     const std::size_t lineWidth = std::min(Width() - 1, WidestLine);
@@ -123,9 +150,14 @@ void ProgressOutput::Redraw(const std::string* above) {
             line += "starting";
         text += line.substr(0, lineWidth) + "\n";
     }
-    WriteText(out_, text);
-    drawnRows_ = rows_.size();
-    std::fflush(out_);
+    // A redraw merged into a later one must start where that one does: it
+    // draws as many rows as were drawn before, and adds no line above.
+    if (progressOnly && drawnRows_ == rows_.size() && note.empty()) {
+        writer_.WriteProgress(out_, std::move(text));
+        return;
+    }
+    if (Send(std::move(text)))
+        drawnRows_ = rows_.size();
 }
 
 } // namespace dedarida

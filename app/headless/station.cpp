@@ -34,8 +34,7 @@ public:
                   {[this](std::size_t row, const UpgradeSummary& summary, const std::string&) {
                        Finished(row, summary);
                    },
-                   [this](std::size_t row, const std::string& device) { Moved(row, device); }}),
-          out_(out) {
+                   [this](std::size_t row, const std::string& device) { Moved(row, device); }}) {
         std::string error;
         for (const std::string& port : settings.options.ports)
             filters_.push_back(*ParsePortSelector(port, error));
@@ -148,11 +147,10 @@ private:
         if (tested > 0)
             std::snprintf(yield, sizeof yield, "%.1f%%",
                           100.0 * static_cast<double>(passed_) / static_cast<double>(tested));
-        WriteText(out_, "\nstation " + Printable(settings_.stationName) + ": " +
-                            Count(units_, "unit") + ", " + std::to_string(passed_) + " passed, " +
-                            std::to_string(failed_) + " failed, " + std::to_string(interrupted_) +
-                            " interrupted, yield " + yield + "\n");
-        std::fflush(out_);
+        output_.Text("\nstation " + Printable(settings_.stationName) + ": " +
+                     Count(units_, "unit") + ", " + std::to_string(passed_) + " passed, " +
+                     std::to_string(failed_) + " failed, " + std::to_string(interrupted_) +
+                     " interrupted, yield " + yield + "\n");
         if (failed_ > 0)
             return 1;
         return interrupted_ > 0 ? ExitStatus(UpgradeResult::Interrupted) : 0;
@@ -162,7 +160,6 @@ private:
     std::vector<PortSelector> filters_;
     ProgressOutput output_;
     UnitRunner runner_;
-    std::FILE* out_;
     StationSlots slots_;
     std::vector<std::size_t> freeRows_;
     unsigned units_ = 0;

@@ -1,5 +1,6 @@
 #include "app/headless/terminal.h"
 
+#include <cerrno>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -16,8 +17,19 @@ std::size_t TerminalWidth(std::FILE* out) {
     return size.ws_col;
 }
 
-void WriteText(std::FILE* out, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), out);
+int WriteText(std::FILE* out, std::string_view text) {
+    if (std::fflush(out) != 0)
+        return errno != 0 ? errno : EIO;
+    const int fd = fileno(out);
+    while (!text.empty()) {
+        const ssize_t written = write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : EIO;
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
 }
 
 } // namespace dedarida

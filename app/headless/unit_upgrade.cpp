@@ -172,7 +172,7 @@ private:
 
     // Why the port cannot be used: said, and kept for the record.
     void Refuse(const std::string& reason) {
-        WriteText(stderr, "dedarida: " + reason + "\n");
+        output_.Diagnostic("dedarida: " + reason);
         report_.reason = reason;
     }
 
@@ -418,8 +418,7 @@ private:
                 !error.empty())
                 failures.push_back("the JSON record could not be written (" + error + ")");
         for (const std::string& failure : failures)
-            WriteText(stderr,
-                      "dedarida: " + failure + "; the upgrade itself ended: " + line + "\n");
+            output_.Diagnostic("dedarida: " + failure + "; the upgrade itself ended: " + line);
         return status();
     }
 

@@ -187,6 +187,47 @@ TEST_F(SeveralPorts, OnATerminalEachPortHasALiveLineThatEndsAsItsResult) {
     EXPECT_TRUE(screen.back().starts_with(Port("two") + "  ")) << screen.back();
 }
 
+// The parent's terminal stopped (Ctrl-S) for the whole upgrade.
+TEST_F(SeveralPorts, AStoppedTerminalHoldsNoUpgradeBackAndShowsTheResultsOnceItGoesOn) {
+    AddDevice("one");
+    AddDevice("two");
+    std::vector<std::unique_ptr<sim::SimDevice>> devices;
+    for (const auto& config : configs_) {
+        devices.push_back(std::make_unique<sim::SimDevice>(config));
+        devices.back()->Start();
+    }
+    dedarida::test::Terminal terminal(100);
+    terminal.Stop();
+    const pid_t pid = dedarida::test::StartTool(
+        {"--upgrade", "--port", Port("one"), "--port", Port("two")}, "", "", terminal.Slave());
+    const auto firmware = dedarida::EmbeddedFirmware();
+    for (const auto& device : devices) {
+        EXPECT_TRUE(device->WaitFor([](const auto& s) { return s.checkPassed.has_value(); }, 40s));
+        EXPECT_EQ(device->Status().checkPassed, true);
+        const auto flash = device->Flash();
+        EXPECT_TRUE(std::equal(firmware.begin(), firmware.end(), flash.begin()));
+    }
+    EXPECT_FALSE(terminal.HasOutput());
+    terminal.Resume();
+    const std::string output = terminal.ReadAll();
+    EXPECT_EQ(dedarida::test::WaitForTool(pid), 0);
+
+    const auto screen = dedarida::test::Screen(output);
+    for (const char* name : {"one", "two"}) {
+        EXPECT_NE(
+            std::find(screen.begin(), screen.end(), Port(name) + ": result: programmed (exit 0)"),
+            screen.end())
+            << output;
+        EXPECT_NE(std::find_if(screen.begin(), screen.end(),
+                               [&](const auto& line) {
+                                   return line.starts_with(Port(name) + "  ") &&
+                                          line.find("programmed (exit 0)") != std::string::npos;
+                               }),
+                  screen.end())
+            << output;
+    }
+}
+
 TEST_F(SeveralPorts, APortGivenTwiceIsACommandLineMistake) {
     EXPECT_EQ(RunAll({"--upgrade", "--port", Port("a"), "--port", Port("a")}), 64);
     EXPECT_NE(Read("err").find("is given twice"), std::string::npos);

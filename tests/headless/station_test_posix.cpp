@@ -2,6 +2,7 @@
 // "plugged in" as links in a folder that stands for the system's ports.
 #include "image/embedded_firmware.h"
 #include "tests/headless/headless_fixture.h"
+#include "tests/headless/terminal.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -143,6 +144,34 @@ TEST_F(Station, AStationKilledOutrightTakesItsUnitsProcessesWithIt) {
     unit.Stop();
     EXPECT_EQ(Records().front()["result"], "interrupted");
     EXPECT_LT(unit.Status().blocksStored, 86u);
+}
+
+// The station's terminal stopped (Ctrl-S) while a unit is plugged in.
+TEST_F(Station, AStoppedTerminalHoldsNoUnitBackAndShowsItsVerdictOnceItGoesOn) {
+    dedarida::test::Terminal terminal(100);
+    terminal.Stop();
+    const pid_t station =
+        StartTool({"--station", "--log", dir_ + "/log", "--station-name", "line-3"}, "", "",
+                  terminal.Slave());
+    std::this_thread::sleep_for(500ms);
+    sim::SimDevice unit(QuickDevice(Adapter("UNIT1")));
+    unit.Start();
+    ASSERT_TRUE(WaitForRecords(1, 40s));
+    EXPECT_EQ(Records().front()["result"], "programmed");
+    EXPECT_EQ(unit.Status().checkPassed, true);
+    unit.Stop();
+    EXPECT_FALSE(terminal.HasOutput());
+    kill(station, SIGINT);
+    terminal.Resume();
+    const std::string output = terminal.ReadAll();
+    EXPECT_EQ(WaitForTool(station), 0);
+    const auto screen = dedarida::test::Screen(output);
+    const auto shows = [&](const std::string& start) {
+        return std::any_of(screen.begin(), screen.end(),
+                           [&](const auto& line) { return line.starts_with(start); });
+    };
+    EXPECT_TRUE(shows(Adapter("UNIT1") + ": PASS  FW ID  v4.1  programmed (exit 0)")) << output;
+    EXPECT_TRUE(shows("station line-3: 1 unit")) << output;
 }
 
 // The adapter is pulled at block 40 and comes back in the device's

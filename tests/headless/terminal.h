@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -18,11 +19,13 @@ namespace dedarida::test {
 class Terminal {
 public:
     explicit Terminal(unsigned short columns) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        // Neither end leaks into the tool: a tool that held the master could
+        // never see its terminal go.
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         EXPECT_GE(master_, 0);
         EXPECT_EQ(grantpt(master_), 0);
         EXPECT_EQ(unlockpt(master_), 0);
-        slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+        slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
         EXPECT_GE(slave_, 0);
         SetWidth(columns);
     }
@@ -39,6 +42,15 @@ public:
         size.ws_row = 24;
         size.ws_col = columns;
         EXPECT_EQ(ioctl(master_, TIOCSWINSZ, &size), 0);
+    }
+    // Ctrl-S: the terminal takes no more output, as a reader who stopped it;
+    // Ctrl-Q lets it go on.
+    void Stop() { Type("\x13"); }
+    void Resume() { Type("\x11"); }
+    // Whether any output waits to be read.
+    bool HasOutput() const {
+        pollfd ready{master_, POLLIN, 0};
+        return poll(&ready, 1, 0) > 0;
     }
     // Everything written until the last writer closes the terminal (give the
     // slave to the tool first); `onChunk` sees the text so far after each read.
@@ -61,6 +73,9 @@ public:
     }
 
 private:
+    void Type(const char* keys) {
+        EXPECT_EQ(write(master_, keys, strlen(keys)), static_cast<ssize_t>(strlen(keys)));
+    }
     void CloseSlave() {
         if (slave_ >= 0)
             close(slave_);
