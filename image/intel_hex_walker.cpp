@@ -6,12 +6,19 @@ namespace dedarida {
 
 namespace {
 
-constexpr std::size_t CountOf = 0, TypeOf = 3, DataOf = 4;
+// Where each field of a decoded record is.
+constexpr std::size_t CountOf = 0, OffsetOf = 1, TypeOf = 3, DataOf = 4;
 // The bytes around the data: count, offset, type and checksum.
 constexpr std::size_t Framing = 5;
-constexpr std::uint8_t Data = 0x00, EndOfFile = 0x01, SegmentBase = 0x02, LinearBase = 0x04;
+
+enum RecordType : std::uint8_t {
+    DataRecord = 0x00,
+    EndOfFileRecord = 0x01,
+    SegmentBaseRecord = 0x02,
+    LinearBaseRecord = 0x04,
+};
 // The byte count each type must have, 00 taking any.
-constexpr std::array<int, 6> CountForType = {-1, 0, 2, 4, 2, 4};
+constexpr std::array<int, 6> RequiredCount = {-1, 0, 2, 4, 2, 4};
 
 int HexDigit(std::uint8_t c) {
     if (c >= '0' && c <= '9')
@@ -66,11 +73,11 @@ std::optional<IntelHexFlaw> IntelHexWalker::Decode(const RecordLine& line) {
             static_cast<std::uint8_t>(HexDigit(digits[2 * k]) * 16 + HexDigit(digits[2 * k + 1]));
     const std::size_t count = bytes_[CountOf];
     const std::size_t type = bytes_[TypeOf];
-    if (type >= CountForType.size())
+    if (type >= RequiredCount.size())
         return IntelHexFlaw::UnknownType;
     if (length != Framing + count)
         return IntelHexFlaw::CountMismatch;
-    if (CountForType[type] >= 0 && static_cast<std::size_t>(CountForType[type]) != count)
+    if (RequiredCount[type] >= 0 && static_cast<std::size_t>(RequiredCount[type]) != count)
         return IntelHexFlaw::CountForType;
     return std::nullopt;
 }
@@ -84,9 +91,9 @@ void IntelHexWalker::Record(std::size_t lineNumber) {
         found_.BadChecksums.Note(lineNumber);
 
     const std::span<const std::uint8_t> data = std::span(bytes_).subspan(DataOf, count);
-    const unsigned offset = bytes_[1] << 8 | bytes_[2];
+    const unsigned offset = bytes_[OffsetOf] << 8 | bytes_[OffsetOf + 1];
     switch (bytes_[TypeOf]) {
-    case Data: {
+    case DataRecord: {
         ++found_.DataRecords;
         // Past the segment's end the offset wraps to its start.
         const std::size_t inSegment =
@@ -95,14 +102,14 @@ void IntelHexWalker::Record(std::size_t lineNumber) {
         store_.Store(base_, data.subspan(inSegment), lineNumber, found_);
         break;
     }
-    case EndOfFile:
+    case EndOfFileRecord:
         found_.Ended = true;
         break;
-    case SegmentBase:
+    case SegmentBaseRecord:
         base_ = static_cast<std::uint64_t>(data[0] << 8 | data[1]) << 4;
         linearBase_ = false;
         break;
-    case LinearBase:
+    case LinearBaseRecord:
         base_ = static_cast<std::uint64_t>(data[0] << 8 | data[1]) << 16;
         linearBase_ = true;
         break;
