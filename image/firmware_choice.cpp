@@ -1,11 +1,13 @@
 #include "image/firmware_choice.h"
 
 #include "image/in_out_error.h"
-#include "image/srecord_loader.h"
+#include "image/intel_hex_walker.h"
+#include "image/srecord_walker.h"
 #include "image/untyped_file.h"
 #include "unicode/ascii_case.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <system_error>
 
@@ -18,9 +20,11 @@ FirmwareImage LoadRaw(UntypedFile& file) {
     file.OpenRead();
     const std::uint64_t size = file.FileSize();
     if (size != TxSize)
-        throw EFirmwareRefused(file.Name() + ": " + std::to_string(size) +
-                               " bytes; a raw image must be exactly " + std::to_string(TxSize) +
-                               " bytes (S-record files end in .s .mot .s19 .s28 .s37 .srec)");
+        throw EFirmwareRefused(
+            file.Name() + ": " + std::to_string(size) + " bytes; a raw image must be exactly " +
+            std::to_string(TxSize) +
+            " bytes (S-record files end in .s .mot .s19 .s28 .s37 .srec, Intel HEX "
+            "files in .hex .ihex)");
     if (file.BlockRead(image.Bytes) != image.Bytes.size())
         throw EFirmwareRefused(file.Name() + ": shorter than its size while being read");
     image.BytesCovered = TxSize;
@@ -38,30 +42,47 @@ template <class Load> FirmwareImage Refusing(const std::string& fileName, Load l
     }
 }
 
+// Walks the file with a Walker of its format and judges its findings with
+// `refusal`.
+template <class Walker, class Refusal>
+FirmwareImage LoadRecords(BlockReader& file, Refusal refusal) {
+    return Refusing(file.Name(), [&file, refusal] {
+        auto buffer = std::make_unique<TReadBuffer>();
+        auto flash = std::make_unique<TFlashImage>();
+        auto walker = std::make_unique<Walker>(*flash);
+        if (!LoadRecordFile(file, *buffer, *flash, *walker))
+            throw EFirmwareRefused(file.Name() + ": cannot be opened");
+        if (const std::string reason = refusal(walker->Findings()); !reason.empty())
+            throw EFirmwareRefused(file.Name() + ": " + reason);
+        FirmwareImage image;
+        std::copy_n(flash->begin(), TxSize, image.Bytes.begin());
+        image.BytesCovered = walker->Findings().SentBytesCovered;
+        return image;
+    });
+}
+
+bool EndsInOneOf(const std::string& fileName, std::initializer_list<const char*> extensions) {
+    const std::string name = AsciiLower(fileName);
+    return std::any_of(extensions.begin(), extensions.end(),
+                       [&name](const char* extension) { return name.ends_with(extension); });
+}
+
 } // namespace
 
 bool IsSRecordFileName(const std::string& FileName) {
-    const std::string name = AsciiLower(FileName);
-    for (const char* extension : {".s", ".mot", ".s19", ".s28", ".s37", ".srec"})
-        if (name.ends_with(extension))
-            return true;
-    return false;
+    return EndsInOneOf(FileName, {".s", ".mot", ".s19", ".s28", ".s37", ".srec"});
+}
+
+bool IsIntelHexFileName(const std::string& FileName) {
+    return EndsInOneOf(FileName, {".hex", ".ihex"});
 }
 
 FirmwareImage LoadSRecordFirmware(BlockReader& File) {
-    return Refusing(File.Name(), [&File] {
-        auto buffer = std::make_unique<TReadBuffer>();
-        auto flash = std::make_unique<TFlashImage>();
-        const SRecordLoad load = LoadSRecordFile(File, *buffer, *flash);
-        if (!load.Loaded)
-            throw EFirmwareRefused(File.Name() + ": cannot be opened");
-        if (const std::string refusal = SRecordRefusal(load.Found); !refusal.empty())
-            throw EFirmwareRefused(File.Name() + ": " + refusal);
-        FirmwareImage image;
-        std::copy_n(flash->begin(), TxSize, image.Bytes.begin());
-        image.BytesCovered = load.Found.SentBytesCovered;
-        return image;
-    });
+    return LoadRecords<SRecordWalker>(File, SRecordRefusal);
+}
+
+FirmwareImage LoadIntelHexFirmware(BlockReader& File) {
+    return LoadRecords<IntelHexWalker>(File, IntelHexRefusal);
 }
 
 FirmwareImage LoadFirmwareImage(const std::string& FileName) {
@@ -69,6 +90,8 @@ FirmwareImage LoadFirmwareImage(const std::string& FileName) {
     file.Assign(FileName);
     if (IsSRecordFileName(FileName))
         return LoadSRecordFirmware(file);
+    if (IsIntelHexFileName(FileName))
+        return LoadIntelHexFirmware(file);
     return Refusing(FileName, [&file] { return LoadRaw(file); });
 }
 

@@ -26,11 +26,16 @@ struct FirmwareImage {
 };
 
 // Whether the name ends in an S-record extension (.s .mot .s19 .s28 .s37
-// .srec, any case); any other file is read as a raw image.
+// .srec, any case). A file of neither record format's names is read as a raw
+// image.
 bool IsSRecordFileName(const std::string& FileName);
 
-// Reads a raw image of exactly TxSize bytes, or an S-record file (by its
-// name) as LoadSRecordFirmware does. Raises EFirmwareRefused for a raw file of
+// Whether the name ends in an Intel HEX extension (.hex .ihex, any case).
+bool IsIntelHexFileName(const std::string& FileName);
+
+// Reads a raw image of exactly TxSize bytes, or (by its name) an S-record
+// file as LoadSRecordFirmware does or an Intel HEX file as
+// LoadIntelHexFirmware does. Raises EFirmwareRefused for a raw file of
 // another size and a file that cannot be read.
 FirmwareImage LoadFirmwareImage(const std::string& FileName);
 
@@ -41,5 +46,10 @@ FirmwareImage LoadFirmwareImage(const std::string& FileName);
 // values, a record count that does not match, no data at all, and a file
 // that cannot be read.
 FirmwareImage LoadSRecordFirmware(BlockReader& File);
+
+// Reads an Intel HEX file as LoadSRecordFirmware reads an S-record file, with
+// the same refusals; instead of a record count, a line after the end-of-file
+// record and a file without one are refused.
+FirmwareImage LoadIntelHexFirmware(BlockReader& File);
 
 } // namespace dedarida

@@ -1,14 +1,8 @@
 #include "image/srecord_findings.h"
 
-#include <array>
-
 namespace dedarida {
 
 namespace {
-
-std::string Counted(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
 
 const char* FlawText(SRecordFlaw flaw) {
     switch (flaw) {
@@ -34,67 +28,17 @@ const char* FlawText(SRecordFlaw flaw) {
     return "malformed";
 }
 
-std::string MalformedReason(const SRecordFindings& found) {
-    const std::size_t lines = found.Malformed.Count;
-    return FlawText(found.FirstFlaw) +
-           (lines > 1 ? "; " + std::to_string(lines) + " lines are malformed" : std::string());
-}
-
-std::string ChecksumReason(const SRecordFindings& found) {
-    return Counted(found.BadChecksums.Count, "record has", "records have") + " a wrong checksum";
-}
-
-std::string OutsideReason(const SRecordFindings& found) {
-    return Counted(found.Outside.Count, "data byte lies", "data bytes lie") +
-           " outside 0x0E8800-0x0FDFFF";
-}
-
-std::string OverlapReason(const SRecordFindings& found) {
-    return Counted(found.Overlaps.Count, "data byte overlaps", "data bytes overlap") +
-           " earlier data with a different value";
-}
-
 std::string CountReason(const SRecordFindings& found) {
     return "the record count says " + std::to_string(found.StatedCount) + ", " +
-           Counted(found.CountedRecords, "data record comes", "data records come") + " before it";
+           std::to_string(found.CountedRecords) +
+           (found.CountedRecords == 1 ? " data record comes" : " data records come") + " before it";
 }
-
-struct FaultKind {
-    SRecordFault SRecordFindings::*fault;
-    std::string (*reason)(const SRecordFindings&);
-};
-
-// On the same line the first kind listed is named.
-constexpr std::array<FaultKind, 5> FaultKinds{{
-    {&SRecordFindings::Malformed, MalformedReason},
-    {&SRecordFindings::BadChecksums, ChecksumReason},
-    {&SRecordFindings::Outside, OutsideReason},
-    {&SRecordFindings::Overlaps, OverlapReason},
-    {&SRecordFindings::CountMismatches, CountReason},
-}};
 
 } // namespace
 
-void SRecordFault::Note(std::size_t line, std::size_t count) {
-    if (Count == 0)
-        FirstLine = line;
-    Count += count;
-}
-
 std::string SRecordRefusal(const SRecordFindings& Found) {
-    const FaultKind* first = nullptr;
-    for (const FaultKind& kind : FaultKinds) {
-        const SRecordFault& fault = Found.*kind.fault;
-        if (fault.Count != 0 &&
-            (first == nullptr || fault.FirstLine < (Found.*first->fault).FirstLine))
-            first = &kind;
-    }
-    if (first != nullptr)
-        return "line " + std::to_string((Found.*first->fault).FirstLine) + ": " +
-               first->reason(Found);
-    if (Found.SentBytesCovered == 0)
-        return "holds no data";
-    return {};
+    return RecordRefusal(Found, FlawText(Found.FirstFlaw),
+                         {{Found.CountMismatches, CountReason(Found)}});
 }
 
 } // namespace dedarida

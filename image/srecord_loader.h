@@ -2,16 +2,10 @@
 
 #include "image/block_reader.h"
 #include "image/flash_image.h"
+#include "image/record_file.h"
 #include "image/srecord_findings.h"
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
-
 namespace dedarida {
-
-inline constexpr std::size_t ReadBufferSize = 0x16000;
-using TReadBuffer = std::array<std::uint8_t, ReadBufferSize>;
 
 struct SRecordLoad {
     // False: the file could not be reopened and FlashImage is unchanged.

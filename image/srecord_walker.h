@@ -1,10 +1,12 @@
 #pragma once
 
 #include "image/flash_image.h"
+#include "image/record_file.h"
+#include "image/record_lines.h"
+#include "image/record_store.h"
 #include "image/srecord_findings.h"
 
 #include <array>
-#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -23,39 +25,28 @@ namespace dedarida {
 // only counted in Findings(), with the first line concerned, for the caller
 // to judge. S0 and the end records S7-S9 store nothing; S5/S6 counts are
 // checked against the data records before them. Not thread-safe.
-class SRecordWalker {
+class SRecordWalker final : public RecordText {
 public:
     // "S", the type, then at most 255 bytes after the count byte, in hex.
     static constexpr std::size_t MaxLineLength = 2 + 2 * 256;
 
-    explicit SRecordWalker(TFlashImage& FlashImage) : image_(FlashImage) {}
+    explicit SRecordWalker(TFlashImage& FlashImage) : store_(FlashImage) {}
 
-    void Feed(std::span<const std::uint8_t> Text);
+    void Feed(std::span<const std::uint8_t> Text) override;
     // The end of the text: takes a last line that has no line end.
-    void Finish();
+    void Finish() override;
 
     const SRecordFindings& Findings() const { return found_; }
 
 private:
-    void Character(std::uint8_t c);
-    void EndLine();
-    std::optional<SRecordFlaw> Decode();
-    void Record();
-    void StoreData(std::int64_t start, std::span<const std::uint8_t> data);
+    void Line(const RecordLine& line);
+    std::optional<SRecordFlaw> Decode(const RecordLine& line);
+    void Record(const RecordLine& line);
 
-    TFlashImage& image_;
-
-    std::array<std::uint8_t, MaxLineLength> line_{};
-    std::size_t length_ = 0;
-    std::size_t lineNumber_ = 1;
-    bool afterCr_ = false;
-    bool blankPending_ = false;
-    bool blankInside_ = false;
-    bool overlong_ = false;
-
+    RecordLines<MaxLineLength> lines_;
+    RecordStore store_;
     // The decoded record: count, address, data, checksum.
     std::array<std::uint8_t, 256> bytes_{};
-    std::bitset<FlashImageSize> covered_;
     SRecordFindings found_;
 };
 

@@ -52,16 +52,19 @@ Runs a firmware upgrade without a window and exits with its result.
                       (default 0); a device found silent but answering in its
                       bootloader is then upgraded from there too
   --firmware FILE     send FILE instead of the built-in image: a raw image of
-                      exactly 88064 bytes, or an S-record file (.s .mot .s19
-                      .s28 .s37 .srec; CR LF, LF or CR line ends; 0xFF where
-                      it sets nothing). Refused (exit 64, nothing sent), with
-                      the first line concerned, for a malformed line
-                      (lower-case hex, a count that does not match, S4), a
-                      wrong record checksum, data outside 0x0E8800-0x0FDFFF
-                      (S1 data too), overlapping records with other bytes, an
-                      S5/S6 count that does not match, or no data. With
-                      several ports or --station the file is read once, at
-                      the start, and that image goes to every device
+                      exactly 88064 bytes, an S-record file (.s .mot .s19
+                      .s28 .s37 .srec) or an Intel HEX file (.hex .ihex;
+                      records 00-05, digits of either case); CR LF, LF or CR
+                      line ends; 0xFF where it sets nothing. Refused (exit 64,
+                      nothing sent), with the first line concerned, for a
+                      malformed line (S-records: lower-case hex, a count that
+                      does not match, S4), a wrong record checksum, data
+                      outside 0x0E8800-0x0FDFFF (S1 data too), overlapping
+                      records with other bytes, an S5/S6 count that does not
+                      match, a line after the Intel HEX end-of-file record or
+                      none at all, or no data. With several ports or
+                      --station the file is read once, at the start, and
+                      that image goes to every device
   --firmware-version TEXT
                       the version the result names for FILE (default: the
                       file's name and SHA-256)

@@ -102,6 +102,11 @@ TEST_F(FirmwareOption, EachFaultyFileIsRefusedBeforeAnythingIsSent) {
     malformed.replace(malformed.find("01020304"), 8, "0102030z");
     ExpectRefused(Write("malformed.s28", S3(0x0E8800, data) + malformed),
                   "line 2: a character that is no hex digit");
+    const std::string hex = ":02000004000EEC\r\n:02881000C1C2E3\r\n";
+    ExpectRefused(Write("cut.hex", hex),
+                  "has no end-of-file record (:00000001FF): it may have been cut short");
+    ExpectRefused(Write("after-end.ihex", hex + ":00000001FF\r\n" + hex),
+                  "line 4: 2 lines follow the end-of-file record");
     ExpectRefused(dir_ + "/missing.s19", "cannot be opened");
 }
 

@@ -77,7 +77,7 @@ TEST(LoadSRecordFile, ALastRecordCutOffByTheEndIsMalformedAndNotStored) {
     MemoryReader file("cut.mot", "S2060E8810C1C2D0\nS2140E880000010203");
     const SRecordLoad load = LoadSRecordFile(file, *buffer, image);
     EXPECT_TRUE(load.Loaded);
-    EXPECT_EQ(load.Found.Malformed, (SRecordFault{1, 2}));
+    EXPECT_EQ(load.Found.Malformed, (RecordFault{1, 2}));
     EXPECT_EQ(image, Filled(0xFF, {{0x10, 0xC1}, {0x11, 0xC2}}));
 }
 

@@ -106,7 +106,7 @@ TEST(SRecordWalker, LineNumbersCountCrLfOnceAndLfCrTwice) {
     EXPECT_EQ(Walk("\n\r" + bad).found.Malformed.FirstLine, 3u);
     EXPECT_EQ(Walk("\r\r" + bad).found.Malformed.FirstLine, 3u);
     EXPECT_EQ(Walk(Ended(ThreeRecords(), "\n") + bad + "\n" + bad).found.Malformed,
-              (SRecordFault{2, 4}));
+              (RecordFault{2, 4}));
 }
 
 TEST(SRecordWalker, RecordsThatStoreNothing) {
@@ -124,22 +124,22 @@ TEST(SRecordWalker, RecordsThatStoreNothing) {
 TEST(SRecordWalker, WrongChecksumIsStoredAndCounted) {
     const Walked wrong = Walk("S2140E8800000102030405060708090A0B0C0D0E0F00\r\n");
     EXPECT_EQ(wrong.image, WithFirst16());
-    EXPECT_EQ(wrong.found.BadChecksums, (SRecordFault{1, 1}));
+    EXPECT_EQ(wrong.found.BadChecksums, (RecordFault{1, 1}));
     const Walked header = Walk(std::string(Data16) + "S008000068656C6C6FE4\r\n");
-    EXPECT_EQ(header.found.BadChecksums, (SRecordFault{1, 2})) << "a record without data too";
+    EXPECT_EQ(header.found.BadChecksums, (RecordFault{1, 2})) << "a record without data too";
 }
 
 TEST(SRecordWalker, BytesOutsideTheSentBlocksAreCountedAndOnlyInsideTheImageStored) {
     // 0x0FDFFE..0x0FE001: two bytes in the last sent block, two past it.
     const Walked edge = Walk("S309000FDFFE1122334460\r\n");
     EXPECT_EQ(edge.found.SentBytesCovered, 2u);
-    EXPECT_EQ(edge.found.Outside, (SRecordFault{2, 1}));
+    EXPECT_EQ(edge.found.Outside, (RecordFault{2, 1}));
     EXPECT_EQ(edge.image[0x15801], 0x44);
 
     // Flash 0xE87FE..0xE8801: the two bytes below the image are dropped.
     const Walked below = Walk("S2080E87FEA1A2A3A4DA\r\n");
     EXPECT_EQ(below.image, Filled(0xFF, {{0, 0xA3}, {1, 0xA4}}));
-    EXPECT_EQ(below.found.Outside, (SRecordFault{2, 1}));
+    EXPECT_EQ(below.found.Outside, (RecordFault{2, 1}));
 
     // Flash 0xFE7FF..0xFE801: the last index is 0x16000, then the image ends.
     const Walked above = Walk("S2070FE7FFB1B2B3ED\r\n");
@@ -148,7 +148,7 @@ TEST(SRecordWalker, BytesOutsideTheSentBlocksAreCountedAndOnlyInsideTheImageStor
 
     const Walked far = Walk("S309FFFFFFFF1122334450\nS2060000000102F6\n");
     EXPECT_EQ(far.image, Filled(0xFF)) << "no wrap-around at the top of the address space";
-    EXPECT_EQ(far.found.Outside, (SRecordFault{6, 1}));
+    EXPECT_EQ(far.found.Outside, (RecordFault{6, 1}));
 }
 
 TEST(SRecordWalker, S1AndS3HaveTheirOwnAddressWidthsAndS4IsUnknown) {
@@ -156,10 +156,10 @@ TEST(SRecordWalker, S1AndS3HaveTheirOwnAddressWidthsAndS4IsUnknown) {
               Filled(0xFF, {{0, 0x11}, {1, 0x22}, {2, 0x33}, {3, 0x44}}));
     const Walked s1 = Walk("S1078800AABBCCDD62\n");
     EXPECT_EQ(s1.image, Filled(0xFF));
-    EXPECT_EQ(s1.found.Outside, (SRecordFault{4, 1})) << "a 16-bit address lies below the image";
+    EXPECT_EQ(s1.found.Outside, (RecordFault{4, 1})) << "a 16-bit address lies below the image";
     const Walked s4 = Walk("S4080E880055667788A7\n");
     EXPECT_EQ(s4.image, Filled(0xFF));
-    EXPECT_EQ(s4.found.Malformed, (SRecordFault{1, 1}));
+    EXPECT_EQ(s4.found.Malformed, (RecordFault{1, 1}));
     EXPECT_EQ(s4.found.FirstFlaw, SRecordFlaw::UnknownType);
 }
 
@@ -168,7 +168,7 @@ TEST(SRecordWalker, OverlapWithOtherBytesIsCountedWithTheSameIsNot) {
     EXPECT_TRUE(Clean(same.found));
     EXPECT_EQ(same.found.SentBytesCovered, 16u);
     const Walked other = Walk(std::string(Data16) + "\nS2060E880AC1C2D6\n");
-    EXPECT_EQ(other.found.Overlaps, (SRecordFault{2, 3}));
+    EXPECT_EQ(other.found.Overlaps, (RecordFault{2, 3}));
     EXPECT_EQ(other.image[0x0A], 0xC1) << "the later record stays, as the window loads it";
 }
 
@@ -177,17 +177,17 @@ TEST(SRecordWalker, RecordCountMustMatchTheDataRecordsBeforeIt) {
     EXPECT_TRUE(Clean(Walk(two + "S5030002FA\n").found));
     EXPECT_TRUE(Clean(Walk(two + "S604000002F9\n").found));
     const Walked cut = Walk(std::string(Data16) + "S5030002FA\n" + std::string(Next));
-    EXPECT_EQ(cut.found.CountMismatches, (SRecordFault{1, 2}));
+    EXPECT_EQ(cut.found.CountMismatches, (RecordFault{1, 2}));
     EXPECT_EQ(cut.found.StatedCount, 2u);
     EXPECT_EQ(cut.found.CountedRecords, 1u);
-    EXPECT_EQ(Walk(two + "S604000001FA\n").found.CountMismatches, (SRecordFault{1, 3}));
+    EXPECT_EQ(Walk(two + "S604000001FA\n").found.CountMismatches, (RecordFault{1, 3}));
 }
 
 TEST(SRecordWalker, ChunkSplitAnywhereGivesTheSameResult) {
     const std::string text =
         Ended(ThreeRecords(), "\r\n") + "\rS2060E8810c1C2D0\n\r" + Ended(std::string(Next), "\r");
     const Walked whole = Walk(text);
-    EXPECT_EQ(whole.found.Malformed, (SRecordFault{1, 5}));
+    EXPECT_EQ(whole.found.Malformed, (RecordFault{1, 5}));
     for (std::size_t cut = 0; cut <= text.size(); ++cut) {
         TFlashImage image = Filled(0xFF);
         SRecordWalker walker(image);
@@ -247,7 +247,7 @@ TEST(SRecordWalker, EachMalformedLineIsNamedAndNotStored) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const Walked walked = Walk(std::string(Data16) + row.line + "\n" + std::string(Next));
-        EXPECT_EQ(walked.found.Malformed, (SRecordFault{1, 2}));
+        EXPECT_EQ(walked.found.Malformed, (RecordFault{1, 2}));
         EXPECT_EQ(walked.found.FirstFlaw, row.flaw);
         EXPECT_EQ(walked.found.DataRecords, 2u) << "the lines around it still load";
         EXPECT_EQ(walked.found.SentBytesCovered, 18u);

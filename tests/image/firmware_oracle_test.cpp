@@ -1,6 +1,6 @@
-// S-record files made by real producers (binutils objcopy, srecord's srec_cat)
-// from a raw image, in every line-end style, must load back to that image:
-// sha256sum of the raw file is the oracle.
+// S-record and Intel HEX files made by real producers (binutils objcopy,
+// srecord's srec_cat) from a raw image, in every line-end style, must load
+// back to that image: sha256sum of the raw file is the oracle.
 #include "image/embedded_firmware.h"
 #include "image/firmware_choice.h"
 #include "tests/image/temp_dir.h"
@@ -79,6 +79,7 @@ std::string WithLineEnds(std::string_view text, std::string_view ending) {
 struct Producer {
     const char* name;
     const char* tool;
+    const char* extension; // how the loader knows the format
     // The command with RAW and OUT standing for the files.
     std::vector<std::string> command;
 };
@@ -94,7 +95,7 @@ std::vector<std::string> Substituted(std::vector<std::string> command, const std
     return command;
 }
 
-class SRecordOracle : public ::testing::TestWithParam<Producer> {
+class FirmwareOracle : public ::testing::TestWithParam<Producer> {
 protected:
     // Converts the raw image with the producer and loads the result in each
     // line-end style.
@@ -109,7 +110,7 @@ protected:
         for (const auto& [style, ending] :
              {std::pair{"LF", "\n"}, {"CRLF", "\r\n"}, {"CR", "\r"}}) {
             SCOPED_TRACE(style);
-            const std::string file = dir.Write(imageName + "." + style + ".srec",
+            const std::string file = dir.Write(imageName + "." + style + producer.extension,
                                                WithLineEnds(TempDir::Read(made), ending));
             const FirmwareImage image = LoadFirmwareImage(file);
             EXPECT_EQ(image.BytesCovered, static_cast<std::size_t>(TxSize));
@@ -123,7 +124,7 @@ protected:
     TempDir dir;
 };
 
-TEST_P(SRecordOracle, LoadsTheRawImageBackInEveryLineEndStyle) {
+TEST_P(FirmwareOracle, LoadsTheRawImageBackInEveryLineEndStyle) {
     if (!OnPath(GetParam().tool))
         GTEST_SKIP() << GetParam().tool << " is not installed (scripts/deps.sh installs it)";
     std::mt19937 random(20240611);
@@ -136,29 +137,41 @@ TEST_P(SRecordOracle, LoadsTheRawImageBackInEveryLineEndStyle) {
               std::string_view(reinterpret_cast<const char*>(firmware.data()), firmware.size()));
 }
 
-std::vector<std::string> Objcopy(std::initializer_list<std::string> options) {
-    std::vector<std::string> command{"objcopy", "-I", "binary", "-O", "srec", "--change-addresses",
+std::vector<std::string> Objcopy(const std::string& format,
+                                 std::initializer_list<std::string> options) {
+    std::vector<std::string> command{"objcopy", "-I", "binary", "-O", format, "--change-addresses",
                                      "0x0E8800"};
     command.insert(command.end(), options);
     command.insert(command.end(), {"RAW", "OUT"});
     return command;
 }
 
-std::vector<std::string> SrecCat(std::initializer_list<std::string> options) {
+std::vector<std::string> SrecCat(const std::string& format,
+                                 std::initializer_list<std::string> options) {
     std::vector<std::string> command{"srec_cat", "RAW", "-binary", "-offset",
-                                     "0x0E8800", "-o",  "OUT",     "-motorola"};
+                                     "0x0E8800", "-o",  "OUT",     format};
     command.insert(command.end(), options);
     return command;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Producers, SRecordOracle,
-    ::testing::Values(Producer{"Objcopy", "objcopy", Objcopy({})},
-                      Producer{"ObjcopyForceS3", "objcopy", Objcopy({"--srec-forceS3"})},
-                      Producer{"ObjcopyShortRecords", "objcopy", Objcopy({"--srec-len", "7"})},
-                      Producer{"SrecCat", "srec_cat", SrecCat({})},
-                      Producer{"SrecCatS2", "srec_cat", SrecCat({"-address-length=3"})},
-                      Producer{"SrecCatS3", "srec_cat", SrecCat({"-address-length=4"})}),
+    Producers, FirmwareOracle,
+    ::testing::Values(
+        Producer{"Objcopy", "objcopy", ".srec", Objcopy("srec", {})},
+        Producer{"ObjcopyForceS3", "objcopy", ".srec", Objcopy("srec", {"--srec-forceS3"})},
+        Producer{"ObjcopyShortRecords", "objcopy", ".srec", Objcopy("srec", {"--srec-len", "7"})},
+        Producer{"SrecCat", "srec_cat", ".srec", SrecCat("-motorola", {})},
+        Producer{"SrecCatS2", "srec_cat", ".srec", SrecCat("-motorola", {"-address-length=3"})},
+        Producer{"SrecCatS3", "srec_cat", ".srec", SrecCat("-motorola", {"-address-length=4"})},
+        // Segment base records and a start address.
+        Producer{"ObjcopyIntelHex", "objcopy", ".hex", Objcopy("ihex", {})},
+        // Linear base records.
+        Producer{"SrecCatIntelHex", "srec_cat", ".ihex", SrecCat("-intel", {})},
+        Producer{"SrecCatIntelHexSegments", "srec_cat", ".hex",
+                 SrecCat("-intel", {"-address-length=3"})},
+        // Records of 255 bytes, one running over a 64 KiB boundary.
+        Producer{"SrecCatIntelHexLongRecords", "srec_cat", ".HEX",
+                 SrecCat("-intel", {"-output-block-size=255"})}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
