@@ -59,6 +59,7 @@ N counts requests of that kind from 1; options marked + may be repeated):
   --comeback-ms N      time until that comeback (1000)
   --linger-ms N        leave the --link path in place N ms after the hang-up,
                        leading nowhere, as a device node may (0)
+  --comeback-link PATH come back linked at PATH instead (plugged in elsewhere)
   --comeback-in-bootloader
                        come back in the bootloader instead, as a device whose
                        upgrade was cut off does
@@ -112,8 +113,8 @@ struct Option {
     Setter set;
 };
 
-const std::array<Option, 33>& Options() {
-    static const std::array<Option, 33> options = {{
+const std::array<Option, 34>& Options() {
+    static const std::array<Option, 34> options = {{
         {"--help", false, [](CommandLine& c, auto, auto) { c.help = true; }},
         {"--link", true, [](CommandLine& c, auto, auto a) { c.config.linkPath = a; }},
         {"--paced", false, [](CommandLine& c, auto, auto) { c.config.paced = true; }},
@@ -178,6 +179,8 @@ const std::array<Option, 33>& Options() {
          [](CommandLine& c, auto o, auto a) { c.config.faults.hangUpAtBlock = Number(o, a); }},
         {"--comeback-ms", true,
          [](CommandLine& c, auto o, auto a) { c.config.faults.comebackDelay = Ms(o, a); }},
+        {"--comeback-link", true,
+         [](CommandLine& c, auto, auto a) { c.config.faults.comebackLink = std::string(a); }},
         {"--comeback-in-bootloader", false,
          [](CommandLine& c, auto, auto) { c.config.faults.comebackInBootloader = true; }},
         {"--late-poll", true,

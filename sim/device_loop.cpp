@@ -43,8 +43,8 @@ timespec Until(Clock::time_point deadline) {
 
 DeviceLoop::DeviceLoop(const SimConfig& config, Transcript& transcript, StatusBoard& board,
                        InjectedFrames& injected)
-    : config_(config), transcript_(transcript), board_(board), injected_(injected),
-      mode_(config.startMode), responder_(config), noise_(config.faults.seed) {
+    : config_(config), linkPath_(config.linkPath), transcript_(transcript), board_(board),
+      injected_(injected), mode_(config.startMode), responder_(config), noise_(config.faults.seed) {
     OpenLine();
     board_.Update([this](SimStatus& s) { s.mode = mode_; });
     if (config_.faults.identityEvery > Millis{0}) {
@@ -115,7 +115,7 @@ void DeviceLoop::Run(int stopFd) {
 }
 
 void DeviceLoop::OpenLine() {
-    pty_ = std::make_unique<Pty>(config_.linkPath);
+    pty_ = std::make_unique<Pty>(linkPath_);
     rx_.Clear();
     tx_.Clear();
     appParser_.Reset();
@@ -130,7 +130,8 @@ void DeviceLoop::OpenLine() {
 }
 
 void DeviceLoop::HangUp(Clock::time_point now) {
-    if (config_.faults.lingerAfterHangUp > Millis{0} && !config_.linkPath.empty()) {
+    if (config_.faults.lingerAfterHangUp > Millis{0} && !linkPath_.empty()) {
+        lingeringLink_ = linkPath_;
         lingeringTarget_ = pty_->LeaveLink();
         lingerEndAt_ = now + config_.faults.lingerAfterHangUp;
         Note(now, Direction::Event, ModeBaud(), {}, "the link stays, leading nowhere");
@@ -377,6 +378,8 @@ void DeviceLoop::RunTimers(Clock::time_point now) {
     }
     if (comebackAt_ && *comebackAt_ <= now) {
         comebackAt_.reset();
+        if (!config_.faults.comebackLink.empty())
+            linkPath_ = config_.faults.comebackLink;
         SwitchMode(config_.faults.comebackInBootloader ? DeviceMode::Bootloader
                                                        : DeviceMode::Application,
                    now);
@@ -400,10 +403,10 @@ void DeviceLoop::AnnounceIdentity(Clock::time_point now) {
 void DeviceLoop::RemoveLingeringLink() {
     lingerEndAt_.reset();
     std::array<char, PATH_MAX> target{};
-    const ssize_t length = ::readlink(config_.linkPath.c_str(), target.data(), target.size() - 1);
+    const ssize_t length = ::readlink(lingeringLink_.c_str(), target.data(), target.size() - 1);
     if (length > 0 &&
         lingeringTarget_ == std::string_view(target.data(), static_cast<std::size_t>(length))) {
-        ::unlink(config_.linkPath.c_str());
+        ::unlink(lingeringLink_.c_str());
     }
 }
 

@@ -66,6 +66,8 @@ private:
     Clock::duration WireByte(unsigned baud) const;
 
     const SimConfig& config_;
+    // Where the line is linked now: a comeback may move it.
+    std::string linkPath_;
     Transcript& transcript_;
     StatusBoard& board_;
     InjectedFrames& injected_;
@@ -98,6 +100,7 @@ private:
     // The slave a link left behind by a hang-up leads to, and when it goes.
     std::string lingeringTarget_;
     std::optional<Clock::time_point> lingerEndAt_;
+    std::string lingeringLink_;
     std::minstd_rand noise_;
 };
 

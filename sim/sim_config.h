@@ -44,6 +44,7 @@ struct SimFaults {
     Millis lingerAfterHangUp{0};              // the old link stays this long after the hang-up,
                                               // leading nowhere, as a device node may
     bool comebackInBootloader = false;        // ...with the device in its bootloader
+    std::string comebackLink;                 // ...linked here (empty: at linkPath)
     bool latePollAnswer = false;              // every answered Poll is answered again...
     Millis latePollDelay{500};                // ...this long after the first answer
     bool doubleAck = false;                   // every block is answered a second time...

@@ -212,7 +212,8 @@ private:
             Refuse(DiagnoseOpenFailure(port_, device_, failure.what()));
             return {UpgradeResult::PortError, Announce(UpgradeResult::PortError), false};
         }
-        output_.Event(0, "port: " + port_ + " (" + device_ + ")");
+        output_.Event(0, "port: " + Printable(port_) + " (" + Printable(device_) + ")");
+        TellPlace();
 
         const Clock::time_point started = Clock::now();
         if (fromBootloader) {
@@ -353,6 +354,7 @@ private:
                     device_ = port.device;
                     output_.Event(0, "status: the device is back at " + Printable(device_) +
                                          (inBootloader ? "" : ", running its application"));
+                    TellPlace();
                     return {Comeback::How::Back, inBootloader};
                 } catch (const EComPort&) {
                     retryOpen = true;
@@ -364,6 +366,12 @@ private:
             }
             lock.lock();
         }
+    }
+
+    // A fleet's parent follows the unit to the device it is on.
+    void TellPlace() {
+        if (options_.supervised)
+            output_.Event(0, PlacePrefix + Printable(device_));
     }
 
     void RefuseAmbiguous(const std::vector<SerialPortInfo>& ports) {

@@ -349,6 +349,32 @@ TEST_F(Station, APortsNameCannotStartALineOfItsOwn) {
         EXPECT_FALSE(line.starts_with("PASS")) << Read("out");
 }
 
+// Pulled mid-flash and plugged back into another fixture: the station lets
+// the unit's own process take it back, and starts no second upgrade on it.
+TEST_F(Station, AUnitPluggedBackElsewhereIsStillOneUnit) {
+    const pid_t station = StartTool({"--station", "--log", dir_ + "/log", "--retries", "1"},
+                                    dir_ + "/out", dir_ + "/err");
+    sim::SimConfig config = QuickDevice(Adapter("M1@1-1"));
+    config.faults.hangUpAtBlock = 40;
+    config.faults.comebackDelay = 500ms;
+    config.faults.comebackInBootloader = true;
+    config.faults.comebackLink = Adapter("M1@1-2");
+    sim::SimDevice unit(config);
+    unit.Start();
+    ASSERT_TRUE(WaitForRecords(1, 40s)) << Read("err");
+    std::this_thread::sleep_for(1s);
+    const auto status = unit.Status();
+    unit.Stop();
+    std::this_thread::sleep_for(500ms);
+    kill(station, SIGINT);
+    EXPECT_EQ(WaitForTool(station), 0) << Read("out");
+    ASSERT_EQ(Records().size(), 1u) << Read("log");
+    EXPECT_EQ(Records()[0]["result"], "programmed");
+    EXPECT_EQ(Records()[0]["attempts"], 2);
+    EXPECT_EQ(status.Requests(sim::RequestKind::Identity), 1u);
+    EXPECT_EQ(status.Requests(sim::RequestKind::Erase), 2u);
+}
+
 // A firmware file replaced during a shift changes nothing: every unit gets
 // the image the station read when it started.
 TEST_F(Station, EveryUnitGetsTheImageReadAtTheStart) {

@@ -49,6 +49,7 @@ TEST(SimCommandLine, EveryOptionReachesTheConfiguration) {
                              "--linger-ms",      "400",
                              "--hang-up-at",     "40",
                              "--comeback-ms",    "250",
+                             "--comeback-link",  "/tmp/y",
                              "--late-poll",      "90",
                              "--double-ack",     "15",
                              "--seed",           "42"});
@@ -81,6 +82,7 @@ TEST(SimCommandLine, EveryOptionReachesTheConfiguration) {
     EXPECT_EQ(f.lingerAfterHangUp, 400ms);
     EXPECT_EQ(f.hangUpAtBlock, 40U);
     EXPECT_EQ(f.comebackDelay, 250ms);
+    EXPECT_EQ(f.comebackLink, "/tmp/y");
     EXPECT_TRUE(f.latePollAnswer);
     EXPECT_EQ(f.latePollDelay, 90ms);
     EXPECT_TRUE(f.doubleAck);
@@ -122,7 +124,7 @@ TEST(SimCommandLine, HelpNamesEveryOption) {
           "--verify-error",   "--command-error",  "--fail-check", "--refuse-erase",
           "--ignore-polls",   "--silent-offline", "--hang-up-at", "--comeback-ms",
           "--late-poll",      "--double-ack",     "--seed",       "--help",
-          "--ignore-offline", "--identity-every", "--linger-ms"}) {
+          "--ignore-offline", "--identity-every", "--linger-ms",  "--comeback-link"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
