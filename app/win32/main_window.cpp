@@ -24,6 +24,7 @@ TForm1::TForm1(MainThread& main)
     CreateWindowFrame();
     BuildControls();
     AddTooltip();
+    programmer_.SetSilenceNotices(true);
     programmer_.Init();
 }
 
@@ -107,6 +108,14 @@ void TForm1::SetPanelText(int index, const std::string& text) {
     OnMainThread([this, index, text = FromCore(text)] {
         SendMessageW(StatusBar1, SB_SETTEXTW, static_cast<WPARAM>(index),
                      reinterpret_cast<LPARAM>(text.c_str()));
+        SetPanelTip(index, {});
+    });
+}
+
+void TForm1::ShowNotice(const std::string& brief, const std::string& whole) {
+    OnMainThread([this, brief = FromCore(brief), whole = FromCore(whole)] {
+        SendMessageW(StatusBar1, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(brief.c_str()));
+        SetPanelTip(1, whole);
     });
 }
 
