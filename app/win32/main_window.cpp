@@ -62,7 +62,9 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_DESTROY:
-        programmer_.CloseAll();
+        // The tool ends with its window, whatever destroyed it. The port is
+        // closed once the loop has ended (the destructor): destroyed from a
+        // box a port handler shows, the window cannot close it here.
         PostQuitMessage(0);
         return 0;
     default:

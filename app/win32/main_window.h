@@ -13,9 +13,9 @@ class TForm2;
 
 // Form1, the main window: its controls and menus, each event handed to the
 // upgrade controller, which it creates (Init) with it and closes (CloseAll)
-// when the window is destroyed. The window side of the controller is
-// thread-safe: calls from other threads are posted to the main thread.
-// Everything else: main thread.
+// when it goes; the window's destruction ends the message loop. The window
+// side of the controller is thread-safe: calls from other threads are posted
+// to the main thread. Everything else: main thread.
 class TForm1 : public ProgrammerWindow {
 public:
     explicit TForm1(MainThread& main);
