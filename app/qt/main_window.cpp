@@ -147,7 +147,8 @@ void TForm1::SetPanelText(int index, const std::string& text) {
 void TForm1::ShowNotice(const std::string& brief, const std::string& whole) {
     OnMainThread([this, brief = FromCore(brief), whole = FromCore(whole)] {
         panels_[1]->setText(brief);
-        panels_[1]->setToolTip(whole);
+        // As rich text it wraps instead of running off the screen.
+        panels_[1]->setToolTip("<p>" + whole.toHtmlEscaped() + "</p>");
     });
 }
 
