@@ -8,6 +8,9 @@ namespace dedarida {
 
 namespace {
 
+// Two unanswered polls, or a few seconds of an unanswered START.
+constexpr std::int32_t SilentTicksNoticed = 6;
+
 std::string PortText(const TComPort& port) {
     return "COM: " + std::to_string(port.Port() + 1);
 }

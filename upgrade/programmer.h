@@ -80,10 +80,9 @@ public:
 
     // The window's notices for a device that stays silent where an answer is
     // due: START's identity request, or anything at all since the link
-    // entered bootloader mode, unanswered for SilentTicksNoticed ticks. Off
-    // until set; set it before ticks run.
+    // entered bootloader mode, unanswered for about six ticks. Off until set;
+    // set it before ticks run.
     void SetSilenceNotices(bool on) { silenceNotices_ = on; }
-    static constexpr std::int32_t SilentTicksNoticed = 6;
 
     TComPort& ComPort1() { return *ComPort1_; }
     Link& LinkState() { return *link_; }

@@ -15,8 +15,8 @@ enum class MessageKind { Information, Error };
 //
 // Threads: SetPanelText, ShowNotice, SetProgress, SetStartEnabled and
 // SetTimerEnabled may be called from any thread (other threads' updates are
-// posted to the main thread). ShowMessage, ShowError and ShowPortDialog are
-// modal on the main thread: there they return once the box is dismissed.
+// posted to the main thread). ShowMessage, ShowError and ShowPortDialog run on
+// the main thread only and are modal: they return once the box is dismissed.
 class ProgrammerWindow : public StatusPanels {
 public:
     // Panel 1 for a problem the technician must act on: `brief` fits the
