@@ -9,15 +9,15 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev fonts-dejavu-core
+    qt6-base-dev libxcb1-dev fonts-dejavu-core
     pkgconf libudev-dev nlohmann-json3-dev
-    xvfb xauth
+    xvfb xauth xdotool
     umockdev libumockdev-dev
     dpkg-dev fakeroot lintian
     binutils srecord
 )
 if [ "${1:-}" = windows ]; then
-    packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine xdotool imagemagick)
+    packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine imagemagick)
 fi
 
 missing=()

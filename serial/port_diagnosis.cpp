@@ -68,6 +68,27 @@ std::string OpenProblem(const std::string& port, const std::string& device,
     return "Cannot open " + name + ": " + (code != 0 ? SystemErrorText(code) : failure) + ".";
 }
 
+std::string BriefOpenProblem(const std::string& port, const std::string& device,
+                             const std::string& failure) {
+    if (device.empty())
+        return port + ": no such port";
+    switch (ClassifyOpenFailure(TrailingCode(failure))) {
+    case OpenFailure::NoPermission:
+        return port + ": no permission";
+    case OpenFailure::InUse:
+        return port + ": in use";
+    case OpenFailure::Missing:
+        return port + ": no such port";
+    case OpenFailure::Gone:
+        return port + ": no device";
+    case OpenFailure::NotSerial:
+        return port + ": not serial";
+    case OpenFailure::Other:
+        break;
+    }
+    return port + ": cannot open";
+}
+
 std::string DiagnoseOpenFailure(const std::string& port, const std::string& device,
                                 const std::string& failure) {
     const std::string problem = OpenProblem(port, device, failure);

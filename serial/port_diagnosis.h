@@ -12,6 +12,10 @@ namespace dedarida {
 std::string OpenProblem(const std::string& port, const std::string& device,
                         const std::string& failure);
 
+// OpenProblem in a few words for a narrow status panel ("COM5: in use").
+std::string BriefOpenProblem(const std::string& port, const std::string& device,
+                             const std::string& failure);
+
 // What `failure` says; an EComPort's text ends in the system's number, which
 // gets the system's words: "Operation failed: 9 (Bad file descriptor)". Other
 // texts are returned as they are, whatever they end in.

@@ -20,6 +20,7 @@ void Programmer::InterpretAppReply() {
     if (!Link::FrameChecksumOk(static_cast<std::uint8_t>(length), frame) ||
         frame[AppReplyKindIndex] != AppTextReplyKind)
         return;
+    silentTicks_ = -1;
 
     if (length > static_cast<std::int32_t>(AppReplyTextStart)) {
         const std::size_t count =

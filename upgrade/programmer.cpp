@@ -8,6 +8,9 @@ namespace dedarida {
 
 namespace {
 
+// Two unanswered polls, or a few seconds of an unanswered START.
+constexpr std::int32_t SilentTicksNoticed = 6;
+
 std::string PortText(const TComPort& port) {
     return "COM: " + std::to_string(port.Port() + 1);
 }
@@ -72,8 +75,19 @@ bool Programmer::OpenIfNeeded(OpenFailure onFailure) {
         window_.SetPanelText(0, "COM: unable to open");
         return false;
     }
-    window_.SetPanelText(0, PortText(*ComPort1_));
+    PortOpened();
     return true;
+}
+
+void Programmer::PortOpened() {
+    window_.SetPanelText(0, PortText(*ComPort1_));
+    if (openProblem_.empty())
+        return;
+    // The problem panel 1 shows is over.
+    openProblem_.clear();
+    std::string status;
+    ProgrammerStatusStr(link_->LinkMode(), status);
+    window_.SetPanelText(1, status);
 }
 
 void Programmer::LoadFw() {
@@ -90,7 +104,13 @@ void Programmer::Button1Click() {
     LoadFw();
     if (!OpenIfNeeded(OpenFailure::Report))
         return;
-    SendAppCommand(AppCommandIdentity);
+    // A bootloader that has said nothing since the switch is most likely not
+    // running (SendProgram chosen before the device went offline): ask the
+    // application again.
+    if (link_->LinkMode() == BootMode && !bootloaderHeard_)
+        SetMode(AppMode);
+    if (SendAppCommand(AppCommandIdentity))
+        silentTicks_ = 0;
 }
 
 void Programmer::StartBootSequence1Click() {
@@ -124,8 +144,11 @@ void Programmer::SendCode() {
 
 void Programmer::SetMode(std::uint8_t mode) {
     std::lock_guard lock(portMutex_);
-    if (link_->LinkMode() != mode)
+    if (link_->LinkMode() != mode) {
         link_->SetLinkMode(mode);
+        bootloaderHeard_ = false;
+        silentTicks_ = mode == BootMode ? 0 : -1;
+    }
     ComPort1_->SetBaudRate(mode == BootMode ? TBaudRate::br38400 : TBaudRate::br4800);
 }
 
@@ -175,6 +198,14 @@ void Programmer::LineLost() {
     }
     window_.SetPanelText(0, "COM: busy");
     window_.SetStartEnabled(true);
+    // Lost again while its box is open: that box says it already.
+    if (lineLostShown_)
+        return;
+    lineLostShown_ = true;
+    struct Answered {
+        bool& shown;
+        ~Answered() { shown = false; }
+    } answered{lineLostShown_};
     window_.ShowError("Operation failed: the line to the device was lost");
 }
 
@@ -193,21 +224,22 @@ void Programmer::Tick() {
         if (!ComPort1_->Connected()) {
             try {
                 ComPort1_->Open();
-                window_.SetPanelText(0, PortText(*ComPort1_));
-                openProblem_.clear();
+                PortOpened();
             } catch (const std::exception& failure) {
                 ComPort1_->Close();
                 window_.SetPanelText(0, "COM: busy");
                 // Which port and why, once: ticks repeat the same failure.
-                const std::string problem =
-                    OpenProblem(ComPort1_->PortName(), ComPort1_->DevicePath(), failure.what());
+                const std::string port = ComPort1_->PortName();
+                const std::string device = ComPort1_->DevicePath();
+                const std::string problem = OpenProblem(port, device, failure.what());
                 if (problem != openProblem_) {
                     openProblem_ = problem;
-                    window_.SetPanelText(1, problem);
+                    window_.ShowNotice(BriefOpenProblem(port, device, failure.what()), problem);
                 }
             }
         }
     }
+    CountSilence();
 
     if (link_->LinkMode() == BootMode) {
         if (PollAnswered == 0 && ++TickCounter >= 2) {
@@ -239,6 +271,26 @@ void Programmer::Tick() {
         link_->ClearRxBuffer();
         OfflineRequestPending = 0;
     }
+}
+
+void Programmer::CountSilence() {
+    if (!ComPort1_->Connected())
+        return;
+    std::int32_t ticks = silentTicks_;
+    while (ticks >= 0 && !silentTicks_.compare_exchange_weak(ticks, ticks + 1)) {
+    }
+    if (ticks + 1 != SilentTicksNoticed || !silenceNotices_)
+        return;
+    if (link_->LinkMode() == BootMode)
+        window_.ShowNotice("No answer: press START",
+                           "The bootloader does not answer at 38400 baud: the device is "
+                           "probably still in its application (SendProgram chosen before it "
+                           "went offline). Press START to upgrade it from there.");
+    else
+        window_.ShowNotice("No answer: press F9",
+                           "The device does not answer START at 4800 baud. If an upgrade was "
+                           "cut off, it waits in its bootloader: press F9 (Commands > "
+                           "SendProgram) to program it from there.");
 }
 
 } // namespace dedarida

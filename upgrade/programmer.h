@@ -78,6 +78,12 @@ public:
     // Any thread; null ends tracing. The trace must outlive the Programmer's use of it.
     void SetTrace(TrafficTrace* trace);
 
+    // The window's notices for a device that stays silent where an answer is
+    // due: START's identity request, or anything at all since the link
+    // entered bootloader mode, unanswered for about six ticks. Off until set;
+    // set it before ticks run.
+    void SetSilenceNotices(bool on) { silenceNotices_ = on; }
+
     TComPort& ComPort1() { return *ComPort1_; }
     Link& LinkState() { return *link_; }
     TFlashImage& FlashImage() { return FlashImage_; }
@@ -105,6 +111,10 @@ private:
     // "Open the port where needed": true when the port is open afterwards.
     bool OpenIfNeeded(OpenFailure onFailure);
     void SetMode(std::uint8_t mode);
+    // Under portMutex_, once the port has opened.
+    void PortOpened();
+    // Tick thread: one more tick without the answer awaited.
+    void CountSilence();
     // Link::SendAppCommand; a command dropped because the link has left
     // application mode is noted in the trace.
     bool SendAppCommand(std::uint8_t code);
@@ -132,8 +142,17 @@ private:
     std::unique_ptr<Timer> timer_;
     std::function<void()> linkStepHook_;
     Pause pause_ = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
-    // The tick's last failure to open the port, as shown (tick thread).
+    // The last failure to open the port on a tick, as shown in panel 1
+    // (under portMutex_).
     std::string openProblem_;
+    std::atomic<bool> silenceNotices_{false};
+    // Ticks without the answer awaited; below 0 while none is awaited.
+    std::atomic<std::int32_t> silentTicks_{-1};
+    // Whether anything came from the bootloader since the link entered
+    // bootloader mode.
+    std::atomic<bool> bootloaderHeard_{false};
+    // Main thread: the box saying the line was lost is open.
+    bool lineLostShown_ = false;
     // Keeps the two threads' open-if-needed and mode switches whole.
     std::recursive_mutex portMutex_;
 };

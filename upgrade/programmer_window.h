@@ -13,11 +13,16 @@ enum class MessageKind { Information, Error };
 // What the upgrade controller needs from the main window. The window (Qt, or
 // the headless stand-in) implements it.
 //
-// Threads: SetPanelText, SetProgress, SetStartEnabled and SetTimerEnabled may
-// be called from any thread (other threads' updates are posted to the main
-// thread). ShowMessage, ShowError and ShowPortDialog run on the main thread only.
+// Threads: SetPanelText, ShowNotice, SetProgress, SetStartEnabled and
+// SetTimerEnabled may be called from any thread (other threads' updates are
+// posted to the main thread). ShowMessage, ShowError and ShowPortDialog run on
+// the main thread only and are modal: they return once the box is dismissed.
 class ProgrammerWindow : public StatusPanels {
 public:
+    // Panel 1 for a problem the technician must act on: `brief` fits the
+    // panel, `whole` (what happened and what to do) is its tooltip until
+    // panel 1 shows another text.
+    virtual void ShowNotice(const std::string& brief, const std::string& whole) = 0;
     // ProgressBar1, 0 to 100.
     virtual void SetProgress(int position) = 0;
     // Button1, START.

@@ -45,6 +45,8 @@ void Programmer::InterpretBootReply() {
     const std::int32_t length = link_->RxFrameLength();
     if (length < 1 || !Link::FrameChecksumOk(static_cast<std::uint8_t>(length - 1), frame))
         return;
+    bootloaderHeard_ = true;
+    silentTicks_ = -1;
 
     const auto body = std::span(frame).first(static_cast<std::size_t>(length));
     const ReplyMismatch mismatch = MatchBootReply(

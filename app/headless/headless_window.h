@@ -26,6 +26,10 @@ public:
     void Follow(const Programmer& programmer) { programmer_ = &programmer; }
 
     void SetPanelText(int index, const std::string& text) override;
+    // The whole text: a line has room for it.
+    void ShowNotice(const std::string&, const std::string& whole) override {
+        SetPanelText(1, whole);
+    }
     void SetProgress(int position) override;
     void SetStartEnabled(bool) override {}
     void SetTimerEnabled(bool enabled) override;

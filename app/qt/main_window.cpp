@@ -50,6 +50,7 @@ TForm1::TForm1(MainThread& main)
     adjustSize();
     move(screen()->availableGeometry().center() - rect().center());
 
+    programmer_.SetSilenceNotices(true);
     programmer_.Init();
 }
 
@@ -136,7 +137,19 @@ void TForm1::OnMainThread(std::function<void()> update) {
 void TForm1::SetPanelText(int index, const std::string& text) {
     if (index < 0 || index >= static_cast<int>(panels_.size()))
         throw std::out_of_range("status panel " + std::to_string(index));
-    OnMainThread([this, index, text = FromCore(text)] { panels_[index]->setText(text); });
+    OnMainThread([this, index, text = FromCore(text)] {
+        panels_[index]->setText(text);
+        // Without one of its own, the panel shows the window's.
+        panels_[index]->setToolTip(QString());
+    });
+}
+
+void TForm1::ShowNotice(const std::string& brief, const std::string& whole) {
+    OnMainThread([this, brief = FromCore(brief), whole = FromCore(whole)] {
+        panels_[1]->setText(brief);
+        // As rich text it wraps instead of running off the screen.
+        panels_[1]->setToolTip("<p>" + whole.toHtmlEscaped() + "</p>");
+    });
 }
 
 void TForm1::SetProgress(int position) {

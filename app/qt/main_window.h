@@ -36,6 +36,7 @@ public:
     void SetPortDialog(TForm2* dialog) { portDialog_ = dialog; }
 
     void SetPanelText(int index, const std::string& text) override;
+    void ShowNotice(const std::string& brief, const std::string& whole) override;
     void SetProgress(int position) override;
     void SetStartEnabled(bool enabled) override;
     void SetTimerEnabled(bool enabled) override;

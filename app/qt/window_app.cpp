@@ -5,6 +5,7 @@
 #include "app/qt/no_display.h"
 #include "app/qt/port_dialog.h"
 #include "app/qt/setup_dialog.h"
+#include "app/qt/window_lifeline.h"
 #include "app/shared/window_trace.h"
 
 #include <cstdio>
@@ -36,7 +37,10 @@ int RunWindow(int argc, char** argv) {
     Form1.SetPortDialog(&Form2);
     TForm3 Form3;
     Form1.show();
+    WindowLifeline lifeline(Form1);
+    application.installNativeEventFilter(&lifeline);
     const int result = application.exec();
+    application.removeNativeEventFilter(&lifeline);
     Form1.SetPortDialog(nullptr);
     return result;
 }

@@ -24,6 +24,7 @@ TForm1::TForm1(MainThread& main)
     CreateWindowFrame();
     BuildControls();
     AddTooltip();
+    programmer_.SetSilenceNotices(true);
     programmer_.Init();
 }
 
@@ -61,7 +62,9 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_DESTROY:
-        programmer_.CloseAll();
+        // The tool ends with its window, whatever destroyed it. The port is
+        // closed once the loop has ended (the destructor): destroyed from a
+        // box a port handler shows, the window cannot close it here.
         PostQuitMessage(0);
         return 0;
     default:
@@ -107,6 +110,14 @@ void TForm1::SetPanelText(int index, const std::string& text) {
     OnMainThread([this, index, text = FromCore(text)] {
         SendMessageW(StatusBar1, SB_SETTEXTW, static_cast<WPARAM>(index),
                      reinterpret_cast<LPARAM>(text.c_str()));
+        SetPanelTip(index, {});
+    });
+}
+
+void TForm1::ShowNotice(const std::string& brief, const std::string& whole) {
+    OnMainThread([this, brief = FromCore(brief), whole = FromCore(whole)] {
+        SendMessageW(StatusBar1, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(brief.c_str()));
+        SetPanelTip(1, whole);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "upgrade/programmer.h"
 
 #include <functional>
+#include <string>
 #include <windows.h>
 
 namespace dedarida {
@@ -12,9 +13,9 @@ class TForm2;
 
 // Form1, the main window: its controls and menus, each event handed to the
 // upgrade controller, which it creates (Init) with it and closes (CloseAll)
-// when the window is destroyed. The window side of the controller is
-// thread-safe: calls from other threads are posted to the main thread.
-// Everything else: main thread.
+// when it goes; the window's destruction ends the message loop. The window
+// side of the controller is thread-safe: calls from other threads are posted
+// to the main thread. Everything else: main thread.
 class TForm1 : public ProgrammerWindow {
 public:
     explicit TForm1(MainThread& main);
@@ -32,6 +33,7 @@ public:
     void SetPortDialog(TForm2* dialog) { portDialog_ = dialog; }
 
     void SetPanelText(int index, const std::string& text) override;
+    void ShowNotice(const std::string& brief, const std::string& whole) override;
     void SetProgress(int position) override;
     void SetStartEnabled(bool enabled) override;
     void SetTimerEnabled(bool enabled) override;
@@ -47,6 +49,8 @@ private:
     void BuildControls();
     void BuildMenus();
     void AddTooltip();
+    // Panel `index`'s tooltip: `text`, or the window's hint when empty.
+    void SetPanelTip(int index, const std::wstring& text);
     void Command(int id);
     void PaintBevel();
     // Runs `update` on the main thread: at once there, posted from elsewhere.

@@ -15,6 +15,7 @@ namespace {
 
 constexpr wchar_t Form1Class[] = L"TForm1";
 constexpr COLORREF Silver = RGB(0xC0, 0xC0, 0xC0);
+constexpr LPARAM NoticeTipWidth = 400;
 // Fixed single border: no sizing frame, no maximise box.
 constexpr DWORD Form1Style =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -105,18 +106,42 @@ void TForm1::AddTooltip() {
                                GetModuleHandleW(nullptr), nullptr);
     if (!tooltip_)
         ThrowLastError("CreateWindowEx");
+    // A notice's whole text wraps instead of running off the screen.
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, NoticeTipWidth);
     std::wstring hint = FromCore(form1::Hint);
-    // The controls have no hint of their own, so they show the window's.
-    for (HWND tool : {window_, Button1, ProgressBar1, StatusBar1}) {
-        TOOLINFOW info{};
+    const auto add = [this, &hint](TOOLINFOW info) {
         info.cbSize = TTTOOLINFOW_V2_SIZE;
-        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        info.hwnd = window_;
-        info.uId = reinterpret_cast<UINT_PTR>(tool);
+        info.uFlags |= TTF_SUBCLASS;
         info.lpszText = hint.data();
         if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)))
             throw std::runtime_error("the window's tooltip could not be added");
+    };
+    // The controls have no hint of their own, so they show the window's.
+    for (HWND tool : {window_, Button1, ProgressBar1}) {
+        TOOLINFOW info{};
+        info.uFlags = TTF_IDISHWND;
+        info.hwnd = window_;
+        info.uId = reinterpret_cast<UINT_PTR>(tool);
+        add(info);
     }
+    // A tool per panel, so that panel 1 can show a notice's whole text.
+    for (std::size_t i = 0; i < form1::PanelWidths.size(); ++i) {
+        TOOLINFOW info{};
+        info.hwnd = StatusBar1;
+        info.uId = i;
+        SendMessageW(StatusBar1, SB_GETRECT, i, reinterpret_cast<LPARAM>(&info.rect));
+        add(info);
+    }
+}
+
+void TForm1::SetPanelTip(int index, const std::wstring& text) {
+    std::wstring tip = text.empty() ? FromCore(form1::Hint) : text;
+    TOOLINFOW info{};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = StatusBar1;
+    info.uId = static_cast<UINT_PTR>(index);
+    info.lpszText = tip.data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 } // namespace dedarida

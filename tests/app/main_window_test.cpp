@@ -179,5 +179,35 @@ TEST_F(MainWindowTest, PortSetupErrorReachesTheDefaultErrorBox) {
     EXPECT_TRUE(Child<QTimer>("Timer1").isActive());
 }
 
+// Ticks woken by hand rather than by Timer1: the tick thread opens the port.
+TEST(MainWindowPorts, AnOpenProblemFitsPanel1WithTheWholeInItsTooltipUntilThePortOpens) {
+    ::setenv("DEDARIDA_COM2", "/dev/null", 1);
+    MessageRecorder messages;
+    TForm1 window{test::MainQueue()};
+    window.SetTimerEnabled(false);
+    const QList<QLabel*> panels =
+        window.findChild<QStatusBar*>("StatusBar1")->findChildren<QLabel*>();
+    const auto tickUntil = [&](const char* port) {
+        return QTest::qWaitFor([&] {
+            window.Controller().Timeout();
+            return panels[0]->text() == port;
+        });
+    };
+    ASSERT_TRUE(tickUntil("COM: busy"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panels[1]->toolTip().isEmpty(); }));
+    const QLabel& status = *panels[1];
+    EXPECT_TRUE(status.toolTip().contains("COM2 (/dev/null) is not a serial port"))
+        << status.toolTip().toStdString();
+    EXPECT_TRUE(status.text().startsWith("COM2")) << status.text().toStdString();
+    EXPECT_LE(status.fontMetrics().horizontalAdvance(status.text()), status.contentsRect().width())
+        << status.text().toStdString();
+
+    ComPty com2{2};
+    ASSERT_TRUE(tickUntil("COM: 2"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status.text() == "Status: Command"; }));
+    EXPECT_TRUE(status.toolTip().isEmpty()) << "the window's own tooltip shows again";
+    EXPECT_TRUE(messages.boxes.empty());
+}
+
 } // namespace
 } // namespace dedarida

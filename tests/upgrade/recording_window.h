@@ -2,6 +2,7 @@
 
 #include "upgrade/programmer_window.h"
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -21,6 +22,14 @@ public:
         std::lock_guard lock(mutex_);
         panels_.at(index) = text;
         history_.emplace_back(index, text);
+        if (index == 1)
+            tooltip_.clear();
+    }
+    // Panel 1 shows `brief`, its tooltip `whole`.
+    void ShowNotice(const std::string& brief, const std::string& whole) override {
+        SetPanelText(1, brief);
+        std::lock_guard lock(mutex_);
+        tooltip_ = whole;
     }
     void SetProgress(int position) override {
         std::lock_guard lock(mutex_);
@@ -41,9 +50,16 @@ public:
         messages_.push_back({kind, text});
     }
     void ShowError(const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        errors_.push_back(text);
+        {
+            std::lock_guard lock(mutex_);
+            errors_.push_back(text);
+        }
+        if (whileErrorShown)
+            whileErrorShown();
     }
+    // Runs inside ShowError, as the main thread's work goes on while a modal
+    // box is open. Set it before errors arrive.
+    std::function<void()> whileErrorShown;
     void ShowPortDialog(TComPort&) override {}
     std::vector<std::string> Errors() const {
         std::lock_guard lock(mutex_);
@@ -53,6 +69,11 @@ public:
     std::string Panel(int index) const {
         std::lock_guard lock(mutex_);
         return panels_.at(index);
+    }
+    // Panel 1's tooltip: the whole of the notice it shows, or empty.
+    std::string Tooltip() const {
+        std::lock_guard lock(mutex_);
+        return tooltip_;
     }
     int Progress() const {
         std::lock_guard lock(mutex_);
@@ -98,6 +119,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::string> panels_ = {"COM:", "Status:", "Command:"};
     std::vector<std::pair<int, std::string>> history_;
+    std::string tooltip_;
     std::vector<Message> messages_;
     std::vector<std::string> errors_;
     int progress_ = 0;

@@ -74,6 +74,8 @@ protected:
 
 } // namespace
 
+// The problem goes to panel 1 in a few words, the whole of it to the panel's
+// tooltip, and both go once the port opens.
 TEST_F(Ticks, APortThatCannotBeOpenedIsTriedOnEveryTickAndItsProblemSaidOnce) {
     const std::string port = tool_.ComPort1().PortName();
     tool_.ComPort1().Close();
@@ -82,21 +84,51 @@ TEST_F(Ticks, APortThatCannotBeOpenedIsTriedOnEveryTickAndItsProblemSaidOnce) {
     Ticked(2);
     EXPECT_EQ(PanelTimes(0, "COM: busy"), 2u);
     EXPECT_FALSE(tool_.ComPort1().Connected());
-    const std::string problem = window_.Panel(1);
+    const std::string problem = window_.Tooltip();
     EXPECT_TRUE(problem.starts_with(port)) << problem;
     EXPECT_TRUE(problem.ends_with("does not exist.")) << problem;
-    EXPECT_EQ(PanelTimes(1, problem), 1u);
+    const std::string brief = window_.Panel(1);
+    EXPECT_TRUE(brief.starts_with(port + ": ")) << brief;
+    EXPECT_LT(brief.size(), problem.size());
+    EXPECT_EQ(PanelTimes(1, brief), 1u);
 
     t_.line->failCall.clear();
     tool_.Tick();
     EXPECT_TRUE(tool_.ComPort1().Connected());
     EXPECT_EQ(window_.Panel(0), "COM: " + port.substr(3));
+    EXPECT_EQ(window_.Panel(1), "Status: Command");
+    EXPECT_EQ(window_.Tooltip(), "");
 
     // A new failure after a good open is said again.
     tool_.ComPort1().Close();
     t_.line->failCall = "Open";
     tool_.Tick();
-    EXPECT_EQ(PanelTimes(1, problem), 2u);
+    EXPECT_EQ(PanelTimes(1, brief), 2u);
+    EXPECT_EQ(window_.Tooltip(), problem);
+}
+
+// The line goes again and again (the adapter is still out) while the box
+// saying so waits for OK: one box until it is answered, then one more.
+TEST_F(Ticks, ALineLostAgainWhileItsBoxIsOpenShowsNoSecondBox) {
+    const auto lostAgain = [this] {
+        tool_.Tick();
+        t_.main.RunQueuedFor(2s, [this] { return !tool_.ComPort1().Connected(); });
+        return !tool_.ComPort1().Connected();
+    };
+    bool nested = false;
+    window_.whileErrorShown = [&] {
+        if (std::exchange(nested, true))
+            return;
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(lostAgain());
+    };
+    t_.line->Lose();
+    t_.main.RunQueuedFor(2s, [this] { return !window_.Errors().empty(); });
+    EXPECT_EQ(PanelTimes(0, "COM: busy"), 4u);
+    EXPECT_EQ(window_.Errors().size(), 1u);
+
+    ASSERT_TRUE(lostAgain());
+    EXPECT_EQ(window_.Errors().size(), 2u);
 }
 
 TEST_F(Ticks, GoOfflineIsSentTwiceMoreOnEverySecondTickThenTheBootloaderIsPolled) {

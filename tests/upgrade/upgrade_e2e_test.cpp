@@ -147,6 +147,43 @@ TEST(Upgrade, AHangUpMidTransferIsShownAndALaterStartWorks) {
     ExpectProgrammed(bench);
 }
 
+// After a lost line the link is in application mode; the device came back in
+// its bootloader, so START's request goes unanswered: the window points to
+// SendProgram, which programs it.
+TEST(Upgrade, BackInItsBootloaderAfterAHangUpStartPointsToSendProgram) {
+    UpgradeBench bench([](sim::SimConfig& c) {
+        c.faults.hangUpAtBlock = 10;
+        c.faults.comebackDelay = 300ms;
+        c.faults.comebackInBootloader = true;
+    });
+    bench.Tool().SetSilenceNotices(true);
+    bench.Tool().Button1Click();
+    ASSERT_TRUE(bench.RunUntil([&] { return !bench.Window().Errors().empty(); }));
+    ASSERT_TRUE(
+        bench.Device().WaitFor([](const sim::SimStatus& s) { return s.ptyGeneration == 2; }, 5s));
+    ASSERT_TRUE(bench.RunUntil([&] { return bench.Tool().ComPort1().Connected(); }));
+    bench.Tool().Button1Click();
+    ASSERT_TRUE(bench.RunUntil(
+        [&] { return bench.Window().Tooltip().find("F9") != std::string::npos; }, 5s));
+    bench.Tool().SendCode();
+    ExpectProgrammed(bench);
+}
+
+// SendProgram chosen after "READY TO UPGRADE", before the device went offline:
+// the window says to press START, which upgrades it from its application.
+TEST(Upgrade, SendProgramBeforeTheDeviceWentOfflineThenStartProgramsIt) {
+    UpgradeBench bench;
+    bench.Tool().SetSilenceNotices(true);
+    bench.Tool().Button1Click();
+    ASSERT_TRUE(bench.RunUntil([&] { return bench.Tool().OfflineRequestPending == 1; }));
+    bench.Tool().SendCode();
+    ASSERT_TRUE(bench.RunUntil(
+        [&] { return bench.Window().Tooltip().find("START") != std::string::npos; }, 5s));
+    EXPECT_EQ(bench.Device().Status().mode, sim::DeviceMode::Application);
+    bench.Tool().Button1Click();
+    ExpectProgrammed(bench);
+}
+
 TEST(TwoUpgrades, TheSecondStartProgramsAgainFromAFreshStart) {
     UpgradeBench bench;
     bench.Tool().Button1Click();
