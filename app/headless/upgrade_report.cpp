@@ -223,6 +223,8 @@ std::string UpgradeReport::Json() const {
         record["reason"] = reason;
     if (!stationName.empty())
         record["station"] = stationName;
+    if (!jobName.empty())
+        record["job"] = {{"name", jobName}, {"sha256", jobSha256}};
     if (!usbSerial.empty())
         record["usbSerial"] = usbSerial;
     return JsonText(record);
