@@ -73,7 +73,7 @@ Runs a firmware upgrade without a window and exits with its result.
                          "ports": ["usb:0403:6001"], "retries": 1,
                          "timeout": 60, "station": "line-3",
                          "log": "units.jsonl"}
-                      "name" and "firmware"."sha256" are required; without
+                      "name" and "firmware.sha256" are required; without
                       "file" the built-in image is meant. With "station" it
                       runs the station of that name ("ports" its filters),
                       else an upgrade of its "ports"; "fromBootloader": true
