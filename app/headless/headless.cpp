@@ -3,9 +3,11 @@
 #include "app/headless/headless_firmware.h"
 #include "app/headless/headless_options.h"
 #include "app/headless/host_name.h"
+#include "app/headless/job_file.h"
 #include "app/headless/pinned_image.h"
 #include "app/headless/port_listing.h"
 #include "app/headless/port_supervisor.h"
+#include "app/headless/printable_text.h"
 #include "app/headless/record_log.h"
 #include "app/headless/station.h"
 #include "app/headless/terminal.h"
@@ -46,7 +48,7 @@ int RunFleet(const HeadlessOptions& options, const HeadlessFirmware& firmware, s
 
 int RunHeadless(int argc, const char* const* argv) {
     std::string error;
-    const auto options = ParseHeadlessOptions(argc, argv, error);
+    auto options = ParseHeadlessOptions(argc, argv, error);
     if (!options) {
         WriteText(stderr, "dedarida: " + error + "\nsee dedarida --help\n");
         return UsageStatus;
@@ -58,6 +60,15 @@ int RunHeadless(int argc, const char* const* argv) {
     if (options->version) {
         WriteText(stdout, VersionText());
         return 0;
+    }
+    if (!options->jobPath.empty()) {
+        try {
+            options = ApplyJob(ReadJob(options->jobPath), *options);
+        } catch (const EJobRefused& refusal) {
+            WriteText(stderr, "dedarida: refused: --job " + options->jobPath + ": " +
+                                  refusal.what() + "\n");
+            return UsageStatus;
+        }
     }
     if (options->listPorts)
         return PrintPortList(options->json);
@@ -75,6 +86,9 @@ int RunHeadless(int argc, const char* const* argv) {
             return UsageStatus;
         }
     std::FILE* out = options->json || options->supervised ? stderr : stdout;
+    if (!options->jobPath.empty() && !options->quiet)
+        WriteText(out, "job: " + Printable(options->jobName) + ", job file sha256 " +
+                           options->jobSha256 + "\n");
     if (options->station || options->ports.size() > 1)
         return RunFleet(*options, firmware, out);
     return UpgradeUnit(*options, firmware, out);

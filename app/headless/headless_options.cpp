@@ -12,6 +12,7 @@ namespace dedarida {
 const char* const HeadlessUsage = R"(Usage: dedarida                       the window
        dedarida --upgrade --port PORT [--port PORT ...] [options]
        dedarida --station [--port usb:VID:PID[:SERIAL] ...] [options]
+       dedarida --job FILE [--json] [--quiet] [--trace FILE]
        dedarida --list-ports [--json]
        dedarida --version
 
@@ -71,6 +72,24 @@ Runs a firmware upgrade without a window and exits with its result.
   --expect-sha256 HEX refuse the upgrade (exit 64, no port touched) unless the
                       image to be sent (the --firmware FILE's, or the built-in
                       one) has this SHA-256 (64 hex digits; both are printed)
+  --job FILE          run what the JSON job FILE fixes, for example
+                        {"name": "line-3 fw 4.5.1",
+                         "firmware": {"file": "fw451.s28", "sha256": "9f2c...",
+                                      "version": "v4.5.1"},
+                         "ports": ["usb:0403:6001"], "retries": 1,
+                         "timeout": 60, "station": "line-3",
+                         "log": "units.jsonl"}
+                      "name" and "firmware.sha256" are required; without
+                      "file" the built-in image is meant. With "station" it
+                      runs the station of that name ("ports" its filters),
+                      else an upgrade of its "ports"; "fromBootloader": true
+                      as --from-bootloader. Paths are taken from FILE's
+                      folder. An unknown key, a wrong type or a missing key
+                      is refused (exit 64), naming the key; so is an image
+                      whose SHA-256 is not the job's (both printed, no port
+                      touched). Every record names the job and the SHA-256
+                      of FILE. A job is locked: only --json, --quiet and
+                      --trace may be added
   --quiet             print only the result line
   --from-bootloader   start at the bootloader phase: poll until the bootloader
                       answers, then erase and program (a device left in its
@@ -112,7 +131,8 @@ when a unit failed, else 130 when one was interrupted, else 0):
   4    the port could not be opened, or no adapter matches --port usb:...
   5    the device is silent but its bootloader answers (an interrupted
        upgrade?): recover it with --from-bootloader
-  64   the command line is wrong, or the --firmware or --log file is refused
+  64   the command line is wrong, or the --job, --firmware or --log file is
+       refused
   69   the window found no display (use --upgrade, or set DISPLAY)
   74   the --json record or the --trace file could not be written (a full
        disk); the upgrade's own result is printed with the error
@@ -125,6 +145,7 @@ Examples:
   dedarida --upgrade --port COM5 --port COM6 --port /dev/ttyUSB3 --json
   dedarida --upgrade --port usb:0403:6001:A10K2B3C --retries 2
   dedarida --station --port usb:0403:6001 --log units.jsonl --retries 1
+  dedarida --job /srv/line-3/fw451.json --quiet
 
 The window (no arguments) reads DEDARIDA_TRACE=FILE for the same trace; it
 always sends the built-in image.
@@ -157,6 +178,13 @@ std::optional<long> Number(const std::string& text, long low, long high) {
 }
 
 using Refusal = std::optional<std::string>;
+
+Refusal Sha256Refusal(const char* option, const std::string& value, std::string& hash) {
+    hash = AsciiLower(value);
+    if (!IsSha256Text(hash))
+        return std::string(option) + " takes the 64 hex digits of a SHA-256";
+    return {};
+}
 
 const std::vector<Option>& Options() {
     static const std::vector<Option> options = {
@@ -200,11 +228,26 @@ const std::vector<Option>& Options() {
         {"--expect-sha256",
          {},
          [](HeadlessOptions& o, const std::string& v) -> Refusal {
-             o.expectSha256 = AsciiLower(v);
-             if (o.expectSha256.size() != 64 ||
-                 o.expectSha256.find_first_not_of("0123456789abcdef") != std::string::npos)
-                 return "--expect-sha256 takes the 64 hex digits of a SHA-256";
+             return Sha256Refusal("--expect-sha256", v, o.expectSha256);
+         }},
+        {"--job",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             if (!o.jobPath.empty())
+                 return "one --job at a time";
+             o.jobPath = v;
              return {};
+         }},
+        {"--job-name",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.jobName = v;
+             return {};
+         }},
+        {"--job-sha256",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             return Sha256Refusal("--job-sha256", v, o.jobSha256);
          }},
         {"--pinned-firmware",
          {},
@@ -246,8 +289,13 @@ const std::vector<Option>& Options() {
     return options;
 }
 
-// What the options say together, or why they do not go together.
-Refusal CheckTogether(const HeadlessOptions& o) {
+} // namespace
+
+bool IsSha256Text(const std::string& text) {
+    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+Refusal CombinationRefusal(const HeadlessOptions& o) {
     if (o.listPorts)
         return o.upgrade || o.station || !o.ports.empty()
                    ? Refusal("--list-ports goes alone (with --json)")
@@ -282,10 +330,11 @@ Refusal CheckTogether(const HeadlessOptions& o) {
         return "--pinned-firmware is given by a fleet's parent with --firmware";
     if (!o.stationName.empty() && !o.station && !o.supervised && o.logPath.empty())
         return "--station-name names the station in --log records";
+    if (!o.jobName.empty() || !o.jobSha256.empty())
+        if (o.jobName.empty() || o.jobSha256.empty() || (!o.supervised && o.jobPath.empty()))
+            return "--job-name and --job-sha256 are given together by a fleet's parent";
     return {};
 }
-
-} // namespace
 
 std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv,
                                                     std::string& error) {
@@ -299,6 +348,7 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
             error = "unknown argument " + argument;
             return std::nullopt;
         }
+        options.given.push_back(argument);
         if (option->flag) {
             option->flag(options);
             continue;
@@ -317,9 +367,9 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
             return std::nullopt;
         }
     }
-    if (options.help || options.version)
+    if (options.help || options.version || !options.jobPath.empty())
         return options;
-    if (const Refusal refusal = CheckTogether(options)) {
+    if (const Refusal refusal = CombinationRefusal(options)) {
         error = *refusal;
         return std::nullopt;
     }

@@ -40,14 +40,29 @@ struct HeadlessOptions {
     // A device found silent but answering in its bootloader is upgraded from
     // there without asking (the station's and --retries' way).
     bool recoverBootloader = false;
+    // The job file that fixes what runs (see ApplyJob).
+    std::string jobPath;
+    // The job's name and its file's SHA-256, for every record; a fleet's
+    // parent hands them to its units, which never read the job again.
+    std::string jobName;
+    std::string jobSha256;
+    // The options the command line gave ("--port", ...), for a job's lock.
+    std::vector<std::string> given;
 };
 
 extern const char* const HeadlessUsage;
 
 // Parses argv (argv[0] is the program). On a mistake returns nothing and
-// puts the reason in `error`.
+// puts the reason in `error`. With --job the options are checked together
+// only once the job is applied (ApplyJob).
 std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv,
                                                     std::string& error);
+
+// Whether `text` is a SHA-256 as the options take it: 64 lower-case hex digits.
+bool IsSha256Text(const std::string& text);
+
+// Why the options do not go together, or nothing.
+std::optional<std::string> CombinationRefusal(const HeadlessOptions& options);
 
 // Whether argv asks for the command line rather than the window: any
 // argument does, so a mistyped one is a usage error, not a window.

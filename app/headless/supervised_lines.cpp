@@ -96,6 +96,8 @@ std::vector<std::string> UnitArguments(const UnitSettings& settings, const std::
     add("--firmware-version", o.firmwareVersion);
     add("--log", o.logPath);
     add("--station-name", settings.stationName);
+    add("--job-name", o.jobName);
+    add("--job-sha256", o.jobSha256);
     if (!o.tracePath.empty())
         add("--trace", UnitTracePath(o.tracePath, tag));
     return arguments;

@@ -101,6 +101,8 @@ void UnitRunner::Crashed(const Unit& unit, const std::string& why) {
     report.firmwareFile = settings_.options.firmwarePath;
     report.firmwareSha256 = settings_.sha256;
     report.firmwareVersion = settings_.options.firmwareVersion;
+    report.jobName = settings_.options.jobName;
+    report.jobSha256 = settings_.options.jobSha256;
     const std::string& log = settings_.options.logPath;
     if (!log.empty())
         report.stationName = settings_.stationName;

@@ -64,6 +64,8 @@ public:
         report_.firmwareFile = options.firmwarePath;
         report_.firmwareSha256 = firmware.sha256;
         report_.firmwareVersion = firmware.version;
+        report_.jobName = options.jobName;
+        report_.jobSha256 = options.jobSha256;
         if (options.station || !options.logPath.empty())
             report_.stationName = options.stationName.empty() ? HostName() : options.stationName;
         if (!options.tracePath.empty())

@@ -253,6 +253,8 @@ std::string UpgradeReport::Json(std::optional<int> exitStatus) const {
         record["reason"] = reason;
     if (!stationName.empty())
         record["station"] = stationName;
+    if (!jobName.empty())
+        record["job"] = {{"name", jobName}, {"sha256", jobSha256}};
     if (!usbSerial.empty()) {
         record["usbSerial"] = usbSerial;
         // Its text shows U+FFFD for each byte that is no UTF-8, so two

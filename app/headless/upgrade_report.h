@@ -106,6 +106,9 @@ public:
     // For the --log record: the station and the adapter's serial number.
     std::string stationName;
     std::string usbSerial;
+    // The job that fixed the run, and its file's SHA-256; empty without one.
+    std::string jobName;
+    std::string jobSha256;
 
     // The record printed with --json; `exitStatus` is the process's when it
     // is not the result's own (an output that could not be written).

@@ -114,10 +114,7 @@ TEST_F(FirmwareOption, EachFaultyFileIsRefusedBeforeAnythingIsSent) {
 TEST_F(FirmwareOption, AnExpectedHashOtherThanTheImagesTouchesNoPort) {
     const auto image = dedarida::EmbeddedFirmware();
     const std::string path = Write("image.bin", std::string(image.begin(), image.end()));
-    std::string hash(64, '\0');
-    std::FILE* sum = popen(("sha256sum " + path).c_str(), "r");
-    ASSERT_EQ(std::fread(hash.data(), 1, hash.size(), sum), hash.size());
-    pclose(sum);
+    const std::string hash = dedarida::test::Sha256Sum(path);
     std::string other = hash;
     other[10] = other[10] == '0' ? '1' : '0';
     EXPECT_EQ(Run({"--upgrade", "--port", Line(), "--expect-sha256", other}), 64);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -18,6 +19,19 @@
 namespace dedarida::test {
 
 namespace sim = dedarida::sim;
+
+// The SHA-256 sha256sum gives the file at `path`, so that no hash a test
+// expects comes from the tool's own code.
+inline std::string Sha256Sum(const std::string& path) {
+    std::string hash(64, '\0');
+    std::FILE* sum = popen(("sha256sum '" + path + "'").c_str(), "r");
+    EXPECT_NE(sum, nullptr);
+    if (sum == nullptr)
+        return {};
+    EXPECT_EQ(std::fread(hash.data(), 1, hash.size(), sum), hash.size());
+    pclose(sum);
+    return hash;
+}
 
 // The tool's executable run headless against a simulated device.
 class Headless : public ::testing::Test {

@@ -49,7 +49,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "--expect-sha256 takes the 64 hex digits of a SHA-256"},
         Mistake{"PinnedImageWithoutItsFile",
                 {"--upgrade", "--supervised", "--port", "COM5", "--pinned-firmware", "x.bin"},
-                "--pinned-firmware is given by a fleet's parent with --firmware"}),
+                "--pinned-firmware is given by a fleet's parent with --firmware"},
+        Mistake{"JobNameByHand",
+                {"--upgrade", "--port", "COM5", "--job-name", "line-3"},
+                "--job-name and --job-sha256 are given together by a fleet's parent"},
+        Mistake{"TwoJobs", {"--job", "a.json", "--job", "b.json"}, "one --job at a time"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -410,3 +410,32 @@ TEST_F(Station, EveryUnitGetsTheImageReadAtTheStart) {
 }
 
 } // namespace
+
+// A station job's units are separate processes: the job's name and its
+// file's hash reach their records all the same.
+TEST_F(Station, AStationJobsRecordsNameTheJob) {
+    std::vector<std::uint8_t> image(88064);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 11 + 7);
+    std::ofstream(dir_ + "/fw.bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), image.size());
+    const std::string job = dir_ + "/job.json";
+    std::ofstream(job) << R"({"name": "line-3 fw 4.5.1", "station": "line-3", "log": "log",
+                              "ports": ["usb:0403:6001"],
+                              "firmware": {"file": "fw.bin", "sha256": ")" +
+                              dedarida::test::Sha256Sum(dir_ + "/fw.bin") + R"("}})";
+    const pid_t station = StartTool({"--job", job}, dir_ + "/out", dir_ + "/err");
+    sim::SimConfig config = QuickDevice(Adapter("J1"));
+    config.reference = image;
+    sim::SimDevice unit(config);
+    unit.Start();
+    ASSERT_TRUE(WaitForRecords(1, 30s)) << Read("out") << Read("err");
+    unit.Stop();
+    kill(station, SIGINT);
+    EXPECT_EQ(WaitForTool(station), 0) << Read("err");
+    const auto record = Records().at(0);
+    EXPECT_EQ(record["result"], "programmed") << record;
+    EXPECT_EQ(record["station"], "line-3");
+    EXPECT_EQ(record["job"]["name"], "line-3 fw 4.5.1");
+    EXPECT_EQ(record["job"]["sha256"], dedarida::test::Sha256Sum(job));
+}
