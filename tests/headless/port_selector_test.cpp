@@ -15,10 +15,19 @@ SerialPortInfo Adapter(const char* device, const char* vid, const char* pid, con
     return port;
 }
 
+SerialPortInfo Plain(const char* device) {
+    SerialPortInfo port;
+    port.device = device;
+    return port;
+}
+
 const std::vector<SerialPortInfo> Ports = {
     Adapter("/dev/ttyUSB0", "0403", "6001", "A1", "1-1.2"),
     Adapter("/dev/ttyUSB1", "0403", "6001", "B2:7", "1-1.3"),
     Adapter("/dev/ttyACM0", "2341", "0043", "", "3-2"),
+    Adapter("/dev/ttyACM1", "2341", "0044", "", "3-3"),
+    Adapter("/dev/ttyACM2", "2341", "0044", "", "3-4"),
+    Plain("/dev/ttyS0"),
 };
 
 std::string Resolve(const std::string& text) {
@@ -39,6 +48,8 @@ TEST(PortSelector, AUsbIdentityOrPortPathNamesOneAdapter) {
               "error: usb:0403:6001 matches 2 adapters: /dev/ttyUSB0 (serial A1) /dev/ttyUSB1 "
               "(serial B2:7); add its serial number (usb:VID:PID:SERIAL)");
     EXPECT_EQ(Resolve("usb-path:1-1.3"), "/dev/ttyUSB1");
+    EXPECT_EQ(Resolve("usb:2341:0044"), "error: usb:2341:0044 matches 2 adapters: /dev/ttyACM1 "
+                                        "/dev/ttyACM2; add its serial number (usb:VID:PID:SERIAL)");
     // Windows upper-cases the serial numbers it shows.
     EXPECT_EQ(Resolve("usb:0403:6001:a1"), "/dev/ttyUSB0");
     // A port path names one port, not the hub below it.
@@ -77,6 +88,10 @@ TEST(PortSelector, AUnitComingBackIsKnownByItsIdentityNotItsDevice) {
         // The other port of one dual adapter is another unit.
         {dual, Adapter("/dev/ttyUSB5", "0403", "6010", "FT1", "1-3", "01"), false},
         {dual, Adapter("/dev/ttyUSB6", "0403", "6010", "FT1", "1-3", "00"), true},
+        // A port with no USB details is known by its device alone.
+        {Plain("/dev/ttyS0"), Plain("/dev/ttyS0"), true},
+        {Plain("/dev/ttyS0"), Plain("/dev/ttyS1"), false},
+        {Plain("/dev/ttyUSB0"), before, false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(SameUnit(row.lost, row.back), row.same)

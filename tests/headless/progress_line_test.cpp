@@ -53,12 +53,18 @@ TEST(SupervisedLines, LiveLinesComeBackAsTheyWent) {
     EXPECT_EQ(ParseLiveLine(LiveLine(snapshot)), snapshot);
     const ProgressSnapshot before{"identity", 0, 0, 0.5, {}};
     EXPECT_EQ(ParseLiveLine(LiveLine(before)), before);
+    // The largest a child sends, and a rate below one byte a second.
+    const ProgressSnapshot edge{"programming", 999'999, 999'999, 3.2e7, 1e9};
+    EXPECT_EQ(ParseLiveLine(LiveLine(edge)), edge);
+    const ProgressSnapshot slow{"programming", 1, 0, 1.0, 0.5};
+    EXPECT_EQ(ParseLiveLine(LiveLine(slow)), slow);
     const std::string huge(90, '7');
     for (const std::string& line : std::initializer_list<std::string>{
              "status: START UPGRADE", "live: x", "",
              "live: 44 43 " + huge + ".4 3712.000 programming",
              "live: 99999999999 0 1.000 -1.000 identity", "live: -1 0 1.000 -1.000 identity",
-             "live: 1 1 nan -1.000 identity", "live: 1 1 1.000 inf identity"})
+             "live: 1 1 nan -1.000 identity", "live: 1 1 1.000 inf identity",
+             "live: 1000000 0 1.000 -1.000 identity"})
         EXPECT_FALSE(ParseLiveLine(line)) << line;
 }
 
@@ -119,6 +125,10 @@ TEST(UnitTracePath, EveryFileSystemTakesItAndNoneOpensADevice) {
     EXPECT_EQ(UnitTracePath("C:\\traces\\com1", "dev-1.2"), "C:\\traces\\_com1.dev-1.2");
     EXPECT_EQ(UnitTracePath("lpt", "9"), "lpt.9");
     EXPECT_EQ(UnitTracePath("aux_log", "COM5"), "aux_log.COM5");
+    EXPECT_EQ(UnitTracePath("com0", "x"), "_com0.x");
+    EXPECT_EQ(UnitTracePath("LPT9", "x"), "_LPT9.x");
+    EXPECT_EQ(UnitTracePath("comz", "x"), "comz.x");
+    EXPECT_EQ(UnitTracePath("t", "AZaz09._-"), "t.AZaz09._-");
 }
 
 TEST(PrintableText, ALineOfTheToolsOwnIsEscapedOnlyWhereATerminalWouldAct) {
