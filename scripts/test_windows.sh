@@ -27,38 +27,26 @@ cmake --build "$linux" -j "$jobs" --target dedarida-sim dedarida-pty-peer
 sim="$linux/sim/dedarida-sim"
 peer="$linux/tests/win32_peer/dedarida-pty-peer"
 
-wine=$(dpkg -L wine64 | grep -m1 '/wine64$')
-wineserver=$(dpkg -L wine64 | grep -m1 '/wineserver64$')
+source scripts/wine_prefix.sh
 work="$PWD/build/wine"
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 helpers=()
 cleanup() {
+    wine_prefix_end
     for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${helpers[@]}"; do wait "$pid" 2>/dev/null || true; done
-    timeout 30 "$wineserver" -k 2>/dev/null || true
+    helpers=()
 }
 trap cleanup EXIT
 
-# A fresh prefix. Creating anything inside it before wineboot makes wine skip
-# drive_c and hang, so the ports and settings come after.
 echo "-- wine prefix"
-timeout 30 "$wineserver" -k 2>/dev/null || true
-rm -rf "$work"
-mkdir -p "$work"
-timeout 300 "$wine" wineboot -i
-timeout 120 "$wineserver" -w
-timeout 60 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
-for port in COM2 COM5 COM6; do
-    timeout 60 "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ \
-        /d "$work/$port" /f >/dev/null
+# What an earlier run left is ended before its folder goes.
+for prefix in "$work/prefix" "$work/window/prefix"; do
+    WINEPREFIX=$prefix timeout 30 "$wineserver" -k 2>/dev/null || true
 done
-timeout 120 "$wineserver" -w
-# A wineserver of our own, with no controlling terminal: one that starts with
-# a pty as its terminal gets SIGHUP when the pty's master closes.
-setsid "$wineserver" -f -p >"$work/wineserver.log" 2>&1 &
-helpers+=($!)
+rm -rf "$work"
+wine_prefix "$work" COM2 COM5 COM6
 # The first program starts wine's services, which would keep the output of a
 # test open (and ctest waiting) for as long as they run.
 timeout 60 "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1
@@ -200,6 +188,17 @@ if ! env -u WINEPREFIX tests/win32_window/window_upgrade.sh "$programs/dedarida.
     "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
     "$work/window/COM2" "$work/window"; then
     echo "FAILED: the window's upgrade (see $work/window)" >&2
+    failures=$((failures + 1))
+fi
+
+# Nothing of either prefix may outlive the stage: wine's services hold on to
+# their prefix and the machine's processor long after a killed server.
+echo "-- no wine processes left"
+cleanup
+left=$(wine_leftovers "$work")
+if [ -n "$left" ]; then
+    echo "FAILED: wine processes left running:" >&2
+    echo "$left" >&2
     failures=$((failures + 1))
 fi
 
