@@ -26,9 +26,12 @@ constexpr DWORD kModemLineEvents =
 // How long an operation may take to end once it has been cancelled.
 constexpr DWORD kCancelLimitMs = 2000;
 
-// The pause before re-arming an event wait that keeps ending as aborted; as
-// long as the event thread pauses after any other failed wait.
-constexpr DWORD kLongestRearmPauseMs = 100;
+// How often an event wait that keeps ending as aborted is re-armed while no
+// data comes; as long as the event thread pauses after any other failed wait.
+constexpr DWORD kRearmPauseMs = 100;
+
+// The look-ahead read waits for its byte without a time limit.
+constexpr COMMTIMEOUTS kLookaheadTimeouts{0, 0, 0, 0, 0};
 
 bool Failed(DWORD error) {
     tLastError = error;
@@ -61,7 +64,7 @@ Win32SerialDriver::Win32SerialDriver() {
     for (Slot& slot : slots_)
         slot.done = NewEvent(TRUE);
     eventWaitDone_ = NewEvent(TRUE);
-    writeDone_ = NewEvent(FALSE);
+    lookahead_.done = NewEvent(TRUE);
 }
 
 Win32SerialDriver::~Win32SerialDriver() {
@@ -69,7 +72,7 @@ Win32SerialDriver::~Win32SerialDriver() {
     for (Slot& slot : slots_)
         CloseHandle(slot.done);
     CloseHandle(eventWaitDone_);
-    CloseHandle(writeDone_);
+    CloseHandle(lookahead_.done);
 }
 
 bool Win32SerialDriver::Open(const std::string& path) {
@@ -81,6 +84,7 @@ bool Win32SerialDriver::Open(const std::string& path) {
     if (handle == INVALID_HANDLE_VALUE)
         return Failed(GetLastError());
     handle_ = handle;
+    abortsInRow_ = 0;
     std::lock_guard lock(lineErrorsMutex_);
     lineErrors_ = {};
     return true;
@@ -98,6 +102,11 @@ void Win32SerialDriver::Close() {
             CancelAndWait(handle, slot.overlapped, slot.done);
         slot.ticket = 0;
     }
+    if (lookahead_.pending)
+        CancelAndWait(handle, lookahead_.overlapped, lookahead_.done);
+    lookahead_.pending = false;
+    lookahead_.holding = false;
+    lookaheadTimeouts_ = false;
     CloseHandle(handle);
 }
 
@@ -121,8 +130,11 @@ bool Win32SerialDriver::SetCommTimeouts(const CommTimeouts& timeouts) {
     COMMTIMEOUTS t{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
                    timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
                    timeouts.WriteTotalTimeoutConstant};
+    std::lock_guard lock(slotsMutex_);
     if (!::SetCommTimeouts(handle_, &t))
         return Failed(GetLastError());
+    timeouts_ = t;
+    lookaheadTimeouts_ = false;
     writeMultiplierMs_ = timeouts.WriteTotalTimeoutMultiplier;
     writeConstantMs_ = timeouts.WriteTotalTimeoutConstant;
     return true;
@@ -158,19 +170,27 @@ bool Win32SerialDriver::InputCount(std::int32_t& count) {
     COMSTAT status{};
     if (!CommStatus(status))
         return Failed(GetLastError());
-    count = static_cast<std::int32_t>(std::min<DWORD>(status.cbInQue, INT32_MAX));
+    std::lock_guard lock(slotsMutex_);
+    CollectLookahead();
+    count = static_cast<std::int32_t>(
+        std::min<DWORD>(status.cbInQue + (lookahead_.holding ? 1 : 0), INT32_MAX));
     return true;
 }
 
 bool Win32SerialDriver::Purge(std::uint32_t actions) {
     const HANDLE handle = handle_;
-    if ((actions & (purge::TxAbort | purge::RxAbort)) != 0) {
-        // PURGE_RXABORT alone does not end a pending ReadFile everywhere.
+    {
         std::lock_guard lock(slotsMutex_);
+        // PURGE_RXABORT alone does not end a pending ReadFile everywhere.
         for (int write = 0; write < 2; ++write) {
             const std::uint32_t abort = write != 0 ? purge::TxAbort : purge::RxAbort;
             if ((actions & abort) != 0 && slots_[write].ticket != 0)
                 CancelIoEx(handle, &slots_[write].overlapped);
+        }
+        // The look-ahead's byte is part of the input queue.
+        if ((actions & purge::RxClear) != 0) {
+            CollectLookahead();
+            lookahead_.holding = false;
         }
     }
     return PurgeComm(handle, actions) || Failed(GetLastError());
@@ -204,6 +224,8 @@ int Win32SerialDriver::LastError() const {
 
 bool Win32SerialDriver::Issue(Slot& slot, Transfer& op) {
     const DWORD chunk = std::min<DWORD>(static_cast<DWORD>(op.count - op.done), kChunkBytes);
+    if (!op.write && !RestoreTimeouts())
+        return false;
     if (op.write) {
         std::memcpy(slot.buffer.data(), op.data + op.done, chunk);
         const auto limit =
@@ -244,6 +266,17 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
         if (slot.ticket != 0 && !Reclaim(slot, lock))
             return Progress::Failed;
         op.generation = ++lastTicket_;
+        if (!op.write) {
+            if (!StopLookahead())
+                return Progress::Failed;
+            if (lookahead_.holding) {
+                op.data[op.done++] = lookahead_.byte;
+                op.lastByte = std::chrono::steady_clock::now();
+                lookahead_.holding = false;
+                if (op.done == op.count)
+                    return Progress::Complete;
+            }
+        }
         if (!Issue(slot, op))
             return Progress::Failed;
     } else if (slot.ticket != op.generation) {
@@ -268,9 +301,7 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
                 return FailedProgress(ERROR_OPERATION_ABORTED);
             continue;
         }
-        if (op.write)
-            SetEvent(writeDone_);
-        else
+        if (!op.write)
             std::memcpy(op.data + op.done, slot.buffer.data(), moved);
         op.done += static_cast<std::int32_t>(moved);
         if (moved > 0)
@@ -313,25 +344,76 @@ bool Win32SerialDriver::LineAnswers() {
     return CommStatus(status) || Failed(GetLastError());
 }
 
-DWORD Win32SerialDriver::RearmPauseMs(int abortsInRow) {
-    if (abortsInRow <= 1)
-        return 0;
-    // 1, 2, 4 ... ms; the shift stays far below the width of DWORD.
-    return std::min<DWORD>(DWORD{1} << std::min(abortsInRow - 2, 16), kLongestRearmPauseMs);
+bool Win32SerialDriver::RestoreTimeouts() {
+    if (!lookaheadTimeouts_)
+        return true;
+    if (!::SetCommTimeouts(handle_, &timeouts_))
+        return Failed(GetLastError());
+    lookaheadTimeouts_ = false;
+    return true;
 }
 
-bool Win32SerialDriver::PauseBeforeRearm(HANDLE stop) {
-    const DWORD pauseMs = RearmPauseMs(++abortsInRow_);
-    if (pauseMs == 0)
-        return true;
-    // A reply follows a write: bytes of it must not wait for the pause to end.
-    const HANDLE wakers[2] = {stop, writeDone_};
-    const DWORD woken = WaitForMultipleObjects(2, wakers, FALSE, pauseMs);
-    if (woken == WAIT_OBJECT_0)
-        return false;
-    if (woken == WAIT_OBJECT_0 + 1)
-        abortsInRow_ = 0;
+bool Win32SerialDriver::IssueLookahead() {
+    if (!lookaheadTimeouts_) {
+        COMMTIMEOUTS timeouts = kLookaheadTimeouts;
+        timeouts.WriteTotalTimeoutMultiplier = timeouts_.WriteTotalTimeoutMultiplier;
+        timeouts.WriteTotalTimeoutConstant = timeouts_.WriteTotalTimeoutConstant;
+        if (!::SetCommTimeouts(handle_, &timeouts))
+            return Failed(GetLastError());
+        lookaheadTimeouts_ = true;
+    }
+    lookahead_.overlapped = OVERLAPPED{};
+    lookahead_.overlapped.hEvent = lookahead_.done;
+    ResetEvent(lookahead_.done);
+    if (!ReadFile(handle_, &lookahead_.byte, 1, nullptr, &lookahead_.overlapped) &&
+        GetLastError() != ERROR_IO_PENDING)
+        return Failed(GetLastError());
+    lookahead_.pending = true;
     return true;
+}
+
+void Win32SerialDriver::CollectLookahead() {
+    if (!lookahead_.pending || WaitForSingleObject(lookahead_.done, 0) != WAIT_OBJECT_0)
+        return;
+    DWORD moved = 0;
+    lookahead_.pending = false;
+    lookahead_.holding =
+        GetOverlappedResult(handle_, &lookahead_.overlapped, &moved, FALSE) && moved == 1;
+}
+
+bool Win32SerialDriver::StopLookahead() {
+    if (lookahead_.pending && !CancelAndWait(handle_, lookahead_.overlapped, lookahead_.done))
+        return Failed(WAIT_TIMEOUT);
+    CollectLookahead();
+    return true;
+}
+
+Win32SerialDriver::DataWait Win32SerialDriver::WaitForData(HANDLE stop, DWORD limitMs) {
+    HANDLE wakers[2] = {stop, nullptr};
+    {
+        std::lock_guard lock(slotsMutex_);
+        CollectLookahead();
+        if (lookahead_.holding)
+            return DataWait::Arrived;
+        if ((mask_ & event_bit::RxChar) != 0 && slots_[0].ticket == 0 &&
+            (lookahead_.pending || IssueLookahead()))
+            wakers[1] = lookahead_.done;
+    }
+    const DWORD woken =
+        WaitForMultipleObjects(wakers[1] != nullptr ? 2 : 1, wakers, FALSE, limitMs);
+    if (woken == WAIT_OBJECT_0)
+        return DataWait::Stopped;
+    if (woken == WAIT_OBJECT_0 + 1) {
+        std::lock_guard lock(slotsMutex_);
+        CollectLookahead();
+        if (lookahead_.holding)
+            return DataWait::Arrived;
+    }
+    // A look-ahead that ended with nothing (a hang-up) must not spin: the
+    // next event wait tells what happened.
+    if (woken == WAIT_OBJECT_0 + 1 && WaitForSingleObject(stop, limitMs) == WAIT_OBJECT_0)
+        return DataWait::Stopped;
+    return DataWait::TimedOut;
 }
 
 void Win32SerialDriver::EndEventWait() {
@@ -380,9 +462,18 @@ SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(const EventFd& stopEv
             if (error == ERROR_OPERATION_ABORTED) {
                 if (!LineAnswers())
                     return WaitOutcome::Failed;
-                if (!PauseBeforeRearm(stop))
+                // The first re-arms at once: a mask change ends a wait so.
+                if (++abortsInRow_ == 1)
+                    continue;
+                switch (WaitForData(stop, kRearmPauseMs)) {
+                case DataWait::Stopped:
                     return WaitOutcome::Stopped;
-                continue;
+                case DataWait::Arrived:
+                    eventBits = event_bit::RxChar;
+                    return WaitOutcome::Events;
+                case DataWait::TimedOut:
+                    continue;
+                }
             }
             Failed(error);
             return WaitOutcome::Failed;

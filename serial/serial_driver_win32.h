@@ -42,11 +42,6 @@ public:
     // several, each under the timeouts.
     static constexpr DWORD kChunkBytes = 4096;
 
-    // The pause before re-arming an event wait, given how many waits in a
-    // row have ended as aborted: the first re-arms at once (a mask change
-    // ends a wait so), each further one waits longer, up to a bound.
-    static DWORD RearmPauseMs(int abortsInRow);
-
 private:
     // The one overlapped operation of a direction. `ticket` names the
     // transfer it belongs to (its Transfer::generation), 0 when free.
@@ -70,9 +65,20 @@ private:
     bool LineAnswers();
     // ClearCommError, counting the line errors it reports.
     bool CommStatus(COMSTAT& status);
-    // Pauses before the next event wait after an aborted one; a completed
-    // write ends the pause early. False when stopped meanwhile.
-    bool PauseBeforeRearm(HANDLE stop);
+
+    enum class DataWait { Arrived, Stopped, TimedOut };
+    // Waits, at most `limitMs`, for a byte to arrive, with the look-ahead
+    // read pending; without RxChar in the mask, or while a read of the
+    // port's own is under way, only for `stop`.
+    DataWait WaitForData(HANDLE stop, DWORD limitMs);
+    // The look-ahead read: a one-byte read that waits for the first byte
+    // without a time limit; its byte goes to the next read first. All of
+    // these need slotsMutex_.
+    bool IssueLookahead();
+    void CollectLookahead();
+    bool StopLookahead();
+    // The port's own read timeouts again, after the look-ahead's.
+    bool RestoreTimeouts();
 
     std::atomic<HANDLE> handle_ = INVALID_HANDLE_VALUE;
     std::mutex slotsMutex_;
@@ -89,8 +95,19 @@ private:
     DWORD waitedEvents_ = 0;
     mutable std::mutex lineErrorsMutex_;
     LineErrorCounts lineErrors_;
-    int abortsInRow_ = 0;        // only the event thread's wait touches it
-    HANDLE writeDone_ = nullptr; // auto-reset: set by every completed write chunk
+    int abortsInRow_ = 0; // only the event thread's wait touches it
+    // Where event waits end at once (wine on a pty), a pending one-byte read
+    // is what wakes the event thread when data arrives.
+    struct Lookahead {
+        OVERLAPPED overlapped{};
+        HANDLE done = nullptr;
+        std::uint8_t byte = 0;
+        bool pending = false;
+        bool holding = false; // `byte` arrived and no read has taken it yet
+    };
+    Lookahead lookahead_;
+    COMMTIMEOUTS timeouts_{}; // the port's own
+    bool lookaheadTimeouts_ = false;
 };
 
 } // namespace dedarida

@@ -21,6 +21,8 @@ using namespace std::chrono_literals;
 constexpr std::uint8_t kReportSpeed = 0xF1;
 constexpr std::uint8_t kSendHundred = 0xF2;
 constexpr std::uint8_t kHangUp = 0xF3;
+constexpr std::uint8_t kReplyLate = 0xF4;
+constexpr auto kLateReplyDelay = 300ms;
 // Bounds of the waits for the far end; never reached when all is well.
 constexpr auto kPatience = 10s;
 
@@ -216,23 +218,57 @@ TEST_F(Win32Pty, AnIdleEventWaitLeavesTheProcessorAlone) {
     EXPECT_LT(ProcessorTime() - before, 100ms);
 }
 
-// The pauses between those waits grow while the line is idle; a write ends
-// the current one, so the reply it draws is not held back by it.
-TEST_F(Win32Pty, TheReplyToAWriteIsHeardWithoutWaitingOutAPause) {
+// Those waits end so on the pty whatever the line does; a reply is heard
+// when it comes all the same, be it at once or long after its request.
+TEST_F(Win32Pty, AReplyIsHeardWhenItComes) {
+    struct Row {
+        const char* name;
+        std::uint8_t request;
+        std::uint8_t reply;
+        std::chrono::milliseconds after;
+    };
+    const Row rows[] = {{"an echo", 'x', 'x', 0ms},
+                        {"a late reply", kReplyLate, 'L', kLateReplyDelay}};
     ASSERT_TRUE(driver.SetCommMask(event_bit::RxChar));
-    std::vector<std::chrono::steady_clock::duration> delays;
-    for (int round = 0; round < 5; ++round) {
-        auto wait = WaitForEvents();
-        std::this_thread::sleep_for(300ms); // the pauses have grown to their longest
-        Write({'x'});
-        const auto written = std::chrono::steady_clock::now();
-        ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready);
-        delays.push_back(std::chrono::steady_clock::now() - written);
-        EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events);
-        EXPECT_EQ(Read(1), std::vector<std::uint8_t>{'x'});
+    for (const Row& row : rows) {
+        std::vector<std::chrono::steady_clock::duration> delays;
+        for (int round = 0; round < 7; ++round) {
+            auto wait = WaitForEvents();
+            std::this_thread::sleep_for(300ms); // the line has been idle a while
+            Write({row.request});
+            const auto due = std::chrono::steady_clock::now() + row.after;
+            ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready) << row.name;
+            delays.push_back(std::chrono::steady_clock::now() - due);
+            EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events) << row.name;
+            EXPECT_EQ(Read(1), std::vector<std::uint8_t>{row.reply}) << row.name;
+        }
+        std::sort(delays.begin(), delays.end());
+        EXPECT_LT(delays[delays.size() / 2], 20ms) << row.name;
     }
-    std::sort(delays.begin(), delays.end());
-    EXPECT_LT(delays[delays.size() / 2], 30ms);
+}
+
+// What ends such an idle wait stays the port's input: counted, read in
+// order, or purged, byte for byte.
+TEST_F(Win32Pty, BytesThatEndAnIdleWaitAreCountedReadInOrderOrPurged) {
+    std::vector<std::uint8_t> hundred(100);
+    std::iota(hundred.begin(), hundred.end(), std::uint8_t{0});
+    ASSERT_TRUE(driver.SetCommMask(event_bit::RxChar));
+    for (const bool purged : {false, true}) {
+        auto wait = WaitForEvents();
+        std::this_thread::sleep_for(300ms);
+        Write({kSendHundred});
+        ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready);
+        EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events);
+        EXPECT_EQ(InputCountOnceAt(100), 100);
+        if (!purged) {
+            EXPECT_EQ(Read(100), hundred);
+            continue;
+        }
+        ASSERT_TRUE(driver.Purge(purge::RxClear));
+        std::int32_t count = -1;
+        ASSERT_TRUE(driver.InputCount(count));
+        EXPECT_EQ(count, 0);
+    }
 }
 
 // Last: the peer takes a moment to come back.
