@@ -3,6 +3,7 @@
 #include "serial/dcb_mapping_win32.h"
 #include "serial/drain_bound.h"
 #include "serial/ecomport.h"
+#include "serial/same_device.h"
 #include "unicode/utf16.h"
 
 #include <algorithm>
@@ -50,6 +51,21 @@ HANDLE NewEvent(BOOL manualReset) {
     return event;
 }
 
+// The name of the tool's own lock on the device `path`, the same for every
+// spelling of it; a name holds no backslash after its namespace, and at most
+// MAX_PATH characters, so a long one is hashed (FNV-1a).
+std::wstring LockName(const std::string& path) {
+    std::string key = DeviceKey(path);
+    std::replace(key.begin(), key.end(), '\\', '/');
+    if (key.size() > 200) {
+        std::uint64_t hash = 14695981039346656037u;
+        for (const char c : key)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+        key = std::to_string(hash);
+    }
+    return L"Global\\dedarida-port-" + Utf16FromUtf8(key);
+}
+
 // Cancels the operation of `overlapped` and waits for it to end.
 bool CancelAndWait(HANDLE handle, OVERLAPPED& overlapped, HANDLE done) {
     if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0)
@@ -78,11 +94,24 @@ Win32SerialDriver::~Win32SerialDriver() {
 bool Win32SerialDriver::Open(const std::string& path) {
     if (path.empty())
         return Failed(ERROR_FILE_NOT_FOUND);
+    // Wine lets a second program open a port in use: the tool's own lock
+    // keeps a second copy of it off the device all the same, as "in use".
+    const HANDLE portLock = CreateMutexW(nullptr, FALSE, LockName(path).c_str());
+    if (portLock == nullptr)
+        return Failed(GetLastError());
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(portLock);
+        return Failed(ERROR_ACCESS_DENIED);
+    }
     // No sharing: a second program gets ERROR_ACCESS_DENIED.
     const HANDLE handle = CreateFileW(Utf16FromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return Failed(GetLastError());
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        CloseHandle(portLock);
+        return Failed(error);
+    }
+    portLock_ = portLock;
     handle_ = handle;
     abortsInRow_ = 0;
     std::lock_guard lock(lineErrorsMutex_);
@@ -108,6 +137,8 @@ void Win32SerialDriver::Close() {
     lookahead_.holding = false;
     lookaheadTimeouts_ = false;
     CloseHandle(handle);
+    CloseHandle(portLock_);
+    portLock_ = nullptr;
 }
 
 bool Win32SerialDriver::SetupComm(std::uint32_t inQueue, std::uint32_t outQueue) {

@@ -12,7 +12,8 @@
 namespace dedarida {
 
 // SerialDriver on a Windows COM port: overlapped I/O on a handle opened
-// without sharing, the system's own timeouts and line events. Each direction
+// without sharing and under a lock of the tool's own per device (a named
+// mutex), the system's own timeouts and line events. Each direction
 // moves its bytes through a fixed buffer of the driver, so an abandoned
 // transfer never writes into memory its owner has freed. LastError is the
 // Win32 error code of the calling thread's last failed call.
@@ -81,6 +82,7 @@ private:
     bool RestoreTimeouts();
 
     std::atomic<HANDLE> handle_ = INVALID_HANDLE_VALUE;
+    HANDLE portLock_ = nullptr; // the tool's own lock on the open device
     std::mutex slotsMutex_;
     std::uint64_t lastTicket_ = 0;
     Slot slots_[2]; // read, write

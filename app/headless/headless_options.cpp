@@ -1,6 +1,8 @@
 #include "app/headless/headless_options.h"
 
 #include "app/headless/port_selector.h"
+#include "serial/com_names.h"
+#include "serial/same_device.h"
 
 #include <algorithm>
 #include <charconv>
@@ -211,6 +213,19 @@ const std::vector<Option>& Options() {
     return options;
 }
 
+// Whether two --port texts name one device: COM5 and the device it maps to
+// are one port, however each is written.
+bool SamePort(const std::string& a, const std::string& b) {
+    if (a == b)
+        return true;
+    std::string error;
+    if (ParsePortSelector(a, error)->kind != PortSelector::Kind::Name ||
+        ParsePortSelector(b, error)->kind != PortSelector::Kind::Name)
+        return false;
+    const std::string device = DevicePathForPortArgument(a);
+    return !device.empty() && SameDevice(device, DevicePathForPortArgument(b));
+}
+
 // What the options say together, or why they do not go together.
 Refusal CheckTogether(const HeadlessOptions& o) {
     if (o.listPorts)
@@ -223,8 +238,10 @@ Refusal CheckTogether(const HeadlessOptions& o) {
     if (o.upgrade && o.ports.empty())
         return "--upgrade needs --port PORT";
     for (std::size_t i = 0; i < o.ports.size(); ++i)
-        if (std::find(o.ports.begin(), o.ports.begin() + i, o.ports[i]) != o.ports.begin() + i)
-            return "--port " + o.ports[i] + " is given twice";
+        for (std::size_t j = 0; j < i; ++j)
+            if (SamePort(o.ports[j], o.ports[i]))
+                return "--port " + o.ports[i] + " is given twice" +
+                       (o.ports[i] == o.ports[j] ? "" : " (as " + o.ports[j] + ")");
     if (o.station) {
         std::string error;
         for (const std::string& port : o.ports)

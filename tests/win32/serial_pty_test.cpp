@@ -1,7 +1,9 @@
 // The Win32 driver on a COM port that wine maps onto a pty, whose far end is
 // dedarida-pty-peer. The port's name comes from DEDARIDA_TEST_PORT.
 #include "serial/event_fd.h"
+#include "serial/open_failure.h"
 #include "serial/serial_driver_win32.h"
+#include "unicode/ascii_case.h"
 
 #include <algorithm>
 #include <chrono>
@@ -269,6 +271,20 @@ TEST_F(Win32Pty, BytesThatEndAnIdleWaitAreCountedReadInOrderOrPurged) {
         ASSERT_TRUE(driver.InputCount(count));
         EXPECT_EQ(count, 0);
     }
+}
+
+// Wine lets a second handle onto a port in use; the tool's own lock refuses
+// a second open of the device however it is named, until the first closes.
+TEST_F(Win32Pty, ASecondOpenOfThePortIsRefusedAsInUse) {
+    const std::string port = std::getenv("DEDARIDA_TEST_PORT");
+    for (const std::string& name : {PortPath(), AsciiLower(PortPath()), port}) {
+        Win32SerialDriver second;
+        EXPECT_FALSE(second.Open(name)) << name;
+        EXPECT_EQ(ClassifyOpenFailure(second.LastError()), OpenFailure::InUse) << name;
+    }
+    driver.Close();
+    Win32SerialDriver second;
+    EXPECT_TRUE(second.Open(PortPath())) << second.LastError();
 }
 
 // Last: the peer takes a moment to come back.
