@@ -1,6 +1,7 @@
 #include "app/headless/headless_options.h"
 
 #include "app/headless/port_selector.h"
+#include "app/headless/usage_text.h"
 #include "serial/com_names.h"
 #include "serial/same_device.h"
 
@@ -10,7 +11,8 @@
 
 namespace dedarida {
 
-const char* const HeadlessUsage = R"(Usage: dedarida                       the window
+const std::string HeadlessUsage =
+    std::string(R"(Usage: dedarida                       the window
        dedarida --upgrade --port PORT [--port PORT ...] [options]
        dedarida --station [--port usb:VID:PID[:SERIAL] ...] [options]
        dedarida --list-ports [--json]
@@ -18,9 +20,9 @@ const char* const HeadlessUsage = R"(Usage: dedarida                       the w
 
 Runs a firmware upgrade without a window and exits with its result.
 
-  --port PORT         COM name (COM1 ... COM9, or any COMn named by the
-                      variable DEDARIDA_COMn), a device path (/dev/ttyUSB0),
-                      or a USB adapter whatever name the system gives it:
+)") +
+    usage_text::kPortNames +
+    R"(                      or a USB adapter whatever name the system gives it:
                       usb:VID:PID[:SERIAL] by its ids and serial number, or
                       usb-path:PATH by the USB port it is plugged into (both
                       as --list-ports shows them). Give it several times to
@@ -69,11 +71,8 @@ Runs a firmware upgrade without a window and exits with its result.
                       and status lines go to standard error)
   --trace FILE        write every frame sent and received to FILE (with
                       several ports: FILE.PORT, each '/' of PORT as '_')
-  --list-ports        list the serial ports present: COM name, device, its
-                      /dev/serial/by-id name, the USB adapter's ids, maker,
-                      product and serial number, and whether another program
-                      holds it; with --json as one JSON array
-  --version           the tool's version and the size and SHA-256 of the
+)" + usage_text::kListPorts +
+    R"(  --version           the tool's version and the size and SHA-256 of the
                       firmware it carries
   --help              this text
 
@@ -95,17 +94,16 @@ when no unit failed, else 1):
   5    the device is silent but its bootloader answers (an interrupted
        upgrade?): recover it with --from-bootloader
   64   the command line is wrong, or the --firmware file is refused
-  69   the window found no display (use --upgrade, or set DISPLAY)
-  74   the --json record or the --trace file could not be written (a full
+)" + usage_text::kNoDisplay +
+    R"(  74   the --json record or the --trace file could not be written (a full
        disk); the upgrade's own result is printed with the error
-  130  interrupted (Ctrl-C, SIGTERM, or a closed terminal); the port is
-       closed first
-
+)" + usage_text::kInterrupt +
+    R"(
 Examples:
   dedarida --upgrade --port COM5
   dedarida --upgrade --port COM5 --firmware fw45.s19 --firmware-version v4.5.1
-  dedarida --upgrade --port COM5 --port COM6 --port /dev/ttyUSB3 --json
-  dedarida --upgrade --port usb:0403:6001:A10K2B3C --retries 2
+)" + usage_text::kSeveralPorts +
+    R"(  dedarida --upgrade --port usb:0403:6001:A10K2B3C --retries 2
   dedarida --station --port usb:0403:6001 --log units.jsonl --retries 1
 
 The window (no arguments) reads DEDARIDA_TRACE=FILE for the same trace; it
@@ -270,7 +268,9 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
                                                     std::string& error) {
     HeadlessOptions options;
     for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+        std::string argument = argv[i];
+        if (usage_text::kHelpAlias != nullptr && argument == usage_text::kHelpAlias)
+            argument = "--help";
         const auto& table = Options();
         const auto option = std::find_if(table.begin(), table.end(),
                                          [&](const Option& o) { return argument == o.name; });

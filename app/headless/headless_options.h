@@ -37,7 +37,8 @@ struct HeadlessOptions {
     bool recoverBootloader = false;
 };
 
-extern const char* const HeadlessUsage;
+// The --help text, the platform's own where it differs.
+extern const std::string HeadlessUsage;
 
 // Parses argv (argv[0] is the program). On a mistake returns nothing and
 // puts the reason in `error`.
