@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace dedarida {
 
@@ -30,6 +31,10 @@ constexpr DWORD kCancelLimitMs = 2000;
 // How often an event wait that keeps ending as aborted is re-armed while no
 // data comes; as long as the event thread pauses after any other failed wait.
 constexpr DWORD kRearmPauseMs = 100;
+
+// How often the result of an event wait whose event is set is looked at
+// before the event counts as set too early.
+constexpr int kResultLooks = 3;
 
 // The look-ahead read waits for its byte without a time limit.
 constexpr COMMTIMEOUTS kLookaheadTimeouts{0, 0, 0, 0, 0};
@@ -81,6 +86,7 @@ Win32SerialDriver::Win32SerialDriver() {
         slot.done = NewEvent(TRUE);
     eventWaitDone_ = NewEvent(TRUE);
     lookahead_.done = NewEvent(TRUE);
+    readEnded_ = NewEvent(FALSE);
 }
 
 Win32SerialDriver::~Win32SerialDriver() {
@@ -89,6 +95,7 @@ Win32SerialDriver::~Win32SerialDriver() {
         CloseHandle(slot.done);
     CloseHandle(eventWaitDone_);
     CloseHandle(lookahead_.done);
+    CloseHandle(readEnded_);
 }
 
 bool Win32SerialDriver::Open(const std::string& path) {
@@ -278,6 +285,12 @@ bool Win32SerialDriver::Issue(Slot& slot, Transfer& op) {
     return true;
 }
 
+void Win32SerialDriver::FreeSlot(Slot& slot, const Transfer& op) {
+    slot.ticket = 0;
+    if (!op.write)
+        SetEvent(readEnded_);
+}
+
 bool Win32SerialDriver::Reclaim(Slot& slot, std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     const bool ended = CancelAndWait(handle_, slot.overlapped, slot.done);
@@ -319,7 +332,7 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
         if (!GetOverlappedResult(handle_, &slot.overlapped, &moved, FALSE)) {
             const DWORD error = GetLastError();
             if (error != ERROR_IO_INCOMPLETE) {
-                slot.ticket = 0;
+                FreeSlot(slot, op);
                 return FailedProgress(error);
             }
             if (!block)
@@ -337,7 +350,7 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
         op.done += static_cast<std::int32_t>(moved);
         if (moved > 0)
             op.lastByte = std::chrono::steady_clock::now();
-        slot.ticket = 0;
+        FreeSlot(slot, op);
         // A short chunk means the timeouts ended the transfer.
         if (moved < slot.requested || op.done == op.count)
             return Progress::Complete;
@@ -407,9 +420,14 @@ void Win32SerialDriver::CollectLookahead() {
     if (!lookahead_.pending || WaitForSingleObject(lookahead_.done, 0) != WAIT_OBJECT_0)
         return;
     DWORD moved = 0;
+    const bool ended = GetOverlappedResult(handle_, &lookahead_.overlapped, &moved, FALSE);
+    // Its result not stored yet (wine): still under way.
+    if (!ended && GetLastError() == ERROR_IO_INCOMPLETE)
+        return;
     lookahead_.pending = false;
-    lookahead_.holding =
-        GetOverlappedResult(handle_, &lookahead_.overlapped, &moved, FALSE) && moved == 1;
+    lookahead_.holding = ended && moved == 1;
+    // Cancelled for a read of the port's own, it took nothing from anyone.
+    lookahead_.failed = !lookahead_.holding && (ended || GetLastError() != ERROR_OPERATION_ABORTED);
 }
 
 bool Win32SerialDriver::StopLookahead() {
@@ -421,39 +439,65 @@ bool Win32SerialDriver::StopLookahead() {
 
 Win32SerialDriver::DataWait Win32SerialDriver::WaitForData(HANDLE stop, DWORD limitMs) {
     HANDLE wakers[2] = {stop, nullptr};
+    DWORD waitMs = limitMs;
     {
         std::lock_guard lock(slotsMutex_);
         CollectLookahead();
-        if (lookahead_.holding)
+        // After a look-ahead that failed (a hang-up), only the limit: the next
+        // event wait tells what happened, and a read that keeps failing
+        // cannot spin.
+        if (std::exchange(lookahead_.failed, false) || (mask_ & event_bit::RxChar) == 0)
+            wakers[1] = nullptr;
+        else if (lookahead_.holding)
             return DataWait::Arrived;
-        if ((mask_ & event_bit::RxChar) != 0 && slots_[0].ticket == 0 &&
-            (lookahead_.pending || IssueLookahead()))
+        else if (slots_[0].ticket != 0)
+            wakers[1] = readEnded_; // that read takes what comes; look again after it
+        else if (lookahead_.pending || IssueLookahead()) {
+            // No event wait beside it: under wine one armed while a read is
+            // pending may never end. Where waits keep ending at once, they
+            // tell of nothing but arriving data anyway.
             wakers[1] = lookahead_.done;
+            waitMs = INFINITE;
+        }
     }
-    const DWORD woken =
-        WaitForMultipleObjects(wakers[1] != nullptr ? 2 : 1, wakers, FALSE, limitMs);
+    const DWORD woken = WaitForMultipleObjects(wakers[1] != nullptr ? 2 : 1, wakers, FALSE, waitMs);
     if (woken == WAIT_OBJECT_0)
         return DataWait::Stopped;
-    if (woken == WAIT_OBJECT_0 + 1) {
+    if (woken == WAIT_OBJECT_0 + 1 && wakers[1] == lookahead_.done) {
         std::lock_guard lock(slotsMutex_);
         CollectLookahead();
         if (lookahead_.holding)
             return DataWait::Arrived;
     }
-    // A look-ahead that ended with nothing (a hang-up) must not spin: the
-    // next event wait tells what happened.
-    if (woken == WAIT_OBJECT_0 + 1 && WaitForSingleObject(stop, limitMs) == WAIT_OBJECT_0)
-        return DataWait::Stopped;
     return DataWait::TimedOut;
+}
+
+bool Win32SerialDriver::EventWaitEnded(bool& ended) {
+    DWORD unused = 0;
+    for (int look = 0; look < kResultLooks; ++look) {
+        ended = GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
+        if (ended || GetLastError() != ERROR_IO_INCOMPLETE)
+            return true;
+        // Wine may set the event before it stores the result, which it does
+        // in the thread's next wait of its server's: this one.
+        WaitForSingleObject(eventWaitDone_, 0);
+    }
+    // Set while the wait is still pending (wine sets an earlier wait's
+    // event late): not its end.
+    ResetEvent(eventWaitDone_);
+    return false;
 }
 
 void Win32SerialDriver::EndEventWait() {
     // A new mask ends the wait at once, where cancelling may not.
     ::SetCommMask(handle_, mask_);
-    if (WaitForSingleObject(eventWaitDone_, kCancelLimitMs) != WAIT_OBJECT_0)
-        CancelAndWait(handle_, eventWait_, eventWaitDone_);
-    DWORD unused = 0;
-    GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
+    const ULONGLONG until = GetTickCount64() + kCancelLimitMs;
+    bool ended = false;
+    for (ULONGLONG now = GetTickCount64(); now < until; now = GetTickCount64())
+        if (WaitForSingleObject(eventWaitDone_, static_cast<DWORD>(until - now)) == WAIT_OBJECT_0 &&
+            EventWaitEnded(ended))
+            return;
+    CancelAndWait(handle_, eventWait_, eventWaitDone_);
 }
 
 SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(const EventFd& stopEvent,
@@ -470,13 +514,14 @@ SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(const EventFd& stopEv
         ResetEvent(eventWaitDone_);
         bool ended = ::WaitCommEvent(handle_, &waitedEvents_, &eventWait_);
         if (!ended && GetLastError() == ERROR_IO_PENDING) {
+            // Bounded, so an end whose event came too early is not missed.
             const HANDLE both[2] = {stop, eventWaitDone_};
-            if (WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0) {
-                EndEventWait();
-                return WaitOutcome::Stopped;
-            }
-            DWORD unused = 0;
-            ended = GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
+            do {
+                if (WaitForMultipleObjects(2, both, FALSE, kRearmPauseMs) == WAIT_OBJECT_0) {
+                    EndEventWait();
+                    return WaitOutcome::Stopped;
+                }
+            } while (!EventWaitEnded(ended));
         }
         if (!ended) {
             const DWORD error = GetLastError();

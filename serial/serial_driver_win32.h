@@ -56,11 +56,16 @@ private:
 
     // Starts the next chunk of `op`; false on a failure.
     bool Issue(Slot& slot, Transfer& op);
+    // The slot's operation has ended: the slot is free again.
+    void FreeSlot(Slot& slot, const Transfer& op);
     // Waits (bounded) for the operation of a transfer that was dropped
     // after an abort, then frees the slot.
     bool Reclaim(Slot& slot, std::unique_lock<std::mutex>& lock);
     // Ends a pending event wait and waits for it to finish.
     void EndEventWait();
+    // Whether the event wait whose event is set has ended, with its result
+    // in `ended` (and LastError); wine may set the event before.
+    bool EventWaitEnded(bool& ended);
     // Whether the device still answers: a wait ended as aborted by a mask
     // change (or by wine on a pty) is not a lost line.
     bool LineAnswers();
@@ -106,10 +111,12 @@ private:
         std::uint8_t byte = 0;
         bool pending = false;
         bool holding = false; // `byte` arrived and no read has taken it yet
+        bool failed = false;  // it ended with no byte, not cancelled
     };
     Lookahead lookahead_;
     COMMTIMEOUTS timeouts_{}; // the port's own
     bool lookaheadTimeouts_ = false;
+    HANDLE readEnded_ = nullptr; // auto-reset: set when a read of the port's own ends
 };
 
 } // namespace dedarida

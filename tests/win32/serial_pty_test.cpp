@@ -6,6 +6,7 @@
 #include "unicode/ascii_case.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <future>
@@ -116,13 +117,19 @@ protected:
     }
 
     // One event wait on a thread of its own; `stop` ends it, `bits` gets its events.
+    // LastError of a failed wait goes to `waitError`.
     std::future<SerialDriver::WaitOutcome> WaitForEvents() {
-        return std::async(std::launch::async, [this] { return driver.WaitCommEvent(stop, bits); });
+        return std::async(std::launch::async, [this] {
+            const auto outcome = driver.WaitCommEvent(stop, bits);
+            waitError = driver.LastError();
+            return outcome;
+        });
     }
 
     Win32SerialDriver driver;
     EventFd stop;
     std::uint32_t bits = 0;
+    std::atomic<int> waitError = 0;
 };
 
 TEST_F(Win32Pty, MovesEveryByteBothWaysIncludingXonAndXoff) {
@@ -241,7 +248,8 @@ TEST_F(Win32Pty, AReplyIsHeardWhenItComes) {
             const auto due = std::chrono::steady_clock::now() + row.after;
             ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready) << row.name;
             delays.push_back(std::chrono::steady_clock::now() - due);
-            EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events) << row.name;
+            EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events)
+                << row.name << ": " << waitError;
             EXPECT_EQ(Read(1), std::vector<std::uint8_t>{row.reply}) << row.name;
         }
         std::sort(delays.begin(), delays.end());
@@ -260,7 +268,7 @@ TEST_F(Win32Pty, BytesThatEndAnIdleWaitAreCountedReadInOrderOrPurged) {
         std::this_thread::sleep_for(300ms);
         Write({kSendHundred});
         ASSERT_EQ(wait.wait_for(kPatience), std::future_status::ready);
-        EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events);
+        EXPECT_EQ(wait.get(), SerialDriver::WaitOutcome::Events) << waitError;
         EXPECT_EQ(InputCountOnceAt(100), 100);
         if (!purged) {
             EXPECT_EQ(Read(100), hundred);
