@@ -33,7 +33,7 @@ constexpr DWORD kCancelLimitMs = 2000;
 constexpr DWORD kRearmPauseMs = 100;
 
 // How often the result of an event wait whose event is set is looked at
-// before the event counts as set too early.
+// before the wait counts as aborted.
 constexpr int kResultLooks = 3;
 
 // The look-ahead read waits for its byte without a time limit.
@@ -453,9 +453,8 @@ Win32SerialDriver::DataWait Win32SerialDriver::WaitForData(HANDLE stop, DWORD li
         else if (slots_[0].ticket != 0)
             wakers[1] = readEnded_; // that read takes what comes; look again after it
         else if (lookahead_.pending || IssueLookahead()) {
-            // No event wait beside it: under wine one armed while a read is
-            // pending may never end. Where waits keep ending at once, they
-            // tell of nothing but arriving data anyway.
+            // No event wait is armed meanwhile: where waits keep ending at
+            // once, they tell of nothing but arriving data, which this does.
             wakers[1] = lookahead_.done;
             waitMs = INFINITE;
         }
@@ -472,32 +471,26 @@ Win32SerialDriver::DataWait Win32SerialDriver::WaitForData(HANDLE stop, DWORD li
     return DataWait::TimedOut;
 }
 
-bool Win32SerialDriver::EventWaitEnded(bool& ended) {
+bool Win32SerialDriver::EventWaitResult() {
     DWORD unused = 0;
     for (int look = 0; look < kResultLooks; ++look) {
-        ended = GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
-        if (ended || GetLastError() != ERROR_IO_INCOMPLETE)
+        if (GetOverlappedResult(handle_, &eventWait_, &unused, FALSE))
             return true;
-        // Wine may set the event before it stores the result, which it does
-        // in the thread's next wait of its server's: this one.
+        if (GetLastError() != ERROR_IO_INCOMPLETE)
+            return false;
         WaitForSingleObject(eventWaitDone_, 0);
     }
-    // Set while the wait is still pending (wine sets an earlier wait's
-    // event late): not its end.
-    ResetEvent(eventWaitDone_);
+    SetLastError(ERROR_OPERATION_ABORTED);
     return false;
 }
 
 void Win32SerialDriver::EndEventWait() {
     // A new mask ends the wait at once, where cancelling may not.
     ::SetCommMask(handle_, mask_);
-    const ULONGLONG until = GetTickCount64() + kCancelLimitMs;
-    bool ended = false;
-    for (ULONGLONG now = GetTickCount64(); now < until; now = GetTickCount64())
-        if (WaitForSingleObject(eventWaitDone_, static_cast<DWORD>(until - now)) == WAIT_OBJECT_0 &&
-            EventWaitEnded(ended))
-            return;
-    CancelAndWait(handle_, eventWait_, eventWaitDone_);
+    if (WaitForSingleObject(eventWaitDone_, kCancelLimitMs) != WAIT_OBJECT_0)
+        CancelAndWait(handle_, eventWait_, eventWaitDone_);
+    DWORD unused = 0;
+    GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
 }
 
 SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(const EventFd& stopEvent,
@@ -514,14 +507,12 @@ SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(const EventFd& stopEv
         ResetEvent(eventWaitDone_);
         bool ended = ::WaitCommEvent(handle_, &waitedEvents_, &eventWait_);
         if (!ended && GetLastError() == ERROR_IO_PENDING) {
-            // Bounded, so an end whose event came too early is not missed.
             const HANDLE both[2] = {stop, eventWaitDone_};
-            do {
-                if (WaitForMultipleObjects(2, both, FALSE, kRearmPauseMs) == WAIT_OBJECT_0) {
-                    EndEventWait();
-                    return WaitOutcome::Stopped;
-                }
-            } while (!EventWaitEnded(ended));
+            if (WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0) {
+                EndEventWait();
+                return WaitOutcome::Stopped;
+            }
+            ended = EventWaitResult();
         }
         if (!ended) {
             const DWORD error = GetLastError();

@@ -63,9 +63,11 @@ private:
     bool Reclaim(Slot& slot, std::unique_lock<std::mutex>& lock);
     // Ends a pending event wait and waits for it to finish.
     void EndEventWait();
-    // Whether the event wait whose event is set has ended, with its result
-    // in `ended` (and LastError); wine may set the event before.
-    bool EventWaitEnded(bool& ended);
+    // The result of the event wait whose event is set. Wine may set the
+    // event before it stores the result, which the thread's next waits on
+    // its server let it do; or for a wait that never ends, which then counts
+    // as aborted.
+    bool EventWaitResult();
     // Whether the device still answers: a wait ended as aborted by a mask
     // change (or by wine on a pty) is not a lost line.
     bool LineAnswers();
