@@ -34,6 +34,7 @@ unset DISPLAY WAYLAND_DISPLAY
 helpers=()
 cleanup() {
     wine_prefix_end
+    [ -z "${line:-}" ] || stop_line
     for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${helpers[@]}"; do wait "$pid" 2>/dev/null || true; done
     helpers=()
@@ -132,6 +133,61 @@ expect_exit 2 "You can not update this device !" --identity "FW ID  v2.0" --
 expect_exit 2 "Unknown device !" --identity "FW ID  v9.9" --
 expect_exit 3 "no reply moved the upgrade on for 1s" --drop identity:1 -- --timeout 1
 expect_exit 4 "COM9" -- --port COM9
+# A file's path names a port (as a ports folder's entries do); two names of
+# one device are one port.
+expect_exit 0 "message: System Programmed OK  v4.5" -- --port "Z:${work//\//\\}\\COM5"
+expect_exit 64 '--port \\.\com5 is given twice (as COM5)' -- --port COM5 --port '\\.\com5'
+
+# Wine lets a second program open a port in use; the tool's own lock refuses
+# it, and the first one's device is left alone.
+echo "-- a second tool on a port in use"
+start_line COM5 "$sim" --link "$work/COM5" --half-reply identity:1
+first=0
+timeout 180 "$wine" "$programs/dedarida.exe" --upgrade --port COM5 --timeout 4 \
+    >"$work/first.out" 2>&1 &
+holder=$!
+sleep 1.5
+got=0
+timeout 180 "$wine" "$programs/dedarida.exe" --upgrade --port '\\.\COM5' \
+    >"$work/second.out" 2>&1 || got=$?
+wait "$holder" || first=$?
+stop_line
+check_run 4 "is in use" "$got" "$work/second.out"
+check_run 3 "no reply moved the upgrade on for 4s" "$first" "$work/first.out"
+
+echo "-- /? asks for the help, in Windows' words"
+got=0
+timeout 60 "$wine" "$programs/dedarida.com" '/?' >"$work/help.out" 2>&1 || got=$?
+check_run 0 "--port PORT         COM name as Device Manager shows it" "$got" "$work/help.out"
+if grep -qE 'DEDARIDA_COM|/dev/|SIGTERM|DISPLAY' "$work/help.out"; then
+    echo "FAILED: the Windows help speaks of Linux:" >&2
+    grep -E 'DEDARIDA_COM|/dev/|SIGTERM|DISPLAY' "$work/help.out" >&2
+    failures=$((failures + 1))
+fi
+
+# The station on a ports folder given as a relative path: the unit's process
+# gets the entry's path as its port. Its record in the log tells the result.
+echo "-- the station on a ports folder"
+rm -rf "$work/ports" "$work/units.jsonl"
+mkdir -p "$work/ports"
+"$sim" --link "$work/ports/0403_6001_UNIT1" --reference image/firmware/placeholder.bin \
+    >"$work/unit.log" 2>&1 &
+unit=$!
+helpers+=($unit)
+for _ in $(seq 100); do [ -e "$work/ports/0403_6001_UNIT1" ] && break; sleep 0.05; done
+env -C "$work" DEDARIDA_PORTS_FOLDER=ports timeout 180 "$wine" "$PWD/$programs/dedarida.exe" \
+    --station --log units.jsonl >"$work/station.out" 2>&1 &
+station=$!
+for _ in $(seq 600); do [ -s "$work/units.jsonl" ] && break; sleep 0.1; done
+kill "$station" "$unit" 2>/dev/null || true
+wait "$station" "$unit" 2>/dev/null || true
+if grep -q '"result":"programmed"' "$work/units.jsonl" 2>/dev/null; then
+    echo "station: the unit on ports\\0403_6001_UNIT1 programmed"
+else
+    echo "FAILED: the station's unit was not programmed:" >&2
+    tail -n 5 "$work/station.out" "$work/units.jsonl" >&2 || true
+    failures=$((failures + 1))
+fi
 
 echo "-- from cmd.exe: output and exit status reach the console"
 start_line COM5 "$sim" --link "$work/COM5" --identity "FW ID  v2.0"
