@@ -91,17 +91,18 @@ struct ToolRun {
     bool Succeeded() const { return started && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 };
 
-inline ToolRun RunTool(std::vector<std::string> arguments,
-                       const std::function<void(pid_t)>& whileRunning = {}) {
-    arguments.insert(arguments.begin(), DEDARIDA_EXECUTABLE);
-    std::vector<char*> argv = SpawnArgv(arguments);
+// `command` (a program found on PATH or by its path, and its arguments) run
+// as RunTool runs the tool.
+inline ToolRun RunCommand(std::vector<std::string> command,
+                          const std::function<void(pid_t)>& whileRunning = {}) {
+    std::vector<char*> argv = SpawnArgv(command);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     ToolRun run;
     const auto began = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    run.started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    run.started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     if (run.started && whileRunning)
         whileRunning(pid);
@@ -110,6 +111,12 @@ inline ToolRun RunTool(std::vector<std::string> arguments,
     run.wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     return run;
+}
+
+inline ToolRun RunTool(std::vector<std::string> arguments,
+                       const std::function<void(pid_t)>& whileRunning = {}) {
+    arguments.insert(arguments.begin(), DEDARIDA_EXECUTABLE);
+    return RunCommand(arguments, whileRunning);
 }
 
 inline double CpuSeconds(const rusage& usage) {

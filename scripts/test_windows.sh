@@ -28,38 +28,27 @@ cmake --build "$linux" -j "$jobs" --target dedarida-sim dedarida-pty-peer
 sim="$linux/sim/dedarida-sim"
 peer="$linux/tests/win32_peer/dedarida-pty-peer"
 
-wine=$(dpkg -L wine64 | grep -m1 '/wine64$')
-wineserver=$(dpkg -L wine64 | grep -m1 '/wineserver64$')
+source scripts/wine_prefix.sh
 work="$PWD/build/wine"
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 helpers=()
 cleanup() {
+    wine_prefix_end
+    [ -z "${line:-}" ] || stop_line
     for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${helpers[@]}"; do wait "$pid" 2>/dev/null || true; done
-    timeout 30 "$wineserver" -k 2>/dev/null || true
+    helpers=()
 }
 trap cleanup EXIT
 
-# A fresh prefix. Creating anything inside it before wineboot makes wine skip
-# drive_c and hang, so the ports and settings come after.
 echo "-- wine prefix"
-timeout 30 "$wineserver" -k 2>/dev/null || true
-rm -rf "$work"
-mkdir -p "$work"
-timeout 300 "$wine" wineboot -i
-timeout 120 "$wineserver" -w
-timeout 60 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
-for port in COM2 COM5 COM6; do
-    timeout 60 "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ \
-        /d "$work/$port" /f >/dev/null
+# What an earlier run left is ended before its folder goes.
+for prefix in "$work/prefix" "$work/window/prefix"; do
+    WINEPREFIX=$prefix timeout 30 "$wineserver" -k 2>/dev/null || true
 done
-timeout 120 "$wineserver" -w
-# A wineserver of our own, with no controlling terminal: one that starts with
-# a pty as its terminal gets SIGHUP when the pty's master closes.
-setsid "$wineserver" -f -p >"$work/wineserver.log" 2>&1 &
-helpers+=($!)
+rm -rf "$work"
+wine_prefix "$work" COM2 COM5 COM6
 # The first program starts wine's services, which would keep the output of a
 # test open (and ctest waiting) for as long as they run.
 timeout 60 "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1
@@ -150,6 +139,61 @@ expect_exit 2 "You can not update this device !" --identity "FW ID  v2.0" --
 expect_exit 2 "Unknown device !" --identity "FW ID  v9.9" --
 expect_exit 3 "no reply moved the upgrade on for 1s" --drop identity:1 -- --timeout 1
 expect_exit 4 "COM9" -- --port COM9
+# A file's path names a port (as a ports folder's entries do); two names of
+# one device are one port.
+expect_exit 0 "message: System Programmed OK  v4.5" -- --port "Z:${work//\//\\}\\COM5"
+expect_exit 64 '--port \\.\com5 is given twice (as COM5)' -- --port COM5 --port '\\.\com5'
+
+# Wine lets a second program open a port in use; the tool's own lock refuses
+# it, and the first one's device is left alone.
+echo "-- a second tool on a port in use"
+start_line COM5 "$sim" --link "$work/COM5" --half-reply identity:1
+first=0
+timeout 180 "$wine" "$programs/dedarida.exe" --upgrade --port COM5 --timeout 4 \
+    >"$work/first.out" 2>&1 &
+holder=$!
+sleep 1.5
+got=0
+timeout 180 "$wine" "$programs/dedarida.exe" --upgrade --port '\\.\COM5' \
+    >"$work/second.out" 2>&1 || got=$?
+wait "$holder" || first=$?
+stop_line
+check_run 4 "is in use" "$got" "$work/second.out"
+check_run 3 "no reply moved the upgrade on for 4s" "$first" "$work/first.out"
+
+echo "-- /? asks for the help, in Windows' words"
+got=0
+timeout 60 "$wine" "$programs/dedarida.com" '/?' >"$work/help.out" 2>&1 || got=$?
+check_run 0 "--port PORT         COM name as Device Manager shows it" "$got" "$work/help.out"
+if grep -qE 'DEDARIDA_COM|/dev/|SIGTERM|DISPLAY' "$work/help.out"; then
+    echo "FAILED: the Windows help speaks of Linux:" >&2
+    grep -E 'DEDARIDA_COM|/dev/|SIGTERM|DISPLAY' "$work/help.out" >&2
+    failures=$((failures + 1))
+fi
+
+# The station on a ports folder given as a relative path: the unit's process
+# gets the entry's path as its port. Its record in the log tells the result.
+echo "-- the station on a ports folder"
+rm -rf "$work/ports" "$work/units.jsonl"
+mkdir -p "$work/ports"
+"$sim" --link "$work/ports/0403_6001_UNIT1" --reference image/firmware/placeholder.bin \
+    >"$work/unit.log" 2>&1 &
+unit=$!
+helpers+=($unit)
+for _ in $(seq 100); do [ -e "$work/ports/0403_6001_UNIT1" ] && break; sleep 0.05; done
+env -C "$work" DEDARIDA_PORTS_FOLDER=ports timeout 180 "$wine" "$PWD/$programs/dedarida.exe" \
+    --station --log units.jsonl >"$work/station.out" 2>&1 &
+station=$!
+for _ in $(seq 600); do [ -s "$work/units.jsonl" ] && break; sleep 0.1; done
+kill "$station" "$unit" 2>/dev/null || true
+wait "$station" "$unit" 2>/dev/null || true
+if grep -q '"result":"programmed"' "$work/units.jsonl" 2>/dev/null; then
+    echo "station: the unit on ports\\0403_6001_UNIT1 programmed"
+else
+    echo "FAILED: the station's unit was not programmed:" >&2
+    tail -n 5 "$work/station.out" "$work/units.jsonl" >&2 || true
+    failures=$((failures + 1))
+fi
 
 echo "-- from cmd.exe: output and exit status reach the console"
 start_line COM5 "$sim" --link "$work/COM5" --identity "FW ID  v2.0"
@@ -267,6 +311,17 @@ if ! env -u WINEPREFIX tests/win32_window/window_upgrade.sh "$programs/dedarida.
     "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
     "$work/window/COM2" "$work/window"; then
     echo "FAILED: the window's upgrade (see $work/window)" >&2
+    failures=$((failures + 1))
+fi
+
+# Nothing of either prefix may outlive the stage: wine's services hold on to
+# their prefix and the machine's processor long after a killed server.
+echo "-- no wine processes left"
+cleanup
+left=$(wine_leftovers "$work")
+if [ -n "$left" ]; then
+    echo "FAILED: wine processes left running:" >&2
+    echo "$left" >&2
     failures=$((failures + 1))
 fi
 

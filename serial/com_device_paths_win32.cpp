@@ -17,7 +17,9 @@ std::string DevicePathForComName(const std::string& name) {
 }
 
 std::string DevicePathForPortArgument(const std::string& argument) {
-    if (argument.rfind(kDevicePrefix, 0) == 0)
+    // A file's path names a device too (a ports folder's entry, Z:\dir\entry
+    // under wine): the system opens it as it is.
+    if (argument.find_first_of("\\/") != std::string::npos)
         return argument;
     return DevicePathForComName(argument);
 }

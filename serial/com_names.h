@@ -24,7 +24,8 @@ std::string ListedComName(unsigned number);
 std::string DevicePathForComName(const std::string& name);
 
 // For the headless mode: a COM name as above; a device path (Linux: anything
-// containing '/'; Windows: anything starting with \\.\) is taken as it is.
+// containing '/'; Windows: anything containing a backslash or '/', such as \\.\COM5,
+// Z:\dir\entry or dir\entry) is taken as it is.
 std::string DevicePathForPortArgument(const std::string& argument);
 
 } // namespace dedarida

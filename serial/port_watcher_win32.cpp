@@ -6,12 +6,15 @@
 #include "serial/port_watcher_window_win32.h"
 #include "serial/system_handle_win32.h"
 
+#include <algorithm>
+#include <chrono>
 #include <dbt.h>
 #include <filesystem>
 #include <future>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <windows.h>
 
 namespace dedarida {
@@ -35,7 +38,7 @@ public:
                                   nullptr, windowClass.hInstance, nullptr);
         if (window_ == nullptr)
             return;
-        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&changed_));
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&changes_));
         DEV_BROADCAST_DEVICEINTERFACE_W filter{};
         filter.dbcc_size = sizeof filter;
         filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
@@ -52,22 +55,27 @@ public:
     }
     bool Listening() const { return notification_ != nullptr; }
 
-    // Handles the messages that have come; true when a port came or went.
-    bool HandleMessages() {
+    struct Changes {
+        bool any = false;
+        bool arrival = false;
+    };
+    // Handles the messages that have come: whether a port came or went.
+    Changes HandleMessages() {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
-        const bool changed = changed_;
-        changed_ = false;
-        return changed;
+        return std::exchange(changes_, Changes{});
     }
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
         if (message == WM_DEVICECHANGE &&
             (w == DBT_DEVICEARRIVAL || w == DBT_DEVICEREMOVECOMPLETE)) {
-            if (auto* changed = reinterpret_cast<bool*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
-                *changed = true;
+            if (auto* changes =
+                    reinterpret_cast<Changes*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+                changes->any = true;
+                changes->arrival = changes->arrival || w == DBT_DEVICEARRIVAL;
+            }
             return TRUE;
         }
         return DefWindowProcW(window, message, w, l);
@@ -75,8 +83,12 @@ private:
 
     HWND window_ = nullptr;
     HDEVNOTIFY notification_ = nullptr;
-    bool changed_ = false;
+    Changes changes_;
 };
+
+// A port's arrival may be told before SetupAPI has its details (its USB
+// adapter, its COM name): the watcher tells of it once more after this.
+constexpr auto kLookAgain = std::chrono::milliseconds(500);
 
 using FolderChanges = SystemHandle<HANDLE, &FindCloseChangeNotification>;
 
@@ -94,12 +106,31 @@ void ListenToDevices(HANDLE stop, Started& started, const std::function<void()>&
     started.set_value(FailureUnless(window.Listening()));
     if (!window.Listening())
         return;
-    // The system sends its device messages; waking for them (QS_SENDMESSAGE
-    // is in QS_ALLINPUT) and peeking handles them.
-    while (MsgWaitForMultipleObjectsEx(1, &stop, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
-           WAIT_OBJECT_0 + 1)
-        if (window.HandleMessages())
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> lookAgain;
+    for (;;) {
+        DWORD waitMs = INFINITE;
+        if (lookAgain)
+            waitMs = static_cast<DWORD>(std::max<Clock::rep>(
+                0,
+                std::chrono::ceil<std::chrono::milliseconds>(*lookAgain - Clock::now()).count()));
+        // The system sends its device messages; waking for them
+        // (QS_SENDMESSAGE is in QS_ALLINPUT) and peeking handles them.
+        const DWORD woken =
+            MsgWaitForMultipleObjectsEx(1, &stop, waitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_TIMEOUT) {
+            lookAgain.reset();
             changed();
+            continue;
+        }
+        if (woken != WAIT_OBJECT_0 + 1)
+            return;
+        const DeviceWindow::Changes changes = window.HandleMessages();
+        if (changes.arrival)
+            lookAgain = Clock::now() + kLookAgain;
+        if (changes.any)
+            changed();
+    }
 }
 
 // A folder of links stands for the ports: its changes are theirs.

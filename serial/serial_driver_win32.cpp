@@ -3,12 +3,14 @@
 #include "serial/dcb_mapping_win32.h"
 #include "serial/drain_bound.h"
 #include "serial/ecomport.h"
+#include "serial/same_device.h"
 #include "unicode/utf16.h"
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace dedarida {
 
@@ -26,9 +28,16 @@ constexpr DWORD kModemLineEvents =
 // How long an operation may take to end once it has been cancelled.
 constexpr DWORD kCancelLimitMs = 2000;
 
-// The pause before re-arming an event wait that keeps ending as aborted; as
-// long as the event thread pauses after any other failed wait.
-constexpr DWORD kLongestRearmPauseMs = 100;
+// How often an event wait that keeps ending as aborted is re-armed while no
+// data comes; as long as the event thread pauses after any other failed wait.
+constexpr DWORD kRearmPauseMs = 100;
+
+// How often the result of an event wait whose event is set is looked at
+// before the wait counts as aborted.
+constexpr int kResultLooks = 3;
+
+// The look-ahead read waits for its byte without a time limit.
+constexpr COMMTIMEOUTS kLookaheadTimeouts{0, 0, 0, 0, 0};
 
 bool Failed(DWORD error) {
     tLastError = error;
@@ -47,6 +56,21 @@ HANDLE NewEvent(BOOL manualReset) {
     return event;
 }
 
+// The name of the tool's own lock on the device `path`, the same for every
+// spelling of it; a name holds no backslash after its namespace, and at most
+// MAX_PATH characters, so a long one is hashed (FNV-1a).
+std::wstring LockName(const std::string& path) {
+    std::string key = DeviceKey(path);
+    std::replace(key.begin(), key.end(), '\\', '/');
+    if (key.size() > 200) {
+        std::uint64_t hash = 14695981039346656037u;
+        for (const char c : key)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+        key = std::to_string(hash);
+    }
+    return L"Global\\dedarida-port-" + Utf16FromUtf8(key);
+}
+
 // Cancels the operation of `overlapped` and waits for it to end.
 bool CancelAndWait(HANDLE handle, OVERLAPPED& overlapped, HANDLE done) {
     if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0)
@@ -61,7 +85,8 @@ Win32SerialDriver::Win32SerialDriver() {
     for (Slot& slot : slots_)
         slot.done = NewEvent(TRUE);
     eventWaitDone_ = NewEvent(TRUE);
-    writeDone_ = NewEvent(FALSE);
+    lookahead_.done = NewEvent(TRUE);
+    readEnded_ = NewEvent(FALSE);
 }
 
 Win32SerialDriver::~Win32SerialDriver() {
@@ -69,18 +94,33 @@ Win32SerialDriver::~Win32SerialDriver() {
     for (Slot& slot : slots_)
         CloseHandle(slot.done);
     CloseHandle(eventWaitDone_);
-    CloseHandle(writeDone_);
+    CloseHandle(lookahead_.done);
+    CloseHandle(readEnded_);
 }
 
 bool Win32SerialDriver::Open(const std::string& path) {
     if (path.empty())
         return Failed(ERROR_FILE_NOT_FOUND);
+    // Wine lets a second program open a port in use: the tool's own lock
+    // keeps a second copy of it off the device all the same, as "in use".
+    const HANDLE portLock = CreateMutexW(nullptr, FALSE, LockName(path).c_str());
+    if (portLock == nullptr)
+        return Failed(GetLastError());
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(portLock);
+        return Failed(ERROR_ACCESS_DENIED);
+    }
     // No sharing: a second program gets ERROR_ACCESS_DENIED.
     const HANDLE handle = CreateFileW(Utf16FromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return Failed(GetLastError());
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        CloseHandle(portLock);
+        return Failed(error);
+    }
+    portLock_ = portLock;
     handle_ = handle;
+    abortsInRow_ = 0;
     std::lock_guard lock(lineErrorsMutex_);
     lineErrors_ = {};
     return true;
@@ -98,7 +138,14 @@ void Win32SerialDriver::Close() {
             CancelAndWait(handle, slot.overlapped, slot.done);
         slot.ticket = 0;
     }
+    if (lookahead_.pending)
+        CancelAndWait(handle, lookahead_.overlapped, lookahead_.done);
+    lookahead_.pending = false;
+    lookahead_.holding = false;
+    lookaheadTimeouts_ = false;
     CloseHandle(handle);
+    CloseHandle(portLock_);
+    portLock_ = nullptr;
 }
 
 bool Win32SerialDriver::SetupComm(std::uint32_t inQueue, std::uint32_t outQueue) {
@@ -121,8 +168,11 @@ bool Win32SerialDriver::SetCommTimeouts(const CommTimeouts& timeouts) {
     COMMTIMEOUTS t{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
                    timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
                    timeouts.WriteTotalTimeoutConstant};
+    std::lock_guard lock(slotsMutex_);
     if (!::SetCommTimeouts(handle_, &t))
         return Failed(GetLastError());
+    timeouts_ = t;
+    lookaheadTimeouts_ = false;
     writeMultiplierMs_ = timeouts.WriteTotalTimeoutMultiplier;
     writeConstantMs_ = timeouts.WriteTotalTimeoutConstant;
     return true;
@@ -158,19 +208,27 @@ bool Win32SerialDriver::InputCount(std::int32_t& count) {
     COMSTAT status{};
     if (!CommStatus(status))
         return Failed(GetLastError());
-    count = static_cast<std::int32_t>(std::min<DWORD>(status.cbInQue, INT32_MAX));
+    std::lock_guard lock(slotsMutex_);
+    CollectLookahead();
+    count = static_cast<std::int32_t>(
+        std::min<DWORD>(status.cbInQue + (lookahead_.holding ? 1 : 0), INT32_MAX));
     return true;
 }
 
 bool Win32SerialDriver::Purge(std::uint32_t actions) {
     const HANDLE handle = handle_;
-    if ((actions & (purge::TxAbort | purge::RxAbort)) != 0) {
-        // PURGE_RXABORT alone does not end a pending ReadFile everywhere.
+    {
         std::lock_guard lock(slotsMutex_);
+        // PURGE_RXABORT alone does not end a pending ReadFile everywhere.
         for (int write = 0; write < 2; ++write) {
             const std::uint32_t abort = write != 0 ? purge::TxAbort : purge::RxAbort;
             if ((actions & abort) != 0 && slots_[write].ticket != 0)
                 CancelIoEx(handle, &slots_[write].overlapped);
+        }
+        // The look-ahead's byte is part of the input queue.
+        if ((actions & purge::RxClear) != 0) {
+            CollectLookahead();
+            lookahead_.holding = false;
         }
     }
     return PurgeComm(handle, actions) || Failed(GetLastError());
@@ -204,6 +262,8 @@ int Win32SerialDriver::LastError() const {
 
 bool Win32SerialDriver::Issue(Slot& slot, Transfer& op) {
     const DWORD chunk = std::min<DWORD>(static_cast<DWORD>(op.count - op.done), kChunkBytes);
+    if (!op.write && !RestoreTimeouts())
+        return false;
     if (op.write) {
         std::memcpy(slot.buffer.data(), op.data + op.done, chunk);
         const auto limit =
@@ -225,6 +285,12 @@ bool Win32SerialDriver::Issue(Slot& slot, Transfer& op) {
     return true;
 }
 
+void Win32SerialDriver::FreeSlot(Slot& slot, const Transfer& op) {
+    slot.ticket = 0;
+    if (!op.write)
+        SetEvent(readEnded_);
+}
+
 bool Win32SerialDriver::Reclaim(Slot& slot, std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     const bool ended = CancelAndWait(handle_, slot.overlapped, slot.done);
@@ -244,6 +310,17 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
         if (slot.ticket != 0 && !Reclaim(slot, lock))
             return Progress::Failed;
         op.generation = ++lastTicket_;
+        if (!op.write) {
+            if (!StopLookahead())
+                return Progress::Failed;
+            if (lookahead_.holding) {
+                op.data[op.done++] = lookahead_.byte;
+                op.lastByte = std::chrono::steady_clock::now();
+                lookahead_.holding = false;
+                if (op.done == op.count)
+                    return Progress::Complete;
+            }
+        }
         if (!Issue(slot, op))
             return Progress::Failed;
     } else if (slot.ticket != op.generation) {
@@ -255,7 +332,7 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
         if (!GetOverlappedResult(handle_, &slot.overlapped, &moved, FALSE)) {
             const DWORD error = GetLastError();
             if (error != ERROR_IO_INCOMPLETE) {
-                slot.ticket = 0;
+                FreeSlot(slot, op);
                 return FailedProgress(error);
             }
             if (!block)
@@ -268,14 +345,12 @@ SerialDriver::Progress Win32SerialDriver::Advance(Transfer& op, bool block) {
                 return FailedProgress(ERROR_OPERATION_ABORTED);
             continue;
         }
-        if (op.write)
-            SetEvent(writeDone_);
-        else
+        if (!op.write)
             std::memcpy(op.data + op.done, slot.buffer.data(), moved);
         op.done += static_cast<std::int32_t>(moved);
         if (moved > 0)
             op.lastByte = std::chrono::steady_clock::now();
-        slot.ticket = 0;
+        FreeSlot(slot, op);
         // A short chunk means the timeouts ended the transfer.
         if (moved < slot.requested || op.done == op.count)
             return Progress::Complete;
@@ -313,25 +388,100 @@ bool Win32SerialDriver::LineAnswers() {
     return CommStatus(status) || Failed(GetLastError());
 }
 
-DWORD Win32SerialDriver::RearmPauseMs(int abortsInRow) {
-    if (abortsInRow <= 1)
-        return 0;
-    // 1, 2, 4 ... ms; the shift stays far below the width of DWORD.
-    return std::min<DWORD>(DWORD{1} << std::min(abortsInRow - 2, 16), kLongestRearmPauseMs);
+bool Win32SerialDriver::RestoreTimeouts() {
+    if (!lookaheadTimeouts_)
+        return true;
+    if (!::SetCommTimeouts(handle_, &timeouts_))
+        return Failed(GetLastError());
+    lookaheadTimeouts_ = false;
+    return true;
 }
 
-bool Win32SerialDriver::PauseBeforeRearm(HANDLE stop) {
-    const DWORD pauseMs = RearmPauseMs(++abortsInRow_);
-    if (pauseMs == 0)
-        return true;
-    // A reply follows a write: bytes of it must not wait for the pause to end.
-    const HANDLE wakers[2] = {stop, writeDone_};
-    const DWORD woken = WaitForMultipleObjects(2, wakers, FALSE, pauseMs);
-    if (woken == WAIT_OBJECT_0)
-        return false;
-    if (woken == WAIT_OBJECT_0 + 1)
-        abortsInRow_ = 0;
+bool Win32SerialDriver::IssueLookahead() {
+    if (!lookaheadTimeouts_) {
+        COMMTIMEOUTS timeouts = kLookaheadTimeouts;
+        timeouts.WriteTotalTimeoutMultiplier = timeouts_.WriteTotalTimeoutMultiplier;
+        timeouts.WriteTotalTimeoutConstant = timeouts_.WriteTotalTimeoutConstant;
+        if (!::SetCommTimeouts(handle_, &timeouts))
+            return Failed(GetLastError());
+        lookaheadTimeouts_ = true;
+    }
+    lookahead_.overlapped = OVERLAPPED{};
+    lookahead_.overlapped.hEvent = lookahead_.done;
+    ResetEvent(lookahead_.done);
+    if (!ReadFile(handle_, &lookahead_.byte, 1, nullptr, &lookahead_.overlapped) &&
+        GetLastError() != ERROR_IO_PENDING)
+        return Failed(GetLastError());
+    lookahead_.pending = true;
     return true;
+}
+
+void Win32SerialDriver::CollectLookahead() {
+    if (!lookahead_.pending || WaitForSingleObject(lookahead_.done, 0) != WAIT_OBJECT_0)
+        return;
+    DWORD moved = 0;
+    const bool ended = GetOverlappedResult(handle_, &lookahead_.overlapped, &moved, FALSE);
+    // Its result not stored yet (wine): still under way.
+    if (!ended && GetLastError() == ERROR_IO_INCOMPLETE)
+        return;
+    lookahead_.pending = false;
+    lookahead_.holding = ended && moved == 1;
+    // Cancelled for a read of the port's own, it took nothing from anyone.
+    lookahead_.failed = !lookahead_.holding && (ended || GetLastError() != ERROR_OPERATION_ABORTED);
+}
+
+bool Win32SerialDriver::StopLookahead() {
+    if (lookahead_.pending && !CancelAndWait(handle_, lookahead_.overlapped, lookahead_.done))
+        return Failed(WAIT_TIMEOUT);
+    CollectLookahead();
+    return true;
+}
+
+Win32SerialDriver::DataWait Win32SerialDriver::WaitForData(HANDLE stop, DWORD limitMs) {
+    HANDLE wakers[2] = {stop, nullptr};
+    DWORD waitMs = limitMs;
+    {
+        std::lock_guard lock(slotsMutex_);
+        CollectLookahead();
+        // After a look-ahead that failed (a hang-up), only the limit: the next
+        // event wait tells what happened, and a read that keeps failing
+        // cannot spin.
+        if (std::exchange(lookahead_.failed, false) || (mask_ & event_bit::RxChar) == 0)
+            wakers[1] = nullptr;
+        else if (lookahead_.holding)
+            return DataWait::Arrived;
+        else if (slots_[0].ticket != 0)
+            wakers[1] = readEnded_; // that read takes what comes; look again after it
+        else if (lookahead_.pending || IssueLookahead()) {
+            // No event wait is armed meanwhile: where waits keep ending at
+            // once, they tell of nothing but arriving data, which this does.
+            wakers[1] = lookahead_.done;
+            waitMs = INFINITE;
+        }
+    }
+    const DWORD woken = WaitForMultipleObjects(wakers[1] != nullptr ? 2 : 1, wakers, FALSE, waitMs);
+    if (woken == WAIT_OBJECT_0)
+        return DataWait::Stopped;
+    if (woken == WAIT_OBJECT_0 + 1 && wakers[1] == lookahead_.done) {
+        std::lock_guard lock(slotsMutex_);
+        CollectLookahead();
+        if (lookahead_.holding)
+            return DataWait::Arrived;
+    }
+    return DataWait::TimedOut;
+}
+
+bool Win32SerialDriver::EventWaitResult() {
+    DWORD unused = 0;
+    for (int look = 0; look < kResultLooks; ++look) {
+        if (GetOverlappedResult(handle_, &eventWait_, &unused, FALSE))
+            return true;
+        if (GetLastError() != ERROR_IO_INCOMPLETE)
+            return false;
+        WaitForSingleObject(eventWaitDone_, 0);
+    }
+    SetLastError(ERROR_OPERATION_ABORTED);
+    return false;
 }
 
 void Win32SerialDriver::EndEventWait() {
@@ -362,8 +512,7 @@ SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(const EventFd& stopEv
                 EndEventWait();
                 return WaitOutcome::Stopped;
             }
-            DWORD unused = 0;
-            ended = GetOverlappedResult(handle_, &eventWait_, &unused, FALSE);
+            ended = EventWaitResult();
         }
         if (!ended) {
             const DWORD error = GetLastError();
@@ -380,9 +529,18 @@ SerialDriver::WaitOutcome Win32SerialDriver::WaitCommEvent(const EventFd& stopEv
             if (error == ERROR_OPERATION_ABORTED) {
                 if (!LineAnswers())
                     return WaitOutcome::Failed;
-                if (!PauseBeforeRearm(stop))
+                // The first re-arms at once: a mask change ends a wait so.
+                if (++abortsInRow_ == 1)
+                    continue;
+                switch (WaitForData(stop, kRearmPauseMs)) {
+                case DataWait::Stopped:
                     return WaitOutcome::Stopped;
-                continue;
+                case DataWait::Arrived:
+                    eventBits = event_bit::RxChar;
+                    return WaitOutcome::Events;
+                case DataWait::TimedOut:
+                    continue;
+                }
             }
             Failed(error);
             return WaitOutcome::Failed;

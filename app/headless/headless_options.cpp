@@ -1,6 +1,9 @@
 #include "app/headless/headless_options.h"
 
 #include "app/headless/port_selector.h"
+#include "app/headless/usage_text.h"
+#include "serial/com_names.h"
+#include "serial/same_device.h"
 #include "unicode/ascii_case.h"
 
 #include <algorithm>
@@ -9,7 +12,8 @@
 
 namespace dedarida {
 
-const char* const HeadlessUsage = R"(Usage: dedarida                       the window
+const std::string HeadlessUsage =
+    std::string(R"(Usage: dedarida                       the window
        dedarida --upgrade --port PORT [--port PORT ...] [options]
        dedarida --station [--port usb:VID:PID[:SERIAL] ...] [options]
        dedarida --job FILE [--json] [--quiet] [--trace FILE]
@@ -18,9 +22,9 @@ const char* const HeadlessUsage = R"(Usage: dedarida                       the w
 
 Runs a firmware upgrade without a window and exits with its result.
 
-  --port PORT         COM name (COM1 ... COM9, or any COMn named by the
-                      variable DEDARIDA_COMn), a device path (/dev/ttyUSB0),
-                      or a USB adapter whatever name the system gives it:
+)") +
+    usage_text::kPortNames +
+    R"(                      or a USB adapter whatever name the system gives it:
                       usb:VID:PID[:SERIAL] by its ids and serial number (in
                       either case), or
                       usb-path:PATH by the USB port it is plugged into (both
@@ -104,12 +108,8 @@ Runs a firmware upgrade without a window and exits with its result.
                       several ports FILE.PORT, with --station FILE.PORT.N for
                       unit N; in PORT every character but A-Z a-z 0-9 . _ -
                       as '_')
-  --list-ports        list the serial ports present: COM name, device, its
-                      /dev/serial/by-id name, the USB adapter's ids, maker,
-                      product, serial number, USB port and interface, and
-                      whether another program holds it; with --json as one
-                      JSON array
-  --version           the tool's version and the size and SHA-256 of the
+)" + usage_text::kListPorts +
+    R"(  --version           the tool's version and the size and SHA-256 of the
                       firmware it carries
   --help              this text
 
@@ -133,17 +133,16 @@ when a unit failed, else 130 when one was interrupted, else 0):
        upgrade?): recover it with --from-bootloader
   64   the command line is wrong, or the --job, --firmware or --log file is
        refused
-  69   the window found no display (use --upgrade, or set DISPLAY)
-  74   the --json record or the --trace file could not be written (a full
+)" + usage_text::kNoDisplay +
+    R"(  74   the --json record or the --trace file could not be written (a full
        disk); the upgrade's own result is printed with the error
-  130  interrupted (Ctrl-C, SIGTERM, or a closed terminal); the port is
-       closed first
-
+)" + usage_text::kInterrupt +
+    R"(
 Examples:
   dedarida --upgrade --port COM5
   dedarida --upgrade --port COM5 --firmware fw45.s19 --firmware-version v4.5.1
-  dedarida --upgrade --port COM5 --port COM6 --port /dev/ttyUSB3 --json
-  dedarida --upgrade --port usb:0403:6001:A10K2B3C --retries 2
+)" + usage_text::kSeveralPorts +
+    R"(  dedarida --upgrade --port usb:0403:6001:A10K2B3C --retries 2
   dedarida --station --port usb:0403:6001 --log units.jsonl --retries 1
   dedarida --job /srv/line-3/fw451.json --quiet
 
@@ -289,6 +288,19 @@ const std::vector<Option>& Options() {
     return options;
 }
 
+// Whether two --port texts name one device: COM5 and the device it maps to
+// are one port, however each is written.
+bool SamePort(const std::string& a, const std::string& b) {
+    if (a == b)
+        return true;
+    std::string error;
+    if (ParsePortSelector(a, error)->kind != PortSelector::Kind::Name ||
+        ParsePortSelector(b, error)->kind != PortSelector::Kind::Name)
+        return false;
+    const std::string device = DevicePathForPortArgument(a);
+    return !device.empty() && SameDevice(device, DevicePathForPortArgument(b));
+}
+
 } // namespace
 
 bool IsSha256Text(const std::string& text) {
@@ -307,8 +319,10 @@ Refusal CombinationRefusal(const HeadlessOptions& o) {
     if (o.upgrade && o.ports.empty())
         return "--upgrade needs --port PORT";
     for (std::size_t i = 0; i < o.ports.size(); ++i)
-        if (std::find(o.ports.begin(), o.ports.begin() + i, o.ports[i]) != o.ports.begin() + i)
-            return "--port " + o.ports[i] + " is given twice";
+        for (std::size_t j = 0; j < i; ++j)
+            if (SamePort(o.ports[j], o.ports[i]))
+                return "--port " + o.ports[i] + " is given twice" +
+                       (o.ports[i] == o.ports[j] ? "" : " (as " + o.ports[j] + ")");
     if (o.station) {
         std::string error;
         for (const std::string& port : o.ports)
@@ -340,7 +354,9 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
                                                     std::string& error) {
     HeadlessOptions options;
     for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+        std::string argument = argv[i];
+        if (usage_text::kHelpAlias != nullptr && argument == usage_text::kHelpAlias)
+            argument = "--help";
         const auto& table = Options();
         const auto option = std::find_if(table.begin(), table.end(),
                                          [&](const Option& o) { return argument == o.name; });

@@ -50,7 +50,8 @@ struct HeadlessOptions {
     std::vector<std::string> given;
 };
 
-extern const char* const HeadlessUsage;
+// The --help text, the platform's own where it differs.
+extern const std::string HeadlessUsage;
 
 // Parses argv (argv[0] is the program). On a mistake returns nothing and
 // puts the reason in `error`. With --job the options are checked together

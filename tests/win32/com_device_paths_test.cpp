@@ -24,10 +24,13 @@ TEST(Win32ComDevicePaths, IgnoresTheLinuxMapping) {
     _putenv_s("DEDARIDA_COM5", "");
 }
 
-TEST(Win32ComDevicePaths, TakesADevicePathAsItIs) {
-    EXPECT_EQ(DevicePathForPortArgument("\\\\.\\COM7"), "\\\\.\\COM7");
+// A ports folder's entries are files: Z:\dir\entry under wine, or relative.
+TEST(Win32ComDevicePaths, TakesADevicePathOrAFilesPathAsItIs) {
+    for (const char* path : {"\\\\.\\COM7", "\\\\.\\Z:\\ports\\0403_6001_A",
+                             "Z:\\ports\\0403_6001_A", "ports\\0403_6001_A", "ports/0403_6001_A"})
+        EXPECT_EQ(DevicePathForPortArgument(path), path);
     EXPECT_EQ(DevicePathForPortArgument("COM7"), "\\\\.\\COM7");
-    EXPECT_EQ(DevicePathForPortArgument("/dev/ttyUSB0"), "");
+    EXPECT_EQ(DevicePathForPortArgument("0403_6001_A"), "");
 }
 
 } // namespace

@@ -15,12 +15,5 @@ TEST(Win32SerialDriver, TellsAGoneDeviceFromOtherFailures) {
         EXPECT_FALSE(driver.IsLineLost(other)) << other;
 }
 
-TEST(Win32SerialDriver, RearmsAfterAbortedWaitsWithGrowingPauses) {
-    const std::pair<int, DWORD> table[] = {{0, 0},  {1, 0},   {2, 1},    {3, 2},     {4, 4},
-                                           {8, 64}, {9, 100}, {10, 100}, {1000, 100}};
-    for (const auto& [aborts, pauseMs] : table)
-        EXPECT_EQ(Win32SerialDriver::RearmPauseMs(aborts), pauseMs) << aborts;
-}
-
 } // namespace
 } // namespace dedarida

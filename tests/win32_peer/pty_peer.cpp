@@ -3,6 +3,7 @@
 //   0xF1  reply with the line speed the port set, in decimal, then '\n'
 //   0xF2  send the 100 bytes 0..99
 //   0xF3  hang up: close the master, then come back on a new pty
+//   0xF4  send 'L' 300 ms later, as a device that takes its time to reply
 // Runs until SIGINT or SIGTERM; prints the slave path.
 
 #include "sim/pty.h"
@@ -23,7 +24,9 @@ namespace {
 constexpr std::uint8_t kReportSpeed = 0xF1;
 constexpr std::uint8_t kSendHundred = 0xF2;
 constexpr std::uint8_t kHangUp = 0xF3;
+constexpr std::uint8_t kReplyLate = 0xF4;
 constexpr auto kComebackDelay = std::chrono::milliseconds(300);
+constexpr auto kLateReplyDelay = std::chrono::milliseconds(300);
 
 volatile std::sig_atomic_t gStop = 0;
 
@@ -49,7 +52,7 @@ bool Serve(dedarida::sim::Pty& pty) {
         std::size_t echoFrom = 0;
         for (std::size_t i = 0; i < got; ++i) {
             const std::uint8_t byte = buffer[i];
-            if (byte < kReportSpeed || byte > kHangUp)
+            if (byte < kReportSpeed || byte > kReplyLate)
                 continue;
             WriteAll(pty, std::span(buffer).subspan(echoFrom, i - echoFrom));
             echoFrom = i + 1;
@@ -63,6 +66,10 @@ bool Serve(dedarida::sim::Pty& pty) {
                 std::array<std::uint8_t, 100> hundred{};
                 std::iota(hundred.begin(), hundred.end(), std::uint8_t{0});
                 WriteAll(pty, hundred);
+            } else if (byte == kReplyLate) {
+                std::this_thread::sleep_for(kLateReplyDelay);
+                const std::uint8_t late = 'L';
+                WriteAll(pty, std::span(&late, 1));
             }
         }
         WriteAll(pty, std::span(buffer).subspan(echoFrom, got - echoFrom));

@@ -21,15 +21,12 @@ set -euo pipefail
 exe=$(realpath "$1") probe=$(realpath "$2") sim=$(realpath "$3") firmware=$(realpath "$4")
 line=$(realpath -m "$5") out=$(mkdir -p "$6" && realpath "$6")
 
-wine=$(dpkg -L wine64 | grep -m1 '/wine64$')
-wineserver=$(dpkg -L wine64 | grep -m1 '/wineserver64$')
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/../../scripts/wine_prefix.sh"
 
 pids=()
-own_prefix=${WINEPREFIX:+no}
 cleanup() {
+    wine_prefix_end
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    [ -n "$own_prefix" ] || timeout 30 "$wineserver" -k 2>/dev/null || true
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
@@ -49,24 +46,7 @@ wait_for() {
     done
 }
 
-if [ -z "${WINEPREFIX:-}" ]; then
-    export WINEPREFIX=$out/prefix
-    rm -rf "$WINEPREFIX"
-    # No dosdevices before the first run, and no display: wine.inf then
-    # installs in seconds instead of spinning.
-    DISPLAY='' "$wine" wineboot -i >"$out/wineboot.log" 2>&1
-    "$wineserver" -w
-    DISPLAY='' "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
-        /d 0 /f >>"$out/wineboot.log" 2>&1
-    "$wineserver" -w
-    DISPLAY='' "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$line" /f \
-        >>"$out/wineboot.log" 2>&1
-    "$wineserver" -w
-    # A wineserver of our own, with no controlling terminal: one that has the
-    # pty as its terminal gets SIGHUP when the master closes.
-    setsid "$wineserver" -f -p >"$out/wineserver.log" 2>&1 &
-    pids+=($!)
-fi
+[ -n "${WINEPREFIX:-}" ] || wine_prefix "$out" "COM2=$line"
 
 if [ -z "${DISPLAY:-}" ]; then
     for n in $(seq 90 99); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
