@@ -223,22 +223,29 @@ check_run 0 "firmware: $firmware" "$got" "$work/names.out"
 grep -q "Program block" "$names/$trace" 2>/dev/null ||
     { echo "FAILED: no trace written to $trace" >&2; failures=$((failures + 1)); }
 
-# Each port in a process of its own: COM5 is upgraded while COM6 refuses its
-# device; the run exits with COM6's status and the summary has both rows.
+# Each port in a process of its own: COM5 is upgraded while COM6, named by its
+# device path, fails its check; the run exits with COM6's status, the summary
+# has both rows, and the forwarded lines keep their text as the port's
+# process wrote it: the recovery command names the device as given.
 echo "-- two ports at once"
 start_line COM5 "$sim" --link "$work/COM5" --reference image/firmware/placeholder.bin
 rm -f "$work/COM6"
-"$sim" --link "$work/COM6" --identity "FW ID  v2.0" >"$work/COM6.log" 2>&1 &
+"$sim" --link "$work/COM6" --fail-check >"$work/COM6.log" 2>&1 &
 second=$!
 helpers+=($second)
 for _ in $(seq 100); do [ -e "$work/COM6" ] && break; sleep 0.05; done
 got=0
-timeout 180 "$wine" "$programs/dedarida.exe" --upgrade --port COM5 --port COM6 \
+timeout 180 "$wine" "$programs/dedarida.exe" --upgrade --port COM5 --port '\\.\COM6' \
     >"$work/two.out" 2>&1 || got=$?
 stop_line
 kill "$second" 2>/dev/null || true
 wait "$second" 2>/dev/null || true
-check_run 2 "COM6: message: You can not update this device !" "$got" "$work/two.out"
+check_run 1 'recover it with: dedarida --upgrade --port \\.\COM6 --from-bootloader' "$got" \
+    "$work/two.out"
+if grep -qF -e '.\\COM6' -e $'\r' "$work/two.out"; then
+    echo "FAILED: a forwarded line with a carriage return or a doubled backslash:" >&2
+    failures=$((failures + 1))
+fi
 grep -qE '^COM5 .*programmed \(exit 0\)' "$work/two.out" ||
     { echo "FAILED: no COM5 success row in the summary:" >&2; cat "$work/two.out" >&2; failures=$((failures + 1)); }
 
