@@ -242,7 +242,7 @@ kill "$second" 2>/dev/null || true
 wait "$second" 2>/dev/null || true
 check_run 1 'recover it with: dedarida --upgrade --port \\.\COM6 --from-bootloader' "$got" \
     "$work/two.out"
-if grep -qF -e '.\\COM6' -e $'\r' "$work/two.out"; then
+if grep -qF -e '.\\COM6' -e '\r' "$work/two.out"; then
     echo "FAILED: a forwarded line with a carriage return or a doubled backslash:" >&2
     failures=$((failures + 1))
 fi

@@ -12,13 +12,15 @@ namespace dedarida {
 
 namespace {
 
-// Quoted as the listing shows a device's own strings; a quote inside cannot
-// end it early.
+// Quoted as the listing shows a device's own strings: the quote and the
+// backslash inside as \xNN, so the quotes alone end it.
 std::string Quoted(const std::string& text) {
-    std::string shown;
-    for (const char c : Printable(text))
-        shown += c == '"' ? std::string("\\x22") : std::string(1, c);
-    return "\"" + shown + "\"";
+    std::string marked;
+    for (const char c : text)
+        marked += c == '"'    ? std::string("\\x22")
+                  : c == '\\' ? std::string("\\x5C")
+                              : std::string(1, c);
+    return "\"" + Printable(marked) + "\"";
 }
 
 std::string Names(const std::vector<std::string>& comNames) {

@@ -42,9 +42,6 @@ std::string Printable(std::string_view text) {
         case '\t':
             shown += "\\t";
             break;
-        case '\\':
-            shown += "\\\\";
-            break;
         default:
             if (byte >= 0x20 && byte < 0x7F)
                 shown += c;

@@ -5,10 +5,11 @@
 
 namespace dedarida {
 
-// `text` safe for a terminal, a log line or a table cell: control bytes, DEL,
-// bytes above 0x7E and the backslash become escapes (\n, \r, \t, \\, \xNN).
-// Device texts go through it, so a reply can neither start a line of its own
-// nor move the cursor.
+// `text` from outside (a device's reply, a port's name, a process's name)
+// safe for a terminal, a log line or a table cell: control bytes, DEL and
+// bytes above 0x7E become escapes (\n, \r, \t, \xNN), so it can neither start
+// a line of its own nor move the cursor. A backslash stays as it is: a
+// Windows device path must read as the path it is.
 std::string Printable(std::string_view text);
 
 // A line of this tool's own (a unit's process said it, its device texts

@@ -160,7 +160,7 @@ TEST_F(CommandLine, ListPortsAsTextEscapesTheDevicesStrings) {
                      "serial \"A600ABCD\", usb-path:1-2, interface \"00\"\n"),
         std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find(R"(manufacturer "Silic\xC3\xB6n\x22Labs\\")"), std::string::npos);
+    EXPECT_NE(run.out.find(R"(manufacturer "Silic\xC3\xB6n\x22Labs\x5C")"), std::string::npos);
     EXPECT_NE(run.out.find(R"(serial "00\x1B[2J\n\x01\xFF")"), std::string::npos);
     EXPECT_NE(run.out.find("COM12 " + pty.SlavePath() + ", in use by headless_test (PID " +
                            std::to_string(getpid()) + ")"),

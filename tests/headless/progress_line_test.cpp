@@ -113,7 +113,7 @@ TEST(SupervisedRecord, ASerialThatIsNoUtf8KeepsItsBytes) {
 
 TEST(PrintableText, EscapesWhatATerminalWouldActOn) {
     EXPECT_EQ(Printable("READY TO UPGRADE"), "READY TO UPGRADE");
-    EXPECT_EQ(Printable(std::string("a\r\n\t\\b\0\x7F\xC3", 9)), "a\\r\\n\\t\\\\b\\x00\\x7F\\xC3");
+    EXPECT_EQ(Printable(std::string("a\r\n\t\\b\0\x7F\xC3", 9)), "a\\r\\n\\t\\b\\x00\\x7F\\xC3");
 }
 
 // Windows refuses '\\', ':' and the rest in a name, and opens CON.x or
