@@ -1,8 +1,8 @@
-#include "app/headless/headless.h"
-#include "app/headless/headless_options.h"
-#include "app/headless/process_setup.h"
-#include "app/headless/program_arguments.h"
+#include "app/cli/headless.h"
+#include "app/cli/headless_options.h"
 #include "app/shared/window_app.h"
+#include "process/process_setup.h"
+#include "process/program_arguments.h"
 
 int main(int argc, char** argv) {
     dedarida::PrepareProcess();

@@ -5,8 +5,8 @@
 // transcript turned into the bootloader phase against the wire time of its
 // bytes and the tool's turnaround from a reply's last byte to the next
 // request's first.
-#include "app/headless/spawn_argv.h"
 #include "image/embedded_firmware.h"
+#include "process/spawn_argv.h"
 #include "sim/sim_device.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 // The lines and records a supervisor reads from the processes it runs: any
 // bytes parse without harm, a parsed live line prints back the same, and no
 // device text inside a record changes what the record says.
-#include "app/headless/printable_text.h"
-#include "app/headless/supervised_lines.h"
-#include "app/headless/upgrade_report.h"
+#include "fleet/unit_protocol.h"
+#include "text/printable_text.h"
+#include "unit/upgrade_report.h"
 
 #include <cstdint>
 #include <cstdlib>

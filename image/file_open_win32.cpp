@@ -1,5 +1,5 @@
 #include "image/file_open.h"
-#include "unicode/utf16.h"
+#include "text/utf16.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

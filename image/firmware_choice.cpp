@@ -1,10 +1,10 @@
 #include "image/firmware_choice.h"
 
 #include "image/in_out_error.h"
-#include "image/intel_hex_walker.h"
-#include "image/srecord_walker.h"
+#include "image/records/intel_hex_walker.h"
+#include "image/records/srecord_walker.h"
 #include "image/untyped_file.h"
-#include "unicode/ascii_case.h"
+#include "text/ascii_case.h"
 
 #include <algorithm>
 #include <initializer_list>

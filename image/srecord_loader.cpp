@@ -1,6 +1,6 @@
 #include "image/srecord_loader.h"
 
-#include "image/srecord_walker.h"
+#include "image/records/srecord_walker.h"
 
 namespace dedarida {
 

@@ -2,8 +2,8 @@
 
 #include "image/block_reader.h"
 #include "image/flash_image.h"
-#include "image/record_file.h"
-#include "image/srecord_findings.h"
+#include "image/records/record_file.h"
+#include "image/records/srecord_findings.h"
 
 namespace dedarida {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/serial_driver.h"
+#include "serial/driver/serial_driver.h"
 
 namespace dedarida {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "serial/comport_types.h"
-#include "serial/event_fd.h"
+#include "system/event_fd.h"
 
 #include <atomic>
 #include <chrono>

@@ -3,7 +3,7 @@
 #include "serial/async_record.h"
 #include "serial/com_names.h"
 #include "serial/com_thread.h"
-#include "serial/platform_serial_driver.h"
+#include "serial/driver/platform_serial_driver.h"
 #include "serial/sub_object_access.h"
 
 #include <exception>

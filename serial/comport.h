@@ -4,12 +4,12 @@
 #include "serial/comport_types.h"
 #include "serial/data_port.h"
 #include "serial/device_users.h"
+#include "serial/driver/serial_driver.h"
 #include "serial/ecomport.h"
 #include "serial/flow_control.h"
 #include "serial/gen_alg.h"
 #include "serial/main_thread.h"
 #include "serial/parity.h"
-#include "serial/serial_driver.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "serial/async_record.h"
 #include "serial/comport.h"
-#include "serial/platform_serial_driver.h"
+#include "serial/driver/platform_serial_driver.h"
 
 #include <memory>
 #include <vector>

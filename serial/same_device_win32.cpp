@@ -1,7 +1,7 @@
 #include "serial/com_names.h"
 #include "serial/same_device.h"
-#include "unicode/ascii_case.h"
-#include "unicode/utf16.h"
+#include "text/ascii_case.h"
+#include "text/utf16.h"
 
 #include <cwchar>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "unicode/ascii_case.h"
+#include "text/ascii_case.h"
 #include "upgrade/programmer.h"
 #include "upgrade/status_texts.h"
 

@@ -1,6 +1,6 @@
 #include "upgrade/programmer.h"
 
-#include "serial/port_diagnosis.h"
+#include "ports/port_diagnosis.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/timer.h"
 

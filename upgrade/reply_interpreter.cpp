@@ -1,4 +1,4 @@
-#include "serial/port_diagnosis.h"
+#include "ports/port_diagnosis.h"
 #include "upgrade/programmer.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "upgrade/timer.h"
 
-#include "serial/port_diagnosis.h"
+#include "ports/port_diagnosis.h"
 #include "upgrade/programmer.h"
 
 #include <chrono>

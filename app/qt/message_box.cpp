@@ -1,6 +1,6 @@
 #include "app/qt/message_box.h"
 
-#include "serial/port_diagnosis.h"
+#include "ports/port_diagnosis.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -4,8 +4,8 @@
 #include "app/qt/place.h"
 #include "app/qt/window_font.h"
 #include "app/shared/port_choice.h"
+#include "ports/list_com_ports.h"
 #include "serial/comport.h"
-#include "serial/list_com_ports.h"
 
 #include <QComboBox>
 #include <QLabel>

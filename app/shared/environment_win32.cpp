@@ -1,5 +1,5 @@
 #include "app/shared/environment.h"
-#include "unicode/utf16.h"
+#include "text/utf16.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 
 #include "app/shared/form_design.h"
 #include "app/win32/wide_text.h"
-#include "serial/port_diagnosis.h"
+#include "ports/port_diagnosis.h"
 
 namespace dedarida {
 

@@ -6,8 +6,8 @@
 #include "app/win32/message_box.h"
 #include "app/win32/wide_text.h"
 #include "app/win32/win32_error.h"
+#include "ports/list_com_ports.h"
 #include "serial/comport.h"
-#include "serial/list_com_ports.h"
 
 #include <string>
 #include <utility>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/event_fd.h"
-#include "serial/tty_calls_posix.h"
+#include "serial/driver/tty_calls_posix.h"
+#include "system/event_fd.h"
 
 #include <atomic>
 #include <condition_variable>

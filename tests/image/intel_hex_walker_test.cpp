@@ -1,4 +1,4 @@
-#include "image/intel_hex_walker.h"
+#include "image/records/intel_hex_walker.h"
 #include "tests/image/image_fill.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "image/in_out_error.h"
+#include "image/records/srecord_walker.h"
 #include "image/srecord_loader.h"
-#include "image/srecord_walker.h"
 #include "image/untyped_file.h"
 #include "tests/image/image_fill.h"
 #include "tests/image/memory_reader.h"

@@ -1,4 +1,4 @@
-#include "image/srecord_walker.h"
+#include "image/records/srecord_walker.h"
 #include "tests/image/image_fill.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/event_fd.h"
-#include "serial/serial_driver.h"
+#include "serial/driver/serial_driver.h"
+#include "system/event_fd.h"
 #include "tests/serial/wait_for_either.h"
 
 #include <atomic>

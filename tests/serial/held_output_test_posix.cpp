@@ -1,7 +1,7 @@
 // Waits for real seconds: output held by the adapter for five of them.
 #include "serial/comport.h"
+#include "serial/driver/serial_driver_posix.h"
 #include "serial/run_queue.h"
-#include "serial/serial_driver_posix.h"
 #include "tests/faults/faulty_tty.h"
 #include "tests/serial/pty_pair.h"
 

@@ -1,4 +1,4 @@
-#include "serial/modem_watcher_posix.h"
+#include "serial/driver/modem_watcher_posix.h"
 
 #include <condition_variable>
 #include <gtest/gtest.h>

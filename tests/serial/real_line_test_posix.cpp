@@ -1,8 +1,8 @@
 // The serial port over a pty whose system calls behave as real UARTs and
 // USB adapters do: line errors, held output, pulled adapters.
 #include "serial/comport.h"
+#include "serial/driver/serial_driver_posix.h"
 #include "serial/run_queue.h"
-#include "serial/serial_driver_posix.h"
 #include "tests/faults/faulty_tty.h"
 #include "tests/serial/port_error.h"
 #include "tests/serial/pty_pair.h"

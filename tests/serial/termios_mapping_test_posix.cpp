@@ -1,4 +1,4 @@
-#include "serial/termios_mapping_posix.h"
+#include "serial/driver/termios_mapping_posix.h"
 
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>

@@ -1,5 +1,5 @@
 // Whole upgrades over a line that behaves like a real UART or USB adapter.
-#include "serial/serial_driver_posix.h"
+#include "serial/driver/serial_driver_posix.h"
 #include "tests/faults/faulty_tty.h"
 #include "tests/upgrade/upgrade_bench.h"
 

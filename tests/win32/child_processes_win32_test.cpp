@@ -1,6 +1,6 @@
 // Child processes running the system's command interpreter, followed the way
 // the fleet follows its units.
-#include "app/headless/child_processes.h"
+#include "process/child_processes.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "app/headless/console_interrupts_win32.h"
-#include "app/headless/signal_watcher.h"
+#include "process/console_interrupts_win32.h"
+#include "process/signal_watcher.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,7 +1,7 @@
 // Needs a console (under wine: a terminal on standard input), since a
 // Ctrl-C reaches every process on the console.
-#include "app/headless/process_setup.h"
-#include "app/headless/signal_watcher.h"
+#include "process/process_setup.h"
+#include "process/signal_watcher.h"
 
 #include <chrono>
 #include <condition_variable>

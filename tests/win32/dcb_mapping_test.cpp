@@ -1,4 +1,4 @@
-#include "serial/dcb_mapping_win32.h"
+#include "serial/driver/dcb_mapping_win32.h"
 
 #include <gtest/gtest.h>
 

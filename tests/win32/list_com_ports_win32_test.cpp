@@ -1,5 +1,5 @@
+#include "ports/list_com_ports.h"
 #include "serial/com_names.h"
-#include "serial/list_com_ports.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "serial/com_port_interface_win32.h"
-#include "serial/list_com_ports.h"
-#include "serial/port_watcher.h"
-#include "serial/port_watcher_window_win32.h"
+#include "ports/com_port_interface_win32.h"
+#include "ports/list_com_ports.h"
+#include "ports/port_watcher.h"
+#include "ports/port_watcher_window_win32.h"
 #include "tests/serial/watcher_calls.h"
 
 #include <dbt.h>

@@ -1,4 +1,4 @@
-#include "serial/serial_driver_win32.h"
+#include "serial/driver/serial_driver_win32.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The Win32 driver on a COM port that wine maps onto a pty, whose far end is
 // dedarida-pty-peer. The port's name comes from DEDARIDA_TEST_PORT.
-#include "serial/event_fd.h"
-#include "serial/open_failure.h"
-#include "serial/serial_driver_win32.h"
-#include "unicode/ascii_case.h"
+#include "ports/open_failure.h"
+#include "serial/driver/serial_driver_win32.h"
+#include "system/event_fd.h"
+#include "text/ascii_case.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "unicode/utf16.h"
+#include "text/utf16.h"
 
 #include <gtest/gtest.h>
 

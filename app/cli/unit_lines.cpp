@@ -1,0 +1,20 @@
+#include "app/cli/unit_lines.h"
+
+#include "app/cli/checked_write.h"
+#include "fleet/unit_protocol.h"
+#include "text/printable_text.h"
+
+#include <cstdio>
+
+namespace dedarida {
+
+void UnitLines::Place(const std::string& device) {
+    if (output_.GetStyle() == ProgressOutput::Style::Supervised)
+        output_.Event(0, PlacePrefix + Printable(device));
+}
+
+std::string UnitLines::Record(const std::string& json) {
+    return WriteChecked(stdout, json + "\n");
+}
+
+} // namespace dedarida

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/cli/progress_output.h"
+#include "unit/unit_output.h"
+
+namespace dedarida {
+
+// One unit's upgrade drawn as lines (row 0 of `output`): for a person, or,
+// in the supervised style, for a fleet's parent, which also gets the device
+// the unit is on. The record goes to standard output.
+class UnitLines : public UnitOutput {
+public:
+    explicit UnitLines(ProgressOutput& output) : output_(output) {}
+
+    void Event(const std::string& line) override { output_.Event(0, line); }
+    void Update(const ProgressSnapshot& snapshot) override { output_.Update(0, snapshot); }
+    void Result(const std::string& line) override { output_.Result(0, line); }
+    void Diagnostic(const std::string& line) override { output_.Diagnostic(line); }
+    void Place(const std::string& device) override;
+    std::string Record(const std::string& json) override;
+
+private:
+    ProgressOutput& output_;
+};
+
+} // namespace dedarida

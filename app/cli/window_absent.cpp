@@ -1,0 +1,16 @@
+#include "app/cli/headless_options.h"
+#include "app/cli/terminal.h"
+#include "app/shared/window_app.h"
+
+#include <cstdio>
+
+namespace dedarida {
+
+// A build without a window: the headless mode is all there is.
+int RunWindow(int, char**) {
+    WriteText(stderr, "dedarida: this build has no window; use --upgrade.\n\n" +
+                          std::string(HeadlessUsage));
+    return 64;
+}
+
+} // namespace dedarida

@@ -1,0 +1,10 @@
+#include "process/signal_watcher.h"
+
+namespace dedarida {
+
+void SignalWatcher::Notify() {
+    signalled_ = true;
+    onSignal_();
+}
+
+} // namespace dedarida

@@ -1,0 +1,58 @@
+#include "ports/list_com_ports.h"
+#include "serial/com_names.h"
+#include "tests/serial/pty_pair.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+using namespace dedarida;
+using dedarida::testing::PtyPair;
+
+namespace {
+
+class ComNames : public ::testing::Test {
+protected:
+    ~ComNames() override {
+        for (const char* name :
+             {"DEDARIDA_COM1", "DEDARIDA_COM3", "DEDARIDA_COM12", "DEDARIDA_COM20"})
+            unsetenv(name);
+    }
+};
+
+TEST_F(ComNames, FixedTableAndEnvironment) {
+    EXPECT_EQ(DevicePathForComName("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(DevicePathForComName("COM4"), "/dev/ttyS3");
+    EXPECT_EQ(DevicePathForComName("COM5"), "/dev/ttyUSB0");
+    EXPECT_EQ(DevicePathForComName("COM7"), "/dev/ttyUSB2");
+    EXPECT_EQ(DevicePathForComName("COM8"), "/dev/ttyACM0");
+    EXPECT_EQ(DevicePathForComName("COM9"), "/dev/ttyACM1");
+    EXPECT_EQ(DevicePathForComName("COM10"), "");
+    EXPECT_EQ(DevicePathForComName("CNCA0"), "");
+    setenv("DEDARIDA_COM3", "/dev/pts/7", 1);
+    EXPECT_EQ(DevicePathForComName("COM3"), "/dev/pts/7");
+    EXPECT_EQ(DevicePathForPortArgument("COM3"), "/dev/pts/7");
+    EXPECT_EQ(DevicePathForPortArgument("/dev/ttyUSB4"), "/dev/ttyUSB4");
+}
+
+TEST_F(ComNames, ListShowsPresentPortsPaddedAndSorted) {
+    PtyPair one;
+    PtyPair three;
+    PtyPair twelve;
+    setenv("DEDARIDA_COM12", twelve.SlavePath().c_str(), 1);
+    setenv("DEDARIDA_COM3", three.SlavePath().c_str(), 1);
+    setenv("DEDARIDA_COM1", one.SlavePath().c_str(), 1);
+    setenv("DEDARIDA_COM20", "/dev/dedarida-absent", 1);
+    std::vector<std::string> list{"stale"};
+    ListComPorts(list);
+    std::vector<std::string> ours;
+    for (const std::string& item : list)
+        if (item == "COM01" || item == "COM03" || item == "COM12" || item == "COM20" ||
+            item == "stale")
+            ours.push_back(item);
+    EXPECT_EQ(ours, (std::vector<std::string>{"COM01", "COM03", "COM12"}));
+
+    ListComPorts(list, true);
+    EXPECT_NE(std::find(list.begin(), list.end(), "COM12 " + twelve.SlavePath()), list.end());
+}
+
+} // namespace
