@@ -129,4 +129,21 @@ protected:
     std::uint64_t frames_ = 0;
 };
 
+// The same with a folder standing for the system's ports: a simulated device
+// linked there as VID_PID_SERIAL is an adapter plugged in.
+class PluggedPorts : public Headless {
+protected:
+    PluggedPorts() {
+        std::filesystem::create_directory(Ports());
+        setenv("DEDARIDA_PORTS_FOLDER", Ports().c_str(), 1);
+    }
+    ~PluggedPorts() override { unsetenv("DEDARIDA_PORTS_FOLDER"); }
+
+    std::string Ports() const { return dir_ + "/ports"; }
+    // An adapter with USB ids 0403:6001 and serial number `serial`.
+    std::string Adapter(const std::string& serial) const {
+        return Ports() + "/0403_6001_" + serial;
+    }
+};
+
 } // namespace dedarida::test

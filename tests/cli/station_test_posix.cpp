@@ -46,19 +46,8 @@ std::vector<pid_t> ChildrenOf(pid_t parent) {
     return children;
 }
 
-class Station : public dedarida::test::Headless {
+class Station : public dedarida::test::PluggedPorts {
 protected:
-    Station() {
-        std::filesystem::create_directory(Ports());
-        setenv("DEDARIDA_PORTS_FOLDER", Ports().c_str(), 1);
-    }
-    ~Station() override { unsetenv("DEDARIDA_PORTS_FOLDER"); }
-
-    std::string Ports() const { return dir_ + "/ports"; }
-    // An adapter with USB ids 0403:6001 and serial number `serial`.
-    std::string Adapter(const std::string& serial) const {
-        return Ports() + "/0403_6001_" + serial;
-    }
     std::vector<nlohmann::json> Records() const {
         std::vector<nlohmann::json> records;
         std::istringstream log(Read("log"));

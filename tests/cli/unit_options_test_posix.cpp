@@ -52,17 +52,10 @@ void PrintTo(Mode mode, std::ostream* out) {
     *out << static_cast<int>(mode);
 }
 
-class UnitOptions : public dedarida::test::Headless,
+class UnitOptions : public dedarida::test::PluggedPorts,
                     public ::testing::WithParamInterface<std::tuple<Mode, Row>> {
 protected:
-    UnitOptions() {
-        std::filesystem::create_directory(Ports());
-        setenv("DEDARIDA_PORTS_FOLDER", Ports().c_str(), 1);
-    }
-    ~UnitOptions() override { unsetenv("DEDARIDA_PORTS_FOLDER"); }
-
-    std::string Ports() const { return dir_ + "/ports"; }
-    std::string Unit(int n) const { return Ports() + "/0403_6001_U" + std::to_string(n); }
+    std::string Unit(int n) const { return Adapter("U" + std::to_string(n)); }
 
     Outcome RunRow(Mode mode, const Row& row) {
         std::vector<std::string> options;

@@ -19,19 +19,14 @@ using namespace std::chrono_literals;
 using dedarida::test::QuickDevice;
 namespace sim = dedarida::sim;
 
-class UnwritableLog : public dedarida::test::Headless {
+class UnwritableLog : public dedarida::test::PluggedPorts {
 protected:
     UnwritableLog() {
-        std::filesystem::create_directory(Ports());
-        setenv("DEDARIDA_PORTS_FOLDER", Ports().c_str(), 1);
         config_ = QuickDevice(Unit());
         // Others than root may reach the files, so that a file's mode counts.
         chmod(dir_.c_str(), 0755);
     }
-    ~UnwritableLog() override { unsetenv("DEDARIDA_PORTS_FOLDER"); }
-
-    std::string Ports() const { return dir_ + "/ports"; }
-    std::string Unit() const { return Ports() + "/0403_6001_U1"; }
+    std::string Unit() const { return Adapter("U1"); }
 
     // Runs the tool with the device plugged in; a tool that has not ended
     // after 20 s is killed (-1). Keeps what the device heard and saw.
