@@ -1,4 +1,5 @@
 #include "ports/port_holders_posix.h"
+#include "text/printable_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -105,7 +106,7 @@ std::string HoldersText(const std::vector<PortHolder>& holders) {
     std::string text;
     for (const PortHolder& holder : holders)
         text.append(text.empty() ? "" : ", ")
-            .append(holder.name)
+            .append(Printable(holder.name))
             .append(" (PID " + std::to_string(holder.pid) + ")");
     return text;
 }

@@ -40,7 +40,8 @@ private:
     std::vector<Open> opened_;
 };
 
-// "picocom (PID 1234), minicom (PID 77)"; empty for none.
+// "picocom (PID 1234), minicom (PID 77)", each name as Printable shows it;
+// empty for none.
 std::string HoldersText(const std::vector<PortHolder>& holders);
 
 } // namespace dedarida

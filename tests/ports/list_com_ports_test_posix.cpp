@@ -1,4 +1,5 @@
 #include "ports/list_com_ports.h"
+#include "ports/port_holders_posix.h"
 #include "serial/com_names.h"
 #include "tests/serial/pty_pair.h"
 
@@ -53,6 +54,16 @@ TEST_F(ComNames, ListShowsPresentPortsPaddedAndSorted) {
 
     ListComPorts(list, true);
     EXPECT_NE(std::find(list.begin(), list.end(), "COM12 " + twelve.SlavePath()), list.end());
+}
+
+} // namespace
+
+namespace {
+
+// A program's name is its own to choose, a line end too.
+TEST(PortHoldersText, NamesEachProgramAsPrintableShowsIt) {
+    EXPECT_EQ(dedarida::HoldersText({{7, "evil\nPASS"}, {12, "picocom"}}),
+              "evil\\nPASS (PID 7), picocom (PID 12)");
 }
 
 } // namespace
