@@ -4,7 +4,10 @@
 #include "tests/serial/pty_pair.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace dedarida;
 using dedarida::testing::PtyPair;
@@ -59,6 +62,28 @@ TEST_F(ComNames, ListShowsPresentPortsPaddedAndSorted) {
 } // namespace
 
 namespace {
+
+// A listing for each device change tells who holds a port only when asked:
+// telling reads every process's descriptors.
+TEST_F(ComNames, WhoHoldsAPortIsToldOnlyWhenAsked) {
+    PtyPair pty;
+    setenv("DEDARIDA_COM12", pty.SlavePath().c_str(), 1);
+    const int held = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    const auto find = [&](PortHolding holding) {
+        for (const SerialPortInfo& port : ListSystemSerialPorts(holding))
+            if (port.device == pty.SlavePath())
+                return port;
+        ADD_FAILURE() << "no " << pty.SlavePath();
+        return SerialPortInfo{};
+    };
+    const SerialPortInfo told = find(PortHolding::Told);
+    const SerialPortInfo untold = find(PortHolding::Untold);
+    close(held);
+    // The lock is this process's own, so no other program holds it.
+    EXPECT_EQ(told.inUse, false);
+    EXPECT_EQ(untold.inUse, std::nullopt);
+}
 
 // A program's name is its own to choose, a line end too.
 TEST(PortHoldersText, NamesEachProgramAsPrintableShowsIt) {
