@@ -11,6 +11,8 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 
 jobs=$(nproc)
+# Each stage says when it starts, so that a slow one shows in the log.
+stage() { echo "== $1 (at ${SECONDS} s)"; }
 # run_suite DIR "CTEST ARGS" CMAKE ARGS...
 run_suite() {
     local dir=$1 select=$2
@@ -21,34 +23,36 @@ run_suite() {
     (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest -j "$jobs" --output-on-failure $select)
 }
 
-echo "== normal build (g++)"
+stage "normal build (g++)"
 run_suite build/normal "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++
 
-echo "== ASan+UBSan build (clang)"
+stage "ASan+UBSan build (clang)"
 # A Debug build, with use of a dead frame's locals (a handler outliving the
 # test that set it) caught as well.
 ASAN_OPTIONS="detect_stack_use_after_return=1" \
     run_suite build/asan "-LE slow" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
         -DDEDARIDA_SANITIZE=address -DDEDARIDA_FUZZ=ON
 
-echo "== ThreadSanitizer build of the core (clang)"
+stage "ThreadSanitizer build of the core (clang)"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     run_suite build/tsan "-LE slow" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
     -DDEDARIDA_SANITIZE=thread -DDEDARIDA_APP=OFF
 
 # Build-only Release checks (the suites above run the tests): the package is
 # the g++ Release build, so this one is clang's.
-echo "== Release build (clang)"
+stage "Release build (clang)"
 cmake -S . -B build/release-clang -G Ninja -DDEDARIDA_WERROR=ON -DDEDARIDA_TESTS=OFF \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
 cmake --build build/release-clang -j "$jobs"
 
-echo "== Debian package: Release build (g++)"
+stage "Debian package: Release build (g++)"
 scripts/package.sh -DDEDARIDA_WERROR=ON -DCMAKE_CXX_COMPILER=g++
 scripts/check_package.sh
 
-echo "== Windows: cross build tested under wine"
+stage "Windows: cross build tested under wine"
 scripts/test_windows.sh build/normal
 
-echo "== fuzz smoke runs"
+stage "fuzz smoke runs"
 scripts/fuzz.sh 30
+
+stage "done"

@@ -16,6 +16,8 @@ linux=${1:-build/normal}
 dir=build/windows-test
 programs=$dir/app
 began=$(date +%s)
+# Each section says when it starts, so that a slow one shows in the log.
+section() { echo "-- $1 (at $(($(date +%s) - began)) s)"; }
 jobs=$(nproc)
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
@@ -42,7 +44,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "-- wine prefix"
+section "wine prefix"
 # What an earlier run left is ended before its folder goes.
 for prefix in "$work/prefix" "$work/window/prefix"; do
     WINEPREFIX=$prefix timeout 30 "$wineserver" -k 2>/dev/null || true
@@ -53,11 +55,11 @@ wine_prefix "$work" COM2 COM5 COM6
 # test open (and ctest waiting) for as long as they run.
 timeout 60 "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1
 
-echo "-- unit suites under wine"
+section "unit suites under wine"
 (cd "$dir" && ctest -j "$jobs" --timeout 300 --output-on-failure -LE 'wine_pty|wine_console')
 
 # Wine gives a program a console when its standard input is a terminal.
-echo "-- suites that need a console"
+section "suites that need a console"
 (cd "$dir" && script -qec "ctest --timeout 120 --output-on-failure -L wine_console" /dev/null \
     </dev/null | tr -d '\r')
 
@@ -82,7 +84,7 @@ stop_line() {
     line=
 }
 
-echo "-- Win32 serial backend on a pty"
+section "Win32 serial backend on a pty"
 start_line COM6 "$peer" "$work/COM6"
 (cd "$dir" && DEDARIDA_TEST_PORT=COM6 ctest --timeout 120 --output-on-failure -L wine_pty)
 stop_line
@@ -119,7 +121,7 @@ check_run() {
 
 # Explorer opens no console for a window program; cmd.exe and PowerShell wait
 # for a console one and get its output.
-echo "-- the two executables' subsystems"
+section "the two executables' subsystems"
 subsystem() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^Subsystem[[:space:]]*[0-9a-f]*[[:space:]]*//p'; }
 for pair in "dedarida.exe:(Windows GUI)" "dedarida.com:(Windows CUI)"; do
     program=${pair%%:*} expected=${pair#*:}
@@ -131,7 +133,7 @@ for pair in "dedarida.exe:(Windows GUI)" "dedarida.com:(Windows CUI)"; do
     fi
 done
 
-echo "-- headless mode against the simulator"
+section "headless mode against the simulator"
 expect_exit 0 "message: System Programmed OK  v4.5" --
 expect_exit 1 "error: System Program Fail" --fail-check --
 expect_exit 1 "status: Send Data Fail" --refuse-erase --
@@ -146,7 +148,7 @@ expect_exit 64 '--port \\.\com5 is given twice (as COM5)' -- --port COM5 --port 
 
 # Wine lets a second program open a port in use; the tool's own lock refuses
 # it, and the first one's device is left alone.
-echo "-- a second tool on a port in use"
+section "a second tool on a port in use"
 start_line COM5 "$sim" --link "$work/COM5" --half-reply identity:1
 first=0
 timeout 180 "$wine" "$programs/dedarida.exe" --upgrade --port COM5 --timeout 4 \
@@ -161,7 +163,7 @@ stop_line
 check_run 4 "is in use" "$got" "$work/second.out"
 check_run 3 "no reply moved the upgrade on for 4s" "$first" "$work/first.out"
 
-echo "-- /? asks for the help, in Windows' words"
+section "/? asks for the help, in Windows' words"
 got=0
 timeout 60 "$wine" "$programs/dedarida.com" '/?' >"$work/help.out" 2>&1 || got=$?
 check_run 0 "--port PORT         COM name as Device Manager shows it" "$got" "$work/help.out"
@@ -173,7 +175,7 @@ fi
 
 # The station on a ports folder given as a relative path: the unit's process
 # gets the entry's path as its port. Its record in the log tells the result.
-echo "-- the station on a ports folder"
+section "the station on a ports folder"
 rm -rf "$work/ports" "$work/units.jsonl"
 mkdir -p "$work/ports"
 "$sim" --link "$work/ports/0403_6001_UNIT1" --reference image/firmware/placeholder.bin \
@@ -195,7 +197,7 @@ else
     failures=$((failures + 1))
 fi
 
-echo "-- from cmd.exe: output and exit status reach the console"
+section "from cmd.exe: output and exit status reach the console"
 start_line COM5 "$sim" --link "$work/COM5" --identity "FW ID  v2.0"
 got=0
 (cd "$programs" && timeout 180 "$wine" cmd /c 'dedarida --upgrade --port COM5 & exit /b %errorlevel%') \
@@ -206,7 +208,7 @@ check_run 2 "You can not update this device !" "$got" "$work/cmd.out"
 # A firmware file and a trace whose names the ANSI code page cannot hold
 # reach the file system whole. The image differs from the built-in one in a
 # byte, so the simulator's final check tells which one was sent.
-echo "-- names beyond the ANSI code page"
+section "names beyond the ANSI code page"
 names="$work/names"
 firmware="Prüfung-固件.bin" trace="Prüfung-固件.trace"
 rm -rf "$names"
@@ -227,7 +229,7 @@ grep -q "Program block" "$names/$trace" 2>/dev/null ||
 # device path, fails its check; the run exits with COM6's status, the summary
 # has both rows, and the forwarded lines keep their text as the port's
 # process wrote it: the recovery command names the device as given.
-echo "-- two ports at once"
+section "two ports at once"
 start_line COM5 "$sim" --link "$work/COM5" --reference image/firmware/placeholder.bin
 rm -f "$work/COM6"
 "$sim" --link "$work/COM6" --fail-check >"$work/COM6.log" 2>&1 &
@@ -251,14 +253,23 @@ grep -qE '^COM5 .*programmed \(exit 0\)' "$work/two.out" ||
 
 # Ctrl-C typed on the console reaches the tool and each port's process:
 # every upgrade stops as interrupted, with its record.
-echo "-- Ctrl-C on the console stops every port's upgrade"
+section "Ctrl-C on the console stops every port's upgrade"
 start_line COM5 "$sim" --link "$work/COM5" --drop identity:1
 rm -f "$work/COM6"
 "$sim" --link "$work/COM6" --drop identity:1 >"$work/COM6.log" 2>&1 &
 second=$!
 helpers+=($second)
 for _ in $(seq 100); do [ -e "$work/COM6" ] && break; sleep 0.05; done
-(sleep 3; printf '\003'; sleep 5) | timeout 60 script -qec "'$wine' '$programs/dedarida.com' \
+# Ctrl-C once both ports' processes have their ports (a cold prefix starts
+# them slowly), so that it reaches them with their handlers set.
+rm -f "$work/ctrl-c.out"
+(for _ in $(seq 400); do
+    [ "$(grep -c '^COM[56]: port:' "$work/ctrl-c.out" 2>/dev/null)" -ge 2 ] && break
+    sleep 0.1
+    done
+    sleep 0.5
+    printf '\003'
+    sleep 5) | timeout 90 script -qec "'$wine' '$programs/dedarida.com' \
     --upgrade --port COM5 --port COM6 >'$work/ctrl-c.out' 2>&1; echo \"exit \$?\" >'$work/ctrl-c.status'" \
     /dev/null >/dev/null || true
 stop_line
@@ -273,7 +284,7 @@ done
 
 # The port processes sit in the tool's job: killed outright, the tool takes
 # them with it, and they let their ports go.
-echo "-- a tool killed outright ends its ports' processes"
+section "a tool killed outright ends its ports' processes"
 start_line COM5 "$sim" --link "$work/COM5" --program-ms 200
 rm -f "$work/COM6"
 "$sim" --link "$work/COM6" --program-ms 200 >"$work/COM6.log" 2>&1 &
@@ -313,7 +324,7 @@ fi
 # The window's whole upgrade on COM2 (the port every run starts with), under
 # a virtual display of its own, in a prefix of its own: wine's desktop in the
 # prefix above was started with no display and would refuse every window.
-echo "-- the window's upgrade under Xvfb"
+section "the window's upgrade under Xvfb"
 if ! env -u WINEPREFIX tests/win32_window/window_upgrade.sh "$programs/dedarida.exe" \
     "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
     "$work/window/COM2" "$work/window"; then
@@ -323,7 +334,7 @@ fi
 
 # Nothing of either prefix may outlive the stage: wine's services hold on to
 # their prefix and the machine's processor long after a killed server.
-echo "-- no wine processes left"
+section "no wine processes left"
 cleanup
 left=$(wine_leftovers "$work")
 if [ -n "$left" ]; then
