@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/comport_types.h"
+#include "serial/settings/comport_types.h"
 #include "system/event_fd.h"
 
 #include <atomic>

@@ -4,7 +4,7 @@
 #include "serial/com_names.h"
 #include "serial/com_thread.h"
 #include "serial/driver/platform_serial_driver.h"
-#include "serial/sub_object_access.h"
+#include "serial/settings/sub_object_access.h"
 
 #include <exception>
 #include <utility>

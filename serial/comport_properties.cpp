@@ -1,5 +1,5 @@
 #include "serial/comport.h"
-#include "serial/sub_object_access.h"
+#include "serial/settings/sub_object_access.h"
 
 #include <mutex>
 #include <utility>

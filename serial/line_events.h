@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/comport_types.h"
-#include "serial/line_records.h"
+#include "serial/settings/comport_types.h"
+#include "serial/settings/line_records.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/line_records.h"
+#include "serial/settings/line_records.h"
 #include "upgrade/programmer_window.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/comport_types.h"
+#include "serial/settings/comport_types.h"
 
 #include <cstdint>
 #include <optional>

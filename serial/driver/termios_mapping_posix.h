@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/line_records.h"
+#include "serial/settings/line_records.h"
 
 #include <asm/termbits.h>
 

@@ -1,6 +1,6 @@
-#include "serial/parity.h"
+#include "serial/settings/parity.h"
 
-#include "serial/sub_object_access.h"
+#include "serial/settings/sub_object_access.h"
 
 namespace dedarida {
 

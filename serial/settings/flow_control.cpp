@@ -1,6 +1,6 @@
-#include "serial/flow_control.h"
+#include "serial/settings/flow_control.h"
 
-#include "serial/sub_object_access.h"
+#include "serial/settings/sub_object_access.h"
 
 namespace dedarida {
 

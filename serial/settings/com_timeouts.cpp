@@ -1,6 +1,6 @@
-#include "serial/com_timeouts.h"
+#include "serial/settings/com_timeouts.h"
 
-#include "serial/sub_object_access.h"
+#include "serial/settings/sub_object_access.h"
 
 namespace dedarida {
 

@@ -1,4 +1,4 @@
-#include "serial/comport_types.h"
+#include "serial/settings/comport_types.h"
 
 #include <array>
 #include <cstddef>
