@@ -27,8 +27,12 @@ Runs a firmware upgrade without a window and exits with its result.
     R"(                      or a USB adapter whatever name the system gives it:
                       usb:VID:PID[:SERIAL] by its ids and serial number (in
                       either case), or
-                      usb-path:PATH by the USB port it is plugged into (both
-                      as --list-ports shows them). Give it several times to
+                      usb-path:PATH by the USB port it is plugged into, or
+                      usb-path:PATH:IF for one tty (interface IF) of a
+                      multi-interface adapter (as --list-ports shows them;
+                      several matches are refused with what names each:
+                      look-alikes, with the same ids and serial number, only
+                      their usb-path). Give it several times to
                       upgrade several devices at once, each in a process of
                       its own; lines then start with the port, and a summary
                       table ends the run
@@ -51,7 +55,8 @@ Runs a firmware upgrade without a window and exits with its result.
   --station-name NAME the station named in the log (default: the host name)
   --retries N         after a lost line or a silent bootloader, wait up to 30
                       s (or --timeout, if shorter) for the same adapter (USB
-                      ids, interface and serial number) to come back, never
+                      ids, interface and serial number; once a look-alike was
+                      seen beside it, in its own USB port) to come back, never
                       one already there when the line went, and go on from
                       its bootloader (or its identity), N times at most
                       (default 0); a device found silent but answering in its
