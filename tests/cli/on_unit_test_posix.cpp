@@ -98,6 +98,20 @@ TEST_F(OnUnit, TheProgramGetsTheRecordAndItsVariablesAndNoTextBecomesACommand) {
     EXPECT_FALSE(std::filesystem::exists(dir_ + "/pwned"));
 }
 
+TEST_F(OnUnit, AProgramThatCannotBeStartedIsRefusedBeforeAnyPortIsTouched) {
+    std::ofstream(dir_ + "/plain") << "#!/bin/sh\n";
+    for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
+             {dir_ + "/missing", "No such file or directory"},
+             {dir_, "is no regular file"},
+             {dir_ + "/plain", "is not executable"}}) {
+        EXPECT_EQ(Run({"--upgrade", "--port", Line(), "--on-unit", path}), 64) << path;
+        EXPECT_NE(Read("err").find("refused: --on-unit " + path + ": " + reason + "\n"),
+                  std::string::npos)
+            << Read("err");
+        EXPECT_EQ(frames_, 0u);
+    }
+}
+
 // Ports whose upgrades end otherwise than their hooks: the exit status is
 // the units' own.
 TEST_F(OnUnit, AFailingProgramShowsItsStatusAndChangesNoVerdict) {
