@@ -28,10 +28,12 @@ struct HookEnd {
 ChildProcesses::Program HookProgram(const std::string& path, const std::string& record,
                                     std::chrono::seconds timeout);
 
+// How a program that ran ended, one killed at its time said so; the port
+// and number are the caller's to fill in.
 HookEnd HookEndOf(const ChildProcesses::End& end, std::chrono::seconds timeout);
 HookEnd HookNotStarted(const std::string& reason);
 
-// "exit 0", "killed after 30 s": the outcome alone, for a table.
+// "exit 0", "killed after 30 s": the outcome alone.
 std::string HookOutcome(const HookEnd& hook);
 // "PORT: hook of unit 3: exit 0", "hook failed (exit 2)".
 std::string HookLine(const HookEnd& hook);

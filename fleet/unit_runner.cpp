@@ -78,13 +78,10 @@ void UnitRunner::TakeLine(const Unit& unit, std::string line) {
 // A record is believed only with the exit status the process really ended
 // with: no line a device made the child print can stand in for either.
 void UnitRunner::Reap(std::size_t process, const ChildProcesses::End& end) {
-    if (const auto hook = hooks_.find(process); hook != hooks_.end()) {
-        HookEnd ended = HookEndOf(end, settings_.options.onUnitTimeout);
-        ended.port = hook->second.unit.port;
-        ended.number = hook->second.unit.number;
-        const std::size_t row = hook->second.row;
-        hooks_.erase(hook);
-        HookEnded(row, ended);
+    if (const auto entry = hooks_.find(process); entry != hooks_.end()) {
+        const Hook hook = std::move(entry->second);
+        hooks_.erase(entry);
+        HookEnded(hook, HookEndOf(end, settings_.options.onUnitTimeout));
         return;
     }
     const auto entry = units_.find(process);
@@ -139,26 +136,23 @@ void UnitRunner::StartHook(const Unit& unit, const std::string& record) {
     const HeadlessOptions& options = settings_.options;
     if (options.onUnit.empty())
         return;
-    HookEnd hook;
-    hook.port = Printable(unit.port);
-    hook.number = unit.number;
+    Hook hook{unit.row, Printable(unit.port), unit.number};
     std::string error;
     const auto process =
         processes_.StartProgram(HookProgram(options.onUnit, record, options.onUnitTimeout), error);
     if (!process) {
-        HookEnd failed = HookNotStarted(error);
-        failed.port = hook.port;
-        failed.number = hook.number;
-        HookEnded(unit.row, failed);
+        HookEnded(hook, HookNotStarted(error));
         return;
     }
-    hooks_[*process] = {unit.row, hook};
+    hooks_[*process] = std::move(hook);
 }
 
-void UnitRunner::HookEnded(std::size_t row, const HookEnd& hook) {
-    report_.HookEnds(row, hook);
+void UnitRunner::HookEnded(const Hook& hook, HookEnd end) {
+    end.port = hook.port;
+    end.number = hook.number;
+    report_.HookEnds(hook.row, end);
     if (events_.hookEnded)
-        events_.hookEnded(row, hook);
+        events_.hookEnded(hook.row, end);
 }
 
 } // namespace dedarida

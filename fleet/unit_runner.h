@@ -57,16 +57,18 @@ private:
         bool overflowed = false; // printed more than any record is long
         unsigned number = 0;
     };
+    // An --on-unit program running for the unit once in `row`.
     struct Hook {
         std::size_t row;
-        HookEnd unit; // its port and number
+        std::string port; // as the rows show it
+        unsigned number;
     };
     void Take(Unit& unit, ChildProcesses::Stream stream, std::string_view bytes);
     void TakeLine(const Unit& unit, std::string line);
     void Reap(std::size_t process, const ChildProcesses::End& end);
     void Crashed(const Unit& unit, const std::string& why);
     void StartHook(const Unit& unit, const std::string& record);
-    void HookEnded(std::size_t row, const HookEnd& hook);
+    void HookEnded(const Hook& hook, HookEnd end);
 
     FleetReport& report_;
     const UnitSettings& settings_;
