@@ -73,8 +73,8 @@ Runs a firmware upgrade without a window and exits with its result.
                       unit's, and the end counts the hooks run and failed.
                       Ctrl-C reaches it as it reaches the units
   --on-unit-timeout SECONDS
-                      kill PROGRAM and what it started past this long
-                      (default 30)
+                      kill PROGRAM past this long (default 30), on Linux
+                      with what it started
   --firmware FILE     send FILE instead of the built-in image: a raw image of
                       exactly 88064 bytes, an S-record file (.s .mot .s19
                       .s28 .s37 .srec) or an Intel HEX file (.hex .ihex;
