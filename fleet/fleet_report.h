@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fleet/unit_hook.h"
 #include "fleet/unit_protocol.h"
 
 #include <cstddef>
@@ -32,6 +33,9 @@ public:
     virtual void UnitEnds(std::size_t row, const UpgradeSummary& summary) = 0;
     // A line of the fleet's own (what the station waits for, an error).
     virtual void Line(const std::string& line) = 0;
+    // How the --on-unit program of the unit once in `row` ended; the row may
+    // show another unit by then, so `hook` names its unit.
+    virtual void HookEnds(std::size_t /*row*/, const HookEnd& hook) { Line(HookLine(hook)); }
 };
 
 } // namespace dedarida

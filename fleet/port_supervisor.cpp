@@ -11,9 +11,11 @@ std::vector<PortResult> SuperviseUpgrades(const UnitSettings& settings, FleetRep
     UnitRunner runner(
         report, settings,
         {[&](std::size_t row, const UpgradeSummary& summary, const std::string& record) {
-             results[row] = {summary, record};
+             results[row].summary = summary;
+             results[row].record = record;
          },
-         {}});
+         {},
+         [&](std::size_t row, const HookEnd& hook) { results[row].hook = hook; }});
     for (std::size_t i = 0; i < ports.size(); ++i) {
         report.UnitBegins(i, {Printable(ports[i]), 0, {}});
         runner.Launch(i, ports[i], ports[i]);

@@ -3,6 +3,7 @@
 #include "fleet/fleet_report.h"
 #include "fleet/unit_protocol.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace dedarida {
 struct PortResult {
     UpgradeSummary summary;
     std::string record;
+    std::optional<HookEnd> hook; // with --on-unit
 };
 
 // Upgrades every port of `settings` at once, each in a process of this

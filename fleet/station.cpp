@@ -27,7 +27,11 @@ public:
                   {[this](std::size_t row, const UpgradeSummary& summary, const std::string&) {
                        Finished(row, summary);
                    },
-                   [this](std::size_t row, const std::string& device) { Moved(row, device); }}) {
+                   [this](std::size_t row, const std::string& device) { Moved(row, device); },
+                   [this](std::size_t, const HookEnd& hook) {
+                       ++tally_.hooks;
+                       tally_.hookFailures += hook.Failed();
+                   }}) {
         std::string error;
         for (const std::string& port : settings.options.ports)
             filters_.push_back(*ParsePortSelector(port, error));
@@ -96,7 +100,8 @@ private:
         const unsigned number = ++tally_.units;
         const std::string serial = port.usb ? port.usb->serialNumber : "";
         report_.UnitBegins(row, {Printable(port.device), number, Printable(serial)});
-        runner_.Launch(row, port.device, port.device + "." + std::to_string(number), serial);
+        runner_.Launch(row, port.device, port.device + "." + std::to_string(number), serial,
+                       number);
     }
 
     void Moved(std::size_t row, const std::string& device) {

@@ -13,6 +13,9 @@ struct StationTally {
     unsigned passed = 0;
     unsigned failed = 0;
     unsigned interrupted = 0;
+    // The --on-unit programs that ended, and those of them that failed.
+    unsigned hooks = 0;
+    unsigned hookFailures = 0;
     // Why the station could not listen for adapters; empty when it ran.
     std::string error;
 };

@@ -17,7 +17,8 @@ bool HasDevice(const std::vector<SerialPortInfo>& ports, const std::string& devi
 
 std::string PositionOf(const SerialPortInfo& port) {
     if (port.usb && !port.usb->portPath.empty())
-        return "usb-path:" + port.usb->portPath;
+        return "usb-path:" + port.usb->portPath +
+               (port.usb->interfaceNumber.empty() ? "" : ":" + port.usb->interfaceNumber);
     return port.device;
 }
 

@@ -9,9 +9,10 @@
 
 namespace dedarida {
 
-// Where a unit sits on the station: the USB port (and interface) its adapter
-// is plugged into, which stays the same for the same fixture whatever device
-// name the system gives it, or its device where it has no USB port path.
+// Where a unit sits on the station: the USB port its adapter is plugged into
+// and the interface (the ttys of one multi-interface adapter are units of
+// their own), which stay the same for the same fixture whatever device name
+// the system gives it, or its device where it has no USB port path.
 std::string PositionOf(const SerialPortInfo& port);
 
 // The station's units and the ports they hold, from plugging in to removal.

@@ -20,17 +20,18 @@ UnitRunner::UnitRunner(FleetReport& report, const UnitSettings& settings, Events
     : report_(report), settings_(settings), events_(std::move(events)) {}
 
 void UnitRunner::Launch(std::size_t row, const std::string& port, const std::string& tag,
-                        const std::string& usbSerial) {
+                        const std::string& usbSerial, unsigned number) {
     std::vector<std::string> argv = {"dedarida"};
     const std::vector<std::string> arguments = UnitArguments(settings_, port, tag);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const auto process =
         processes_.Start(settings_.program.empty() ? ThisProgram() : settings_.program, argv);
+    Unit unit{row, port, usbSerial, {}, {}, false, number};
     if (!process) {
-        Crashed({row, port, usbSerial, {}, {}}, "cannot be started");
+        Crashed(unit, "cannot be started");
         return;
     }
-    units_[*process] = {row, port, usbSerial, {}, {}};
+    units_[*process] = std::move(unit);
 }
 
 void UnitRunner::Run(const std::function<bool()>& done) {
@@ -77,6 +78,12 @@ void UnitRunner::TakeLine(const Unit& unit, std::string line) {
 // A record is believed only with the exit status the process really ended
 // with: no line a device made the child print can stand in for either.
 void UnitRunner::Reap(std::size_t process, const ChildProcesses::End& end) {
+    if (const auto entry = hooks_.find(process); entry != hooks_.end()) {
+        const Hook hook = std::move(entry->second);
+        hooks_.erase(entry);
+        HookEnded(hook, HookEndOf(end, settings_.options.onUnitTimeout));
+        return;
+    }
     const auto entry = units_.find(process);
     Unit unit = std::move(entry->second);
     units_.erase(entry);
@@ -89,6 +96,7 @@ void UnitRunner::Reap(std::size_t process, const ChildProcesses::End& end) {
             record.pop_back();
         report_.UnitEnds(unit.row, *summary);
         events_.finished(unit.row, *summary, record);
+        StartHook(unit, record);
         return;
     }
     Crashed(unit, end.exitStatus
@@ -119,6 +127,32 @@ void UnitRunner::Crashed(const Unit& unit, const std::string& why) {
                                             Printable(log) + " (" + error + ")");
     report_.UnitEnds(unit.row, summary);
     events_.finished(unit.row, summary, record);
+    StartHook(unit, record);
+}
+
+// Beside the upgrades, as one more process: a unit plugged in meanwhile
+// starts at once, whatever the program does.
+void UnitRunner::StartHook(const Unit& unit, const std::string& record) {
+    const HeadlessOptions& options = settings_.options;
+    if (options.onUnit.empty())
+        return;
+    Hook hook{unit.row, Printable(unit.port), unit.number};
+    std::string error;
+    const auto process =
+        processes_.StartProgram(HookProgram(options.onUnit, record, options.onUnitTimeout), error);
+    if (!process) {
+        HookEnded(hook, HookNotStarted(error));
+        return;
+    }
+    hooks_[*process] = std::move(hook);
+}
+
+void UnitRunner::HookEnded(const Hook& hook, HookEnd end) {
+    end.port = hook.port;
+    end.number = hook.number;
+    report_.HookEnds(hook.row, end);
+    if (events_.hookEnded)
+        events_.hookEnded(hook.row, end);
 }
 
 } // namespace dedarida

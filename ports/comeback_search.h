@@ -9,7 +9,10 @@ namespace dedarida {
 // Where a unit whose line went may be back: a port of its identity (see
 // SameUnit) that was not there when the line went, or its own device again.
 // A port present at the loss is another unit's (another slot's, or one
-// finished and sitting there) until it goes; then its return is news.
+// finished and sitting there) until it goes; then its return is news. Once
+// two ports of the identity have been seen at once (clones sharing a serial
+// number), the serial number tells nothing: only a port in the unit's own USB
+// port can be it.
 class ComebackSearch {
 public:
     ComebackSearch(SerialPortInfo unit, std::vector<SerialPortInfo> presentAtLoss);
@@ -26,6 +29,7 @@ public:
 private:
     SerialPortInfo unit_;
     std::vector<SerialPortInfo> others_;
+    bool shared_ = false;
 };
 
 } // namespace dedarida

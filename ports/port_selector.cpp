@@ -4,6 +4,8 @@
 #include "serial/com_names.h"
 #include "text/ascii_case.h"
 
+#include <algorithm>
+
 namespace dedarida {
 
 namespace {
@@ -25,11 +27,42 @@ bool SameSerial(const std::string& a, const std::string& b) {
     return AsciiLower(a) == AsciiLower(b);
 }
 
-std::string Describe(const SerialPortInfo& port) {
-    std::string text = port.device;
+// "01", "1" and "0A" as sysfs gives interface numbers: two lower-case hex
+// digits; empty when `text` is none.
+std::string InterfaceNumber(const std::string& text) {
+    if (text.empty() || text.size() > 2 ||
+        text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return "";
+    return AsciiLower(text.size() == 1 ? "0" + text : text);
+}
+
+// A candidate with what names it alone.
+std::string Describe(const SerialPortInfo& port, const std::vector<SerialPortInfo>& ports) {
+    std::string details;
     if (port.usb && !port.usb->serialNumber.empty())
-        text += " (serial " + port.usb->serialNumber + ")";
-    return text;
+        details = "serial " + port.usb->serialNumber;
+    if (const std::string path = PathSelectorOf(port, ports); !path.empty())
+        details += (details.empty() ? "" : ", ") + path;
+    return details.empty() ? port.device : port.device + " (" + details + ")";
+}
+
+// What tells the candidates apart, for the user to add.
+std::string Advice(const PortSelector& selector,
+                   const std::vector<const SerialPortInfo*>& matches) {
+    if (selector.kind == PortSelector::Kind::UsbPath)
+        return "; add the interface (usb-path:PATH:IF)";
+    const auto hasLookAlike = [&](const SerialPortInfo* port) {
+        return std::any_of(matches.begin(), matches.end(),
+                           [&](const SerialPortInfo* other) { return LookAlike(*port, *other); });
+    };
+    const auto likeFirst = [&](const SerialPortInfo* port) {
+        return port == matches.front() || LookAlike(*port, *matches.front());
+    };
+    if (std::none_of(matches.begin(), matches.end(), hasLookAlike))
+        return "; add its serial number (usb:VID:PID:SERIAL)";
+    if (std::all_of(matches.begin(), matches.end(), likeFirst))
+        return "; they look alike (the same USB ids and serial number): give the usb-path: of one";
+    return "; add its serial number (usb:VID:PID:SERIAL), or give the usb-path: of a look-alike";
 }
 
 } // namespace
@@ -38,7 +71,8 @@ bool PortSelector::Matches(const SerialPortInfo& port) const {
     if (kind == Kind::Name || !port.usb)
         return false;
     if (kind == Kind::UsbPath)
-        return port.usb->portPath == portPath;
+        return port.usb->portPath == portPath &&
+               (interfaceNumber.empty() || port.usb->interfaceNumber == interfaceNumber);
     return port.usb->vendorId == vendorId && port.usb->productId == productId &&
            (serialNumber.empty() || SameSerial(port.usb->serialNumber, serialNumber));
 }
@@ -50,6 +84,17 @@ std::optional<PortSelector> ParsePortSelector(const std::string& text, std::stri
     if (lowered.starts_with("usb-path:")) {
         selector.kind = PortSelector::Kind::UsbPath;
         selector.portPath = text.substr(9);
+        // No port path holds a colon: one starts the interface.
+        if (const std::size_t colon = selector.portPath.rfind(':'); colon != std::string::npos) {
+            selector.interfaceNumber = InterfaceNumber(selector.portPath.substr(colon + 1));
+            selector.portPath.resize(colon);
+            if (selector.interfaceNumber.empty() || selector.portPath.empty()) {
+                error = "--port " + text +
+                        ": give usb-path:PATH or usb-path:PATH:IF, with IF the interface's "
+                        "two hex digits (as --list-ports shows them)";
+                return std::nullopt;
+            }
+        }
         if (selector.portPath.empty()) {
             error = "--port usb-path: needs the USB port path (as --list-ports shows it)";
             return std::nullopt;
@@ -98,12 +143,29 @@ std::string ResolvePortSelector(const PortSelector& selector,
     } else {
         error = selector.text + " matches " + std::to_string(matches.size()) + " adapters:";
         for (const SerialPortInfo* port : matches)
-            error.append(" ").append(Describe(*port));
-        error += selector.kind == PortSelector::Kind::Usb
-                     ? "; add its serial number (usb:VID:PID:SERIAL)"
-                     : "";
+            error.append(" ").append(Describe(*port, ports));
+        error += Advice(selector, matches);
     }
     return {};
+}
+
+bool LookAlike(const SerialPortInfo& a, const SerialPortInfo& b) {
+    return a.device != b.device && a.usb && b.usb && a.usb->vendorId == b.usb->vendorId &&
+           a.usb->productId == b.usb->productId &&
+           SameSerial(a.usb->serialNumber, b.usb->serialNumber);
+}
+
+std::string PathSelectorOf(const SerialPortInfo& port, const std::vector<SerialPortInfo>& ports) {
+    if (!port.usb || port.usb->portPath.empty())
+        return "";
+    const bool shared = std::any_of(ports.begin(), ports.end(), [&](const SerialPortInfo& other) {
+        return other.device != port.device && other.usb &&
+               other.usb->portPath == port.usb->portPath;
+    });
+    std::string selector = "usb-path:" + port.usb->portPath;
+    if (shared && !port.usb->interfaceNumber.empty())
+        selector += ":" + port.usb->interfaceNumber;
+    return selector;
 }
 
 bool SameUnit(const SerialPortInfo& a, const SerialPortInfo& b) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -11,7 +12,8 @@
 namespace dedarida {
 
 // Child processes, each with its standard output and standard error on
-// pipes of ours and its standard input on the null device. An interrupt
+// pipes of ours and its standard input on the null device, or programs of
+// another's (see StartProgram). An interrupt
 // (Ctrl-C, on Linux also SIGTERM and SIGHUP) while they run is passed on to
 // every one of them, and does not end this process: it waits for theirs. A
 // child that is this executable takes it at any moment of its life, also
@@ -27,6 +29,21 @@ public:
     struct End {
         std::optional<int> exitStatus;
         std::string otherwise;
+        // Killed at its deadline (see Program).
+        bool overdue = false;
+    };
+    // A program of another's, not this executable: started directly, never
+    // through a shell, with no arguments. Its standard input is `input`, then
+    // its end; its standard output and error are the null device; its
+    // environment is ours with `environment` ("NAME=value") set. An
+    // interrupt reaches it as any program's (on Linux, it and the processes
+    // it starts). It is killed at `deadline` (on Linux with the processes it
+    // started), and ends with this process even one killed outright.
+    struct Program {
+        std::string path;
+        std::string input;
+        std::vector<std::string> environment;
+        std::chrono::steady_clock::time_point deadline;
     };
     // What a child printed on one of its streams.
     using Take = std::function<void(std::size_t child, Stream stream, std::string_view bytes)>;
@@ -47,6 +64,10 @@ public:
     // inside `take` and `ended`.
     std::optional<std::size_t> Start(const std::string& program,
                                      const std::vector<std::string>& arguments);
+    // Starts `program` and returns its number, as Start does; nothing, with
+    // the system's reason in `error`, when it cannot be started. It prints
+    // nothing to `take`.
+    std::optional<std::size_t> StartProgram(const Program& program, std::string& error);
     // Hands what the children print to `take` and each end to `ended`, in the
     // order they come, and runs what is posted, until `done` holds while no
     // child runs (by default: once every child has ended).
@@ -68,5 +89,9 @@ private:
 // This executable, by the path it was started from, so that its children
 // carry its name.
 std::string ThisProgram();
+
+// Why the file at `path` cannot be started as a Program ("No such file or
+// directory", "is no regular file", "is not executable"), or empty.
+std::string ProgramRefusal(const std::string& path);
 
 } // namespace dedarida

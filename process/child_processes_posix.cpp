@@ -4,6 +4,7 @@
 #include "process/spawn_argv.h"
 #include "system/event_fd.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -14,6 +15,8 @@
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -43,6 +46,10 @@ struct Child {
     // Indexed by Stream: standard output, standard error.
     std::array<int, 2> streams{-1, -1};
     std::optional<ChildProcesses::End> end;
+    // A program of another's: the leader of a process group of its own.
+    bool program = false;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    bool killed = false;
 
     bool Over() const { return end && streams[0] < 0 && streams[1] < 0; }
 };
@@ -65,15 +72,81 @@ ChildProcesses::End EndOf(const siginfo_t& info) {
     return {std::nullopt, "ended by signal " + std::to_string(info.si_status)};
 }
 
-// The environment a child starts with: ours, and who supervises it.
-std::vector<std::string> ChildEnvironment() {
+// Ours without the variables `set` gives ("NAME=value") and without who
+// supervises us, then `set`.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set) {
+    std::vector<std::string> names = {std::string(SupervisorVariable) + "="};
+    for (const std::string& entry : set)
+        names.push_back(entry.substr(0, entry.find('=') + 1));
     std::vector<std::string> environment;
-    const std::string mark = std::string(SupervisorVariable) + "=";
     for (char** entry = environ; *entry != nullptr; ++entry)
-        if (std::strncmp(*entry, mark.c_str(), mark.size()) != 0)
+        if (std::none_of(names.begin(), names.end(), [&](const std::string& name) {
+                return std::strncmp(*entry, name.c_str(), name.size()) == 0;
+            }))
             environment.emplace_back(*entry);
-    environment.push_back(mark + std::to_string(getpid()));
+    environment.insert(environment.end(), set.begin(), set.end());
     return environment;
+}
+
+// The environment a child of this executable starts with: ours, and who
+// supervises it.
+std::vector<std::string> ChildEnvironment() {
+    return EnvironmentWith({std::string(SupervisorVariable) + "=" + std::to_string(getpid())});
+}
+
+// A pipe holding all of `input`, then its end, for a child's standard input:
+// its read end, or -1 with errno set.
+int InputPipe(const std::string& input) {
+    std::array<int, 2> ends;
+    if (pipe2(ends.data(), O_CLOEXEC) != 0)
+        return -1;
+    // Room for the whole of it, so that writing it never waits for the reader.
+    const int room = fcntl(ends[1], F_GETPIPE_SZ);
+    if (room >= 0 && static_cast<std::size_t>(room) < input.size())
+        fcntl(ends[1], F_SETPIPE_SZ, static_cast<int>(input.size()));
+    fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    std::size_t written = 0;
+    while (written < input.size()) {
+        const ssize_t put = write(ends[1], input.data() + written, input.size() - written);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            const int error = put < 0 && errno != EAGAIN ? errno : EFBIG;
+            CloseFd(ends[0]);
+            CloseFd(ends[1]);
+            errno = error;
+            return -1;
+        }
+        written += static_cast<std::size_t>(put);
+    }
+    CloseFd(ends[1]);
+    return ends[0];
+}
+
+// In the child between fork and exec: only calls safe after a fork of a
+// process with threads. Writes errno to `status` when the exec fails.
+[[noreturn]] void ExecProgram(const char* path, char* const* argv, char* const* envp, int input,
+                              int null, int status, pid_t parent) {
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have ended before the line above.
+    if (getppid() != parent)
+        _exit(127);
+    // Ours are blocked for the signal watcher, and a pipe's end ignored:
+    // the program starts as any program does.
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaction(signal, &plain, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (dup2(input, 0) < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0)
+        _exit(127);
+    execve(path, argv, envp);
+    const int error = errno;
+    [[maybe_unused]] const ssize_t told = write(status, &error, sizeof error);
+    _exit(127);
 }
 
 } // namespace
@@ -93,12 +166,40 @@ struct ChildProcesses::Platform {
         }
     }
 
-    // An unreaped child keeps its pid, so this reaches it and no other.
+    // An unreaped child keeps its pid, so this reaches it and no other; a
+    // program's group keeps its number as long.
     void InterruptAll() {
         wake.Reset();
         for (const auto& [number, child] : children)
-            if (child.exited >= 0)
-                passOn(child.pid);
+            if (child.exited >= 0) {
+                // One that made a group of its own is reached alone.
+                if (child.program && kill(-child.pid, SIGINT) != 0)
+                    kill(child.pid, SIGINT);
+                else if (!child.program)
+                    passOn(child.pid);
+            }
+    }
+    // Milliseconds until the first deadline still to come, -1 for none.
+    int WaitLimit() const {
+        std::optional<std::chrono::steady_clock::time_point> first;
+        for (const auto& [number, child] : children)
+            if (child.deadline && !child.killed && child.exited >= 0 &&
+                (!first || *child.deadline < *first))
+                first = child.deadline;
+        if (!first)
+            return -1;
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(*first - std::chrono::steady_clock::now());
+        return static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, INT_MAX));
+    }
+    void KillOverdue() {
+        const auto now = std::chrono::steady_clock::now();
+        for (auto& [number, child] : children)
+            if (child.deadline && !child.killed && child.exited >= 0 && *child.deadline <= now) {
+                kill(-child.pid, SIGKILL);
+                kill(child.pid, SIGKILL);
+                child.killed = true;
+            }
     }
     void RunPosted() {
         posted.Reset();
@@ -122,6 +223,7 @@ struct ChildProcesses::Platform {
             return;
         } else {
             child.end = EndOf(info);
+            child.end->overdue = child.killed && !child.end->exitStatus;
         }
         CloseFd(child.exited);
     }
@@ -195,7 +297,67 @@ std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
         return std::nullopt;
     }
     const std::size_t number = platform_->started++;
-    platform_->children[number] = {pid, exited, {output[0], errors[0]}, std::nullopt};
+    Child& child = platform_->children[number];
+    child.pid = pid;
+    child.exited = exited;
+    child.streams = {output[0], errors[0]};
+    return number;
+}
+
+std::optional<std::size_t> ChildProcesses::StartProgram(const Program& program,
+                                                        std::string& error) {
+    const auto failed = [&](int code) {
+        error = std::generic_category().message(code);
+        return std::nullopt;
+    };
+    int input = InputPipe(program.input);
+    if (input < 0)
+        return failed(errno);
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    std::array<int, 2> status{-1, -1};
+    if (null < 0 || pipe2(status.data(), O_CLOEXEC) != 0) {
+        const int code = errno;
+        CloseFd(input);
+        CloseFd(null);
+        return failed(code);
+    }
+    std::vector<std::string> arguments = {program.path};
+    std::vector<char*> argv = SpawnArgv(arguments);
+    std::vector<std::string> environment = EnvironmentWith(program.environment);
+    std::vector<char*> envp = SpawnArgv(environment);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0)
+        ExecProgram(program.path.c_str(), argv.data(), envp.data(), input, null, status[1], parent);
+    const int forkError = errno;
+    CloseFd(input);
+    CloseFd(null);
+    CloseFd(status[1]);
+    if (pid < 0) {
+        CloseFd(status[0]);
+        return failed(forkError);
+    }
+    // Also here, so that no signal for its group comes before it has one.
+    setpgid(pid, pid);
+    int execError = 0;
+    ssize_t got = 0;
+    while ((got = read(status[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+    }
+    CloseFd(status[0]);
+    const int exited = got == 0 ? OpenProcess(pid) : -1;
+    if (exited < 0) {
+        const int code = got == 0 ? errno : execError;
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return failed(code);
+    }
+    const std::size_t number = platform_->started++;
+    Child& child = platform_->children[number];
+    child.pid = pid;
+    child.exited = exited;
+    child.program = true;
+    child.deadline = program.deadline;
     return number;
 }
 
@@ -236,11 +398,12 @@ void ChildProcesses::Follow(const Take& take, const Ended& ended,
                 watched.push_back({number, Exit});
             }
         }
-        if (poll(fds.data(), fds.size(), -1) < 0) {
+        if (poll(fds.data(), fds.size(), p.WaitLimit()) < 0) {
             if (errno == EINTR)
                 continue;
             ThrowErrno("poll");
         }
+        p.KillOverdue();
         if (fds[0].revents != 0)
             p.InterruptAll();
         // Children started from a callback below are not in this poll, and
@@ -278,6 +441,17 @@ std::string ThisProgram() {
     if (program.empty() || program.ends_with(" (deleted)"))
         return "/proc/self/exe";
     return program;
+}
+
+std::string ProgramRefusal(const std::string& path) {
+    struct stat file {};
+    if (stat(path.c_str(), &file) != 0)
+        return std::generic_category().message(errno);
+    if (!S_ISREG(file.st_mode))
+        return "is no regular file";
+    if (access(path.c_str(), X_OK) != 0)
+        return "is not executable";
+    return "";
 }
 
 } // namespace dedarida

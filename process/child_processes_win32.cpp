@@ -4,9 +4,12 @@
 #include "process/windows_command_line.h"
 #include "text/utf16.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cwchar>
 #include <deque>
 #include <functional>
 #include <map>
@@ -64,6 +67,9 @@ struct Child {
     std::thread reaper;
     int openStreams = 2;
     std::optional<ChildProcesses::End> end;
+    bool program = false;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    bool killed = false;
 
     void Join() {
         for (std::thread& reader : readers)
@@ -111,6 +117,47 @@ bool MakePipe(Handle& read, Handle& write) {
     read.Reset(r);
     write.Reset(w);
     return SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0) != 0;
+}
+
+bool SameName(std::wstring_view entry, std::wstring_view name) {
+    return entry.size() > name.size() && entry[name.size()] == L'=' &&
+           _wcsnicmp(entry.data(), name.data(), name.size()) == 0;
+}
+
+// Ours without who supervises us and without the variables `set` gives
+// ("NAME=value"), then `set`, as CreateProcessW takes it.
+std::wstring EnvironmentBlockWith(const std::vector<std::string>& set) {
+    std::vector<std::wstring> names = {Utf16FromUtf8(SupervisorVariable)};
+    for (const std::string& entry : set)
+        names.push_back(Utf16FromUtf8(entry.substr(0, entry.find('='))));
+    std::wstring block;
+    wchar_t* ours = GetEnvironmentStringsW();
+    for (const wchar_t* entry = ours; entry != nullptr && *entry != L'\0';
+         entry += std::wcslen(entry) + 1)
+        if (std::none_of(names.begin(), names.end(),
+                         [&](const std::wstring& name) { return SameName(entry, name); }))
+            block.append(entry).push_back(L'\0');
+    if (ours != nullptr)
+        FreeEnvironmentStringsW(ours);
+    for (const std::string& entry : set)
+        block.append(Utf16FromUtf8(entry)).push_back(L'\0');
+    block.push_back(L'\0');
+    return block;
+}
+
+// On a thread of its own, let go: the pipe may hold less than `input`, and
+// the program may read it slowly or never, or leave a process behind that
+// holds its end; nothing waits for it.
+void HandOver(Handle pipe, const std::string& input) {
+    std::size_t written = 0;
+    while (written < input.size()) {
+        DWORD put = 0;
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(input.size() - written, 65536));
+        if (!WriteFile(pipe.Get(), input.data() + written, chunk, &put, nullptr) || put == 0)
+            return;
+        written += put;
+    }
 }
 
 // The wide name: the ANSI one loses what the code page lacks.
@@ -177,8 +224,30 @@ struct ChildProcesses::Platform {
         ready.notify_one();
     }
     void InterruptAll() {
+        for (const auto& [number, child] : children) {
+            const DWORD id = GetProcessId(child.process.Get());
+            // A program's process group shares our console, if we have one.
+            if (child.program)
+                GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, id);
+            else
+                passOn(static_cast<long>(id));
+        }
+    }
+    std::optional<std::chrono::steady_clock::time_point> FirstDeadline() const {
+        std::optional<std::chrono::steady_clock::time_point> first;
         for (const auto& [number, child] : children)
-            passOn(static_cast<long>(GetProcessId(child.process.Get())));
+            if (child.deadline && !child.killed && !child.end &&
+                (!first || *child.deadline < *first))
+                first = child.deadline;
+        return first;
+    }
+    void KillOverdue() {
+        const auto now = std::chrono::steady_clock::now();
+        for (auto& [number, child] : children)
+            if (child.deadline && !child.killed && !child.end && *child.deadline <= now) {
+                TerminateProcess(child.process.Get(), 1);
+                child.killed = true;
+            }
     }
     // The child's part of `chunk`; true once the child is over.
     bool Take(Child& child, Chunk& chunk, const Take& take) {
@@ -190,7 +259,7 @@ struct ChildProcesses::Platform {
             --child.openStreams;
             break;
         case Chunk::Kind::Exit:
-            child.end = std::move(chunk.end);
+            child.end = child.killed ? End{std::nullopt, "killed", true} : std::move(chunk.end);
             break;
         case Chunk::Kind::Routine:
             break;
@@ -267,6 +336,53 @@ std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
     return number;
 }
 
+std::optional<std::size_t> ChildProcesses::StartProgram(const Program& program,
+                                                        std::string& error) {
+    const auto failed = [&] {
+        error = "Windows error " + std::to_string(GetLastError());
+        return std::nullopt;
+    };
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE r = nullptr;
+    HANDLE w = nullptr;
+    if (!CreatePipe(&r, &w, &inherit, static_cast<DWORD>(program.input.size())))
+        return failed();
+    Handle read(r);
+    Handle write(w);
+    Handle nothing(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, 0, nullptr));
+    if (!SetHandleInformation(w, HANDLE_FLAG_INHERIT, 0) || nothing.Get() == nullptr)
+        return failed();
+    std::wstring line = Utf16FromUtf8(WindowsCommandLine({program.path}));
+    std::wstring environment = EnvironmentBlockWith(program.environment);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = read.Get();
+    startup.hStdOutput = nothing.Get();
+    startup.hStdError = nothing.Get();
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(Utf16FromUtf8(program.path).c_str(), line.data(), nullptr, nullptr, TRUE,
+                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(), nullptr, &startup, &started))
+        return failed();
+    Handle process(started.hProcess);
+    Handle thread(started.hThread);
+    if (platform_->job.Get() != nullptr)
+        AssignProcessToJobObject(platform_->job.Get(), process.Get());
+    ResumeThread(thread.Get());
+    read.Reset(nullptr);
+    const std::size_t number = platform_->started++;
+    Child& child = platform_->children[number];
+    child.process = std::move(process);
+    child.program = true;
+    child.openStreams = 0;
+    child.deadline = program.deadline;
+    std::thread(HandOver, std::move(write), program.input).detach();
+    child.reaper = std::thread(&Platform::Reap, platform_.get(), number, child.process.Get());
+    return number;
+}
+
 void ChildProcesses::Post(std::function<void()> routine) {
     platform_->Push({Chunk::Kind::Routine, {}, {}, {}, {}, std::move(routine)});
 }
@@ -291,7 +407,15 @@ void ChildProcesses::Follow(const Take& take, const Ended& ended,
             if (finished)
                 return;
         }
-        p.ready.wait(lock, [&] { return !p.chunks.empty(); });
+        const auto deadline = p.FirstDeadline();
+        if (!deadline) {
+            p.ready.wait(lock, [&] { return !p.chunks.empty(); });
+        } else if (!p.ready.wait_until(lock, *deadline, [&] { return !p.chunks.empty(); })) {
+            lock.unlock();
+            p.KillOverdue();
+            lock.lock();
+            continue;
+        }
         Chunk chunk = std::move(p.chunks.front());
         p.chunks.pop_front();
         lock.unlock();
@@ -311,6 +435,17 @@ void ChildProcesses::Follow(const Take& take, const Ended& ended,
 
 std::string ThisProgram() {
     return Utf8FromUtf16(ThisProgramWide());
+}
+
+std::string ProgramRefusal(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Utf16FromUtf8(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
+                   ? "No such file or directory"
+                   : "Windows error " + std::to_string(code);
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "is no regular file" : "";
 }
 
 } // namespace dedarida

@@ -46,6 +46,11 @@ struct HeadlessOptions {
     // parent hands them to its units, which never read the job again.
     std::string jobName;
     std::string jobSha256;
+    // A program run for each unit once its record is written, and how long
+    // it may take (see HookProgram); run by the parent, never by a unit's
+    // process.
+    std::string onUnit;
+    std::chrono::seconds onUnitTimeout{30};
     // The options the command line gave ("--port", ...), for a job's lock.
     std::vector<std::string> given;
 };

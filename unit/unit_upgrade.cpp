@@ -412,7 +412,7 @@ private:
                 !error.empty())
                 failures.push_back("the record could not be added to the log " + options_.logPath +
                                    " (" + error + ")");
-        if (options_.json || options_.supervised)
+        if (options_.json || options_.supervised || !options_.onUnit.empty())
             if (const std::string error = output_.Record(report_.Json(status())); !error.empty())
                 failures.push_back("the JSON record could not be written (" + error + ")");
         for (const std::string& failure : failures)

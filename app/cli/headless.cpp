@@ -12,6 +12,7 @@
 #include "fleet/pinned_image.h"
 #include "fleet/port_supervisor.h"
 #include "fleet/station.h"
+#include "fleet/unit_hook.h"
 #include "process/host_name.h"
 #include "text/printable_text.h"
 #include "unit/headless_firmware.h"
@@ -33,6 +34,11 @@ std::string Count(unsigned n, const char* what) {
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
 }
 
+// "3 hooks run, 1 failed": how the --on-unit programs fared.
+std::string HookCount(unsigned run, unsigned failed) {
+    return Count(run, "hook") + " run, " + std::to_string(failed) + " failed";
+}
+
 // The station's last line; its exit status.
 int EndStation(const UnitSettings& settings, const StationTally& tally, ProgressOutput& output) {
     if (!tally.error.empty()) {
@@ -44,10 +50,12 @@ int EndStation(const UnitSettings& settings, const StationTally& tally, Progress
     if (tested > 0)
         std::snprintf(yield, sizeof yield, "%.1f%%",
                       100.0 * static_cast<double>(tally.passed) / static_cast<double>(tested));
-    output.Text("\nstation " + Printable(settings.stationName) + ": " + Count(tally.units, "unit") +
-                ", " + std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) +
-                " failed, " + std::to_string(tally.interrupted) + " interrupted, yield " + yield +
-                "\n");
+    output.Text(
+        "\nstation " + Printable(settings.stationName) + ": " + Count(tally.units, "unit") + ", " +
+        std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) + " failed, " +
+        std::to_string(tally.interrupted) + " interrupted, yield " + yield +
+        (settings.options.onUnit.empty() ? "" : "; " + HookCount(tally.hooks, tally.hookFailures)) +
+        "\n");
     if (tally.failed > 0)
         return 1;
     return tally.interrupted > 0 ? ExitStatus(UpgradeResult::Interrupted) : 0;
@@ -61,6 +69,12 @@ int EndPorts(const HeadlessOptions& options, const std::vector<PortResult>& resu
         table.emplace_back(Printable(options.ports[i]), results[i].summary);
     if (!options.quiet)
         output.Text(std::string("\n").append(SummaryTable(table)));
+    if (!options.onUnit.empty()) {
+        unsigned failed = 0;
+        for (const PortResult& result : results)
+            failed += !result.hook || result.hook->Failed();
+        output.Text(HookCount(static_cast<unsigned>(results.size()), failed) + "\n");
+    }
     if (options.json) {
         std::string records;
         for (std::size_t i = 0; i < results.size(); ++i)
@@ -104,8 +118,12 @@ int RunFleet(const HeadlessOptions& options, const HeadlessFirmware& firmware, s
 int RunUnit(const HeadlessOptions& options, const HeadlessFirmware& firmware, std::FILE* out) {
     ProgressOutput output(out, ProgressOutput::StyleFor(out, options.quiet, options.supervised),
                           options.ports);
-    UnitLines lines(output);
-    return UpgradeUnit(options, firmware, lines);
+    UnitLines lines(output, options.json || options.supervised);
+    const int status = UpgradeUnit(options, firmware, lines);
+    if (!options.onUnit.empty() && !lines.Record().empty())
+        output.Text(HookLine(RunHook(options.onUnit, lines.Record(), options.onUnitTimeout)) +
+                    "\n");
+    return status;
 }
 
 } // namespace
@@ -147,6 +165,12 @@ int RunHeadless(int argc, const char* const* argv) {
         if (const std::string reason = CheckLog(options->logPath); !reason.empty()) {
             WriteText(stderr,
                       "dedarida: refused: --log " + options->logPath + ": " + reason + "\n");
+            return UsageStatus;
+        }
+    if (!options->onUnit.empty())
+        if (const std::string reason = ProgramRefusal(options->onUnit); !reason.empty()) {
+            WriteText(stderr,
+                      "dedarida: refused: --on-unit " + options->onUnit + ": " + reason + "\n");
             return UsageStatus;
         }
     std::FILE* out = options->json || options->supervised ? stderr : stdout;

@@ -27,8 +27,12 @@ Runs a firmware upgrade without a window and exits with its result.
     R"(                      or a USB adapter whatever name the system gives it:
                       usb:VID:PID[:SERIAL] by its ids and serial number (in
                       either case), or
-                      usb-path:PATH by the USB port it is plugged into (both
-                      as --list-ports shows them). Give it several times to
+                      usb-path:PATH by the USB port it is plugged into, or
+                      usb-path:PATH:IF for one tty (interface IF) of a
+                      multi-interface adapter (as --list-ports shows them;
+                      several matches are refused with what names each:
+                      look-alikes, with the same ids and serial number, only
+                      their usb-path). Give it several times to
                       upgrade several devices at once, each in a process of
                       its own; lines then start with the port, and a summary
                       table ends the run
@@ -51,11 +55,26 @@ Runs a firmware upgrade without a window and exits with its result.
   --station-name NAME the station named in the log (default: the host name)
   --retries N         after a lost line or a silent bootloader, wait up to 30
                       s (or --timeout, if shorter) for the same adapter (USB
-                      ids, interface and serial number) to come back, never
+                      ids, interface and serial number; once a look-alike was
+                      seen beside it, in its own USB port) to come back, never
                       one already there when the line went, and go on from
                       its bootloader (or its identity), N times at most
                       (default 0); a device found silent but answering in its
                       bootloader is then upgraded from there too
+  --on-unit PROGRAM   once each unit's record is written (one port, several
+                      ports, the station), run PROGRAM with the record on its
+                      standard input and PORT, RESULT, EXIT_STATUS and
+                      USB_SERIAL in its environment: a database, a label
+                      printer. PROGRAM is one path, started directly with no
+                      arguments, never through a shell; one that cannot be
+                      started is refused (exit 64) before any port is opened.
+                      It runs beside the next units, holds none back and
+                      changes no verdict; how it ended gets a line of its
+                      unit's, and the end counts the hooks run and failed.
+                      Ctrl-C reaches it as it reaches the units
+  --on-unit-timeout SECONDS
+                      kill PROGRAM past this long (default 30), on Linux
+                      with what it started
   --firmware FILE     send FILE instead of the built-in image: a raw image of
                       exactly 88064 bytes, an S-record file (.s .mot .s19
                       .s28 .s37 .srec) or an Intel HEX file (.hex .ihex;
@@ -87,13 +106,14 @@ Runs a firmware upgrade without a window and exits with its result.
                       "file" the built-in image is meant. With "station" it
                       runs the station of that name ("ports" its filters),
                       else an upgrade of its "ports"; "fromBootloader": true
-                      as --from-bootloader. Paths are taken from FILE's
-                      folder. An unknown key, a wrong type or a missing key
-                      is refused (exit 64), naming the key; so is an image
-                      whose SHA-256 is not the job's (both printed, no port
-                      touched). Every record names the job and the SHA-256
-                      of FILE. A job is locked: only --json, --quiet and
-                      --trace may be added
+                      as --from-bootloader, "onUnit" and "onUnitTimeout" as
+                      --on-unit and --on-unit-timeout. Paths are taken from
+                      FILE's folder. An unknown key, a wrong type or a
+                      missing key is refused (exit 64), naming the key; so
+                      is an image whose SHA-256 is not the job's (both
+                      printed, no port touched). Every record names the job
+                      and the SHA-256 of FILE. A job is locked: only --json,
+                      --quiet and --trace may be added
   --quiet             print only the result line
   --from-bootloader   start at the bootloader phase: poll until the bootloader
                       answers, then erase and program (a device left in its
@@ -131,8 +151,8 @@ when a unit failed, else 130 when one was interrupted, else 0):
   4    the port could not be opened, or no adapter matches --port usb:...
   5    the device is silent but its bootloader answers (an interrupted
        upgrade?): recover it with --from-bootloader
-  64   the command line is wrong, or the --job, --firmware or --log file is
-       refused
+  64   the command line is wrong, the --job, --firmware or --log file is
+       refused, or the --on-unit PROGRAM cannot be started
 )" + usage_text::kNoDisplay +
     R"(  74   the --json record or the --trace file could not be written (a full
        disk); the upgrade's own result is printed with the error
@@ -275,6 +295,21 @@ const std::vector<Option>& Options() {
              o.timeout = std::chrono::seconds(*seconds);
              return {};
          }},
+        {"--on-unit",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             o.onUnit = v;
+             return {};
+         }},
+        {"--on-unit-timeout",
+         {},
+         [](HeadlessOptions& o, const std::string& v) -> Refusal {
+             const auto seconds = Number(v, 1, 86400);
+             if (!seconds)
+                 return "--on-unit-timeout takes a number of seconds from 1 to 86400";
+             o.onUnitTimeout = std::chrono::seconds(*seconds);
+             return {};
+         }},
         {"--retries",
          {},
          [](HeadlessOptions& o, const std::string& v) -> Refusal {
@@ -336,6 +371,11 @@ Refusal CombinationRefusal(const HeadlessOptions& o) {
             return "--station finds devices in their bootloader by itself: leave out "
                    "--from-bootloader";
     }
+    if (o.onUnit.empty() &&
+        std::find(o.given.begin(), o.given.end(), "--on-unit-timeout") != o.given.end())
+        return "--on-unit-timeout bounds an --on-unit PROGRAM";
+    if (!o.onUnit.empty() && o.supervised)
+        return "--on-unit runs in a fleet's parent, not in a unit's process";
     if (!o.firmwareVersion.empty() && o.firmwarePath.empty())
         return "--firmware-version names a --firmware FILE";
     if (o.supervised && o.ports.size() != 1)

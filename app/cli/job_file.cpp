@@ -171,9 +171,9 @@ Job ParseJob(std::string_view text, const std::string& folder) {
     const Json job = Parsed(text);
     if (!job.is_object())
         Refuse("a job is a JSON object");
-    OnlyKnownKeys(
-        job, "",
-        {"name", "firmware", "ports", "retries", "timeout", "station", "log", "fromBootloader"});
+    OnlyKnownKeys(job, "",
+                  {"name", "firmware", "ports", "retries", "timeout", "station", "log",
+                   "fromBootloader", "onUnit", "onUnitTimeout"});
     Job result;
     HeadlessOptions& o = result.options;
     std::vector<std::string>& sets = result.sets;
@@ -211,6 +211,17 @@ Job ParseJob(std::string_view text, const std::string& folder) {
     if (job.contains("log")) {
         o.logPath = FromFolder(folder, Text(job["log"], "log"));
         sets.push_back("--log");
+    }
+    if (job.contains("onUnit")) {
+        o.onUnit = FromFolder(folder, Text(job["onUnit"], "onUnit"));
+        sets.push_back("--on-unit");
+    }
+    if (job.contains("onUnitTimeout")) {
+        if (o.onUnit.empty())
+            Refuse(Quoted("onUnitTimeout") + " bounds the program of " + Quoted("onUnit"));
+        o.onUnitTimeout = std::chrono::seconds(Whole(job["onUnitTimeout"], "onUnitTimeout", 1,
+                                                     86400, "a number of seconds from 1 to 86400"));
+        sets.push_back("--on-unit-timeout");
     }
     if (job.contains("fromBootloader")) {
         if (!job["fromBootloader"].is_boolean())

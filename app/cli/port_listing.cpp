@@ -2,6 +2,7 @@
 
 #include "app/cli/terminal.h"
 #include "ports/open_failure.h"
+#include "ports/port_selector.h"
 #include "serial/ecomport.h"
 #include "text/json_text.h"
 #include "text/printable_text.h"
@@ -21,6 +22,28 @@ std::string Names(const std::vector<std::string>& comNames) {
 
 Json NullOr(const std::string& text) {
     return text.empty() ? Json() : Json(text);
+}
+
+std::vector<std::string> LookAlikesOf(const SerialPortInfo& port,
+                                      const std::vector<SerialPortInfo>& ports) {
+    std::vector<std::string> devices;
+    for (const SerialPortInfo& other : ports)
+        if (LookAlike(port, other))
+            devices.push_back(other.device);
+    return devices;
+}
+
+// Nothing in their USB identity tells them apart: say what does.
+std::string LookAlikeLine(const SerialPortInfo& port, const std::vector<SerialPortInfo>& ports) {
+    const std::vector<std::string> devices = LookAlikesOf(port, ports);
+    if (devices.empty())
+        return "";
+    std::string line = "  look-alike of ";
+    for (const std::string& device : devices)
+        line += (&device == &devices.front() ? "" : ", ") + Printable(device);
+    const std::string path = PathSelectorOf(port, ports);
+    return line + " (the same USB ids and serial number): name it " +
+           (path.empty() ? "by its device" : "--port " + Printable(path)) + "\n";
 }
 
 } // namespace
@@ -49,6 +72,7 @@ std::string PortListText(const std::vector<SerialPortInfo>& ports) {
                      ? ""
                      : ", interface " + Quoted(port.usb->interfaceNumber)) +
                 "\n";
+        text += LookAlikeLine(port, ports);
     }
     return text;
 }
@@ -69,6 +93,7 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
                         {"device", port.device},
                         {"byId", NullOr(port.byId)},
                         {"usb", usb},
+                        {"lookAlikeOf", LookAlikesOf(port, ports)},
                         {"inUse", port.inUse ? Json(*port.inUse) : Json()},
                         {"heldBy", NullOr(port.heldBy)}});
     }

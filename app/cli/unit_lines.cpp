@@ -14,7 +14,8 @@ void UnitLines::Place(const std::string& device) {
 }
 
 std::string UnitLines::Record(const std::string& json) {
-    return WriteChecked(stdout, json + "\n");
+    record_ = json;
+    return printRecord_ ? WriteChecked(stdout, json + "\n") : "";
 }
 
 } // namespace dedarida

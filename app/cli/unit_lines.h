@@ -7,10 +7,12 @@ namespace dedarida {
 
 // One unit's upgrade drawn as lines (row 0 of `output`): for a person, or,
 // in the supervised style, for a fleet's parent, which also gets the device
-// the unit is on. The record goes to standard output.
+// the unit is on. The record goes to standard output when `printRecord`
+// holds, and is kept for an --on-unit program.
 class UnitLines : public UnitOutput {
 public:
-    explicit UnitLines(ProgressOutput& output) : output_(output) {}
+    UnitLines(ProgressOutput& output, bool printRecord)
+        : output_(output), printRecord_(printRecord) {}
 
     void Event(const std::string& line) override { output_.Event(0, line); }
     void Update(const ProgressSnapshot& snapshot) override { output_.Update(0, snapshot); }
@@ -18,9 +20,13 @@ public:
     void Diagnostic(const std::string& line) override { output_.Diagnostic(line); }
     void Place(const std::string& device) override;
     std::string Record(const std::string& json) override;
+    // The last record made, or empty.
+    const std::string& Record() const { return record_; }
 
 private:
     ProgressOutput& output_;
+    const bool printRecord_;
+    std::string record_;
 };
 
 } // namespace dedarida

@@ -10,9 +10,10 @@ const char* const kPortNames =
 const char* const kListPorts =
     R"(  --list-ports        list the serial ports present: COM name, device, its
                       /dev/serial/by-id name, the USB adapter's ids, maker,
-                      product, serial number, USB port and interface, and
-                      whether another program holds it; with --json as one
-                      JSON array
+                      product, serial number, USB port and interface, its
+                      look-alikes (the same ids and serial number) with the
+                      usb-path: that names it, and whether another program
+                      holds it; with --json as one JSON array
 )";
 
 const char* const kNoDisplay = R"(  69   the window found no display (use --upgrade, or set DISPLAY)

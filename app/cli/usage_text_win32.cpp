@@ -10,7 +10,9 @@ const char* const kPortNames =
 const char* const kListPorts =
     R"(  --list-ports        list the serial ports present: COM name, device, the
                       USB adapter's ids, maker, product, serial number,
-                      location and interface; with --json as one JSON array
+                      location and interface, its look-alikes (the same ids
+                      and serial number) with the usb-path: that names it;
+                      with --json as one JSON array
 )";
 
 const char* const kNoDisplay = "";

@@ -112,7 +112,11 @@ TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
         EXPECT_EQ(usb["serialNumber"], "FT2DUAL");
         EXPECT_EQ(usb["portPath"], "1-5");
         EXPECT_EQ(usb["interfaceNumber"], interface);
+        EXPECT_EQ(
+            byDevice.at(device)["lookAlikeOf"],
+            nlohmann::json::array({device == "/dev/ttyUSB2" ? "/dev/ttyUSB3" : "/dev/ttyUSB2"}));
     }
+    EXPECT_EQ(byDevice.at("/dev/ttyUSB0")["lookAlikeOf"], nlohmann::json::array());
 
     // Quotes, a backslash and UTF-8 kept; control bytes escaped; a byte that
     // is not UTF-8 replaced.

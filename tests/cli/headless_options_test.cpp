@@ -53,7 +53,16 @@ INSTANTIATE_TEST_SUITE_P(
         Mistake{"JobNameByHand",
                 {"--upgrade", "--port", "COM5", "--job-name", "line-3"},
                 "--job-name and --job-sha256 are given together by a fleet's parent"},
-        Mistake{"TwoJobs", {"--job", "a.json", "--job", "b.json"}, "one --job at a time"}),
+        Mistake{"TwoJobs", {"--job", "a.json", "--job", "b.json"}, "one --job at a time"},
+        Mistake{"HookTimeoutAlone",
+                {"--upgrade", "--port", "COM5", "--on-unit-timeout", "5"},
+                "--on-unit-timeout bounds an --on-unit PROGRAM"},
+        Mistake{"HookTimeoutZero",
+                {"--upgrade", "--port", "COM5", "--on-unit", "h", "--on-unit-timeout", "0"},
+                "--on-unit-timeout takes a number of seconds from 1 to 86400"},
+        Mistake{"HookInAUnitsProcess",
+                {"--upgrade", "--supervised", "--port", "COM5", "--on-unit", "h"},
+                "--on-unit runs in a fleet's parent, not in a unit's process"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -113,6 +113,13 @@ INSTANTIATE_TEST_SUITE_P(
                 R"("timeout" must be a number of seconds from 1 to 86400)"},
         Refused{"LogNoString", JobText(R"(, "ports": ["COM5"], "log": 1)"),
                 R"("log" must be a string)"},
+        Refused{"OnUnitNoString", JobText(R"(, "ports": ["COM5"], "onUnit": ["a", "b"])"),
+                R"("onUnit" must be a string)"},
+        Refused{"OnUnitTimeoutAlone", JobText(R"(, "ports": ["COM5"], "onUnitTimeout": 5)"),
+                R"("onUnitTimeout" bounds the program of "onUnit")"},
+        Refused{"OnUnitTimeoutZero",
+                JobText(R"(, "ports": ["COM5"], "onUnit": "h", "onUnitTimeout": 0)"),
+                R"("onUnitTimeout" must be a number of seconds from 1 to 86400)"},
         Refused{"FromBootloaderNoBool", JobText(R"(, "ports": ["COM5"], "fromBootloader": 1)"),
                 R"("fromBootloader" must be true or false)"},
         Refused{"FromBootloaderAtAStation", JobText(R"(, "station": "s", "fromBootloader": true)"),
@@ -146,7 +153,8 @@ TEST(JobFile, AStationJobSetsEveryOptionItNamesWithPathsFromItsFolder) {
                   "firmware": {"file": "fw451.s28", "sha256": "9F2C)" +
                                       std::string(60, '0') + R"(", "version": "v4.5.1"},
                   "ports": ["usb:0403:6001"], "retries": 1, "timeout": 60,
-                  "station": "line-3", "log": "units.jsonl"})",
+                  "station": "line-3", "log": "units.jsonl",
+                  "onUnit": "label.sh", "onUnitTimeout": 10})",
                                   {"--quiet"});
     ASSERT_EQ(applied.refusal, "");
     const HeadlessOptions& o = applied.options;
@@ -162,6 +170,8 @@ TEST(JobFile, AStationJobSetsEveryOptionItNamesWithPathsFromItsFolder) {
     EXPECT_FALSE(o.upgrade);
     EXPECT_EQ(o.stationName, "line-3");
     EXPECT_EQ(fs::path(o.logPath), fs::path("/srv/line-3/units.jsonl"));
+    EXPECT_EQ(fs::path(o.onUnit), fs::path("/srv/line-3/label.sh"));
+    EXPECT_EQ(o.onUnitTimeout.count(), 10);
     EXPECT_TRUE(o.quiet);
 }
 
@@ -201,6 +211,7 @@ TEST(JobFile, ALockedOptionIsRefusedByName) {
         {{"--expect-sha256", Hash.c_str()}, "the job sets --expect-sha256 itself; " + Locked},
         {{"--list-ports"}, "--list-ports cannot be added; " + Locked},
         {{"--job-name", "other"}, "--job-name cannot be added; " + Locked},
+        {{"--on-unit", "h"}, "--on-unit cannot be added; " + Locked},
     };
     for (const auto& [arguments, refusal] : rows)
         EXPECT_EQ(Apply(job, arguments).refusal, refusal) << arguments.front();

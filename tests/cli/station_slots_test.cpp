@@ -87,8 +87,25 @@ TEST(StationSlots, AUnitThatCameBackElsewhereIsFollowedThere) {
     EXPECT_EQ(slots.Find(0), nullptr);
 }
 
+// Look-alikes share ids and serial number; the USB port and the interface
+// tell them apart.
+TEST(StationSlots, LookAlikesAreUnitsOfTheirOwn) {
+    auto first = Adapter("/dev/ttyUSB0", "FT2", "1-2");
+    auto second = Adapter("/dev/ttyUSB1", "FT2", "1-2");
+    first.usb->interfaceNumber = "00";
+    second.usb->interfaceNumber = "01";
+    const auto clone = Adapter("/dev/ttyUSB2", "FT2", "1-3");
+    StationSlots slots;
+    slots.Add(0, first);
+    EXPECT_EQ(Devices(slots.NewUnits({first, second, clone})),
+              (Devs{"/dev/ttyUSB1", "/dev/ttyUSB2"}));
+}
+
 TEST(StationSlots, APositionIsTheUsbPortOrElseTheDevice) {
     EXPECT_EQ(PositionOf(Adapter("/dev/ttyUSB0", "A", "1-1.2")), "usb-path:1-1.2");
+    auto tty = Adapter("/dev/ttyUSB0", "A", "1-1.2");
+    tty.usb->interfaceNumber = "01";
+    EXPECT_EQ(PositionOf(tty), "usb-path:1-1.2:01");
     EXPECT_EQ(PositionOf(Adapter("/dev/ttyUSB0", "A", "")), "/dev/ttyUSB0");
     SerialPortInfo plain;
     plain.device = "/dev/ttyS0";

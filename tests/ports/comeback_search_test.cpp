@@ -31,9 +31,28 @@ TEST(ComebackSearch, APortPresentAtTheLossIsAnotherUnitsUntilItGoes) {
     // Its own node still there for a moment: worth trying, not the clone.
     EXPECT_EQ(Devices(search.Look({Lost, Passed}).candidates), Names{"/dev/ttyUSB0"});
     EXPECT_EQ(Devices(search.Look({Passed}).candidates), Names{});
-    // Unplugged and plugged in again after the loss, a clone cannot be told apart.
+    // Unplugged and plugged in again after the loss, a clone is still not in
+    // the unit's USB port: its serial number tells nothing.
     EXPECT_EQ(Devices(search.Look({}).candidates), Names{});
-    EXPECT_EQ(Devices(search.Look({Passed}).candidates), Names{"/dev/ttyUSB1"});
+    EXPECT_EQ(Devices(search.Look({Passed}).candidates), Names{});
+    EXPECT_EQ(Devices(search.Look({Passed, Clone("/dev/ttyUSB3", "1-1")}).candidates),
+              Names{"/dev/ttyUSB3"});
+}
+
+// Its own device name may go to a clone plugged in elsewhere.
+TEST(ComebackSearch, ALookAlikesUnitIsKnownByItsUsbPortAlone) {
+    ComebackSearch search(Lost, {Lost, Passed});
+    EXPECT_EQ(Devices(search.Look({Passed, Clone("/dev/ttyUSB0", "1-4")}).candidates), Names{});
+    // A unit whose serial number no other port shares may come back elsewhere.
+    ComebackSearch alone(Lost, {Lost});
+    EXPECT_EQ(Devices(alone.Look({Clone("/dev/ttyUSB3", "1-4")}).candidates),
+              Names{"/dev/ttyUSB3"});
+    // Two seen at once: from then on the serial number tells nothing.
+    ComebackSearch seen(Lost, {Lost});
+    EXPECT_EQ(
+        Devices(seen.Look({Clone("/dev/ttyUSB2", "1-3"), Clone("/dev/ttyUSB3", "1-4")}).ambiguous),
+        (Names{"/dev/ttyUSB2", "/dev/ttyUSB3"}));
+    EXPECT_EQ(Devices(seen.Look({Clone("/dev/ttyUSB3", "1-4")}).candidates), Names{});
 }
 
 TEST(ComebackSearch, ClonesAppearingTogetherAreRefusedUnlessOneSitsInTheUnitsPort) {
