@@ -59,12 +59,18 @@ protected:
         return RunStarted([&] { return StartTool(arguments, dir_ + "/out", dir_ + "/err"); },
                           signals);
     }
-    // The same with the tool started by `start`, and `signals` sent in turn.
+    // The same with the tool started by `start`, and `signals` sent in turn,
+    // timed from the device's first frame: a loaded machine may take longer
+    // to start the tool than a signal's time.
     int RunStarted(const std::function<pid_t()>& start, const std::vector<Signal>& signals) {
         sim::SimDevice device(config_);
         device.Start();
-        const auto started = std::chrono::steady_clock::now();
         const pid_t pid = start();
+        if (!signals.empty()) {
+            EXPECT_TRUE(
+                device.WaitFor([](const sim::SimStatus& s) { return s.framesIn > 0; }, 30s));
+        }
+        const auto started = std::chrono::steady_clock::now();
         for (const Signal& signal : signals) {
             std::this_thread::sleep_until(started + signal.after);
             kill(pid, signal.number);
