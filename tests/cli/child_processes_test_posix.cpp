@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -116,6 +117,26 @@ TEST_F(Children, AChildStartedAsAnotherEndsNeverHoldsTheOthersBack) {
     EXPECT_EQ(output_[quiet], "");
     EXPECT_EQ(ends_[quiet].otherwise, "ended by signal 9");
     EXPECT_EQ(ends_[talker].otherwise, "ended by signal 9");
+}
+
+// A window's close button stops the station from its own thread.
+TEST_F(Children, AnInterruptFromAnotherThreadReachesEveryChildAsCtrlCDoes) {
+    Start("echo $$; exec sleep 30");
+    Start("echo $$; exec sleep 30");
+    std::thread stopper;
+    taken_ = [&](std::size_t) {
+        if (output_[0].ends_with('\n') && output_[1].ends_with('\n') && !stopper.joinable())
+            stopper = std::thread([this] { processes_.Interrupt(); });
+    };
+    Follow();
+    stopper.join();
+    EXPECT_TRUE(processes_.Interrupted());
+    std::sort(interrupted_.begin(), interrupted_.end());
+    std::vector<long> children = {std::stol(output_[0]), std::stol(output_[1])};
+    std::sort(children.begin(), children.end());
+    EXPECT_EQ(interrupted_, children);
+    EXPECT_EQ(ends_[0].otherwise, "ended by signal 9");
+    EXPECT_EQ(ends_[1].otherwise, "ended by signal 9");
 }
 
 TEST_F(Children, EachEndSaysHowTheChildEnded) {
