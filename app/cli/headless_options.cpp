@@ -195,6 +195,7 @@ const std::vector<Option>& Options() {
         {"--json", [](HeadlessOptions& o) { o.json = true; }, {}},
         {"--quiet", [](HeadlessOptions& o) { o.quiet = true; }, {}},
         {"--station", [](HeadlessOptions& o) { o.station = true; }, {}},
+        {"--window", [](HeadlessOptions& o) { o.window = true; }, {}},
         {"--supervised", [](HeadlessOptions& o) { o.supervised = true; }, {}},
         {"--recover-bootloader", [](HeadlessOptions& o) { o.recoverBootloader = true; }, {}},
         {"--port",
@@ -316,6 +317,8 @@ Refusal CombinationRefusal(const HeadlessOptions& o) {
         return "--station runs upgrades of its own: leave out --upgrade";
     if (!o.upgrade && !o.station)
         return "the options need --upgrade (or --station)";
+    if (o.window && !o.station)
+        return "--window shows the station: it goes with --station";
     if (o.upgrade && o.ports.empty())
         return "--upgrade needs --port PORT";
     for (std::size_t i = 0; i < o.ports.size(); ++i)

@@ -53,7 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
         Mistake{"JobNameByHand",
                 {"--upgrade", "--port", "COM5", "--job-name", "line-3"},
                 "--job-name and --job-sha256 are given together by a fleet's parent"},
-        Mistake{"TwoJobs", {"--job", "a.json", "--job", "b.json"}, "one --job at a time"}),
+        Mistake{"TwoJobs", {"--job", "a.json", "--job", "b.json"}, "one --job at a time"},
+        Mistake{"AWindowWithoutTheStation",
+                {"--upgrade", "--port", "COM5", "--window"},
+                "--window shows the station: it goes with --station"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
