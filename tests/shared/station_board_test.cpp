@@ -337,12 +337,12 @@ TEST_P(BoardTally, CountsUnitsAndYields) {
     Board board;
     std::size_t row = 0;
     for (const auto& [result, status, attempts] : GetParam().ends) {
-        board->UnitBegins(row, Unit(static_cast<unsigned>(row + 1), "p" + std::to_string(row)));
+        board->UnitBegins(row, Unit(static_cast<unsigned>(row + 1), std::to_string(row)));
         board->UnitEnds(row, Ended(result, status, attempts));
         ++row;
     }
     for (unsigned i = 0; i < GetParam().running; ++i, ++row)
-        board->UnitBegins(row, Unit(static_cast<unsigned>(row + 1), "p" + std::to_string(row)));
+        board->UnitBegins(row, Unit(static_cast<unsigned>(row + 1), std::to_string(row)));
     const BoardHeader h = board.Header();
     EXPECT_EQ(board->Running(), h.running);
     std::ostringstream counters;
@@ -438,7 +438,7 @@ TEST(Board, TheFleetAndTheWindowMayUseItAtOnce) {
     std::atomic<bool> done{false};
     std::thread fleet([&] {
         for (unsigned unit = 1; unit <= 200; ++unit) {
-            board->UnitBegins(unit % 4, Unit(unit, "p" + std::to_string(unit % 4)));
+            board->UnitBegins(unit % 4, Unit(unit, std::to_string(unit % 4)));
             board->UnitProgress(unit % 4, Progress("programming", 40, 3700.0));
             board->UnitWaiting(unit % 4, 30s);
             board->UnitEnds(unit % 4, Ended("programmed", 0));
