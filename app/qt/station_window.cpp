@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
@@ -49,7 +50,9 @@ QLabel* HeaderLabel(QWidget* parent, int pixels, bool bold) {
 StationWindow::StationWindow(StationBoard& board, StationStop& stop)
     : board_(board), stop_(stop), model_(this) {
     setWindowTitle(Caption);
-    resize(1200, 820);
+    // Most of the station's screen: 16 tiles are read from a step away.
+    if (const QScreen* shown = screen())
+        resize(shown->availableGeometry().size() * 0.9);
     auto* layout = new QVBoxLayout(this);
     title_ = HeaderLabel(this, 26, true);
     firmware_ = HeaderLabel(this, 15, false);
@@ -94,10 +97,10 @@ void StationWindow::ShowHeader(const BoardHeader& header, const std::vector<Tile
                          .arg(PercentText(header.firstPassYieldPercent)));
     QStringList perSlot;
     for (const Tile& tile : tiles)
-        perSlot << QStringLiteral("slot %1: %2 units, %3 failed%4")
+        perSlot << QStringLiteral("slot %1: %2%3")
                        .arg(Text(tile.label))
-                       .arg(tile.units)
-                       .arg(tile.failures)
+                       .arg(
+                           UnitsText(static_cast<int>(tile.units), static_cast<int>(tile.failures)))
                        .arg(tile.flagged ? QStringLiteral(" (last 3 failed: check the fixture)")
                                          : QString());
     Show(*slots_, perSlot.isEmpty() ? QStringLiteral("no unit yet") : perSlot.join("     "));

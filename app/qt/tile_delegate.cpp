@@ -53,11 +53,29 @@ int Write(QPainter& painter, const QRect& box, const QFont& font, const QString&
     return metrics.height();
 }
 
+// Draws `text` in `box` in at most two lines broken between words; returns
+// the height it took.
+int WriteWrapped(QPainter& painter, const QRect& box, const QFont& font, const QString& text) {
+    constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const QRect lines(box.left(), box.top(), box.width(), 2 * metrics.lineSpacing());
+    painter.drawText(lines, flags, text);
+    return std::min(metrics.boundingRect(lines, flags, text).height(), lines.height());
+}
+
 } // namespace
 
 QString ClockText(int seconds) {
     seconds = std::max(seconds, 0);
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString UnitsText(int units, int failures) {
+    return QStringLiteral("%1 unit%2, %3 failed")
+        .arg(units)
+        .arg(units == 1 ? QString() : QStringLiteral("s"))
+        .arg(failures);
 }
 
 QSize TileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
@@ -80,7 +98,9 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     }
     painter->setPen(colours.text);
 
-    const int unitSize = std::max(tile.height() / 14, 10);
+    // Sized to the tile's height, and its width so that a line of a wide
+    // grid or a single tile is not cut off.
+    const int unitSize = std::max(std::min(tile.height() / 14, tile.width() / 28), 10);
     const QFont base = option.font;
     QRect box = tile.adjusted(10, 8, -10, -8);
     const auto line = [&](const QFont& font, const QString& words,
@@ -115,11 +135,18 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         const int percent = value(StationModel::PercentRole).toInt();
         const QRect bar(box.left(), box.top() + unitSize / 2, box.width(), unitSize * 2);
         painter->fillRect(bar, Qt::white);
-        painter->fillRect(QRect(bar.left(), bar.top(), bar.width() * percent / 100, bar.height()),
-                          QColor(0x15, 0x65, 0xc0));
+        const QRect done(bar.left(), bar.top(), bar.width() * percent / 100, bar.height());
+        painter->fillRect(done, QColor(0x15, 0x65, 0xc0));
+        // Dark on the white, white on the blue: legible wherever the bar's end is.
+        const QString percentText = QStringLiteral("%1 %").arg(percent);
+        const QFont percentFont = Sized(base, unitSize * 3 / 2);
         painter->setPen(Qt::black);
-        Write(*painter, bar, Sized(base, unitSize * 3 / 2), QStringLiteral("%1 %").arg(percent),
-              Qt::AlignHCenter);
+        Write(*painter, bar, percentFont, percentText, Qt::AlignHCenter);
+        painter->save();
+        painter->setClipRect(done);
+        painter->setPen(Qt::white);
+        Write(*painter, bar, percentFont, percentText, Qt::AlignHCenter);
+        painter->restore();
         painter->setPen(colours.text);
         box.setTop(bar.bottom() + unitSize);
         QString times = ClockText(elapsed) + " elapsed";
@@ -132,10 +159,10 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     case Tile::State::Failed:
     case Tile::State::Interrupted:
         line(Sized(base, unitSize * 4, true), text(StationModel::VerdictRole));
-        if (!text(StationModel::ReasonRole).isEmpty())
-            line(Sized(base, unitSize), text(StationModel::ReasonRole));
-        if (!text(StationModel::HintRole).isEmpty())
-            line(Sized(base, unitSize), text(StationModel::HintRole));
+        for (const StationModel::Role role : {StationModel::ReasonRole, StationModel::HintRole})
+            if (!text(role).isEmpty())
+                box.setTop(box.top() +
+                           WriteWrapped(*painter, box, Sized(base, unitSize), text(role)));
         line(Sized(base, unitSize * 3 / 2, true), text(StationModel::InstructionRole));
         break;
     case Tile::State::Waiting:
@@ -143,9 +170,8 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         break;
     }
 
-    QString counts = QStringLiteral("%1 units, %2 failed")
-                         .arg(value(StationModel::UnitsRole).toInt())
-                         .arg(value(StationModel::FailuresRole).toInt());
+    QString counts = UnitsText(value(StationModel::UnitsRole).toInt(),
+                               value(StationModel::FailuresRole).toInt());
     if (value(StationModel::FlaggedRole).toBool())
         counts += QStringLiteral("  ·  last 3 failed: check the fixture");
     const QFont small = Sized(base, unitSize);
