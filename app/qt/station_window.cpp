@@ -112,6 +112,8 @@ void StationWindow::StationEnded(const std::string& error) {
     Refresh();
     refresh_->stop();
     ended_ = true;
+    // A question still open is moot, and the close below would not get past it.
+    DismissQuestion();
     if (!error.empty())
         ShowMessageBox(this, MessageKind::Error, Caption, Text(error));
     close();
@@ -125,14 +127,21 @@ void StationWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (stopping_)
         return;
-    if (const unsigned running = board_.Running();
-        running > 0 &&
-        !AskYesNo(this, Caption,
-                  QStringLiteral("%1 unit%2 still running. Stop %3 now? Each ends \"interrupted\" "
-                                 "with its record.")
-                      .arg(running)
-                      .arg(running == 1 ? QStringLiteral(" is") : QStringLiteral("s are"))
-                      .arg(running == 1 ? QStringLiteral("it") : QStringLiteral("them"))))
+    const unsigned running = board_.Running();
+    const bool stop =
+        running == 0 ||
+        AskYesNo(this, Caption,
+                 QStringLiteral("%1 unit%2 still running. Stop %3 now? Each ends \"interrupted\" "
+                                "with its record.")
+                     .arg(running)
+                     .arg(running == 1 ? QStringLiteral(" is") : QStringLiteral("s are"))
+                     .arg(running == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    // The station may have ended while the operator was asked.
+    if (ended_) {
+        event->accept();
+        return;
+    }
+    if (!stop)
         return;
     stopping_ = true;
     Show(*notice_, QStringLiteral("stopping the station: each running unit ends with its record"));

@@ -7,7 +7,9 @@
 #include "tests/cli/headless_fixture.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
@@ -219,6 +221,34 @@ TEST_F(StationTiles, ClosingWhileAUnitRunsAsksThenStopsItWithItsRecord) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0]["result"], "interrupted");
     EXPECT_EQ(records[0]["usbSerial"], "SLOW");
+}
+
+// Ctrl-C or SIGTERM while the operator is being asked: the station ends,
+// the question goes and the window closes with the station's status.
+TEST_F(StationTiles, AStationThatEndsWhileTheOperatorIsAskedClosesTheWindow) {
+    sim::SimConfig slow = QuickDevice(Adapter("SLOW@1-1"));
+    slow.programTime = 100ms;
+    sim::SimDevice unit(slow);
+    Start();
+    unit.Start();
+    ASSERT_TRUE(Until([&] { return Role("usb-path:1-1", StationModel::PercentRole).toInt() > 2; }));
+
+    QTimer::singleShot(200, [this] { stop_.Stop(); });
+    bool stuck = false;
+    QTimer::singleShot(10000, [&] {
+        stuck = QApplication::activeModalWidget() != nullptr;
+        if (stuck)
+            QApplication::activeModalWidget()->close();
+    });
+    window_.close();
+    EXPECT_FALSE(stuck) << "the question outlived the station";
+    EXPECT_TRUE(Until([&] { return !window_.isVisible(); }, 5s));
+    station_.join();
+    EXPECT_TRUE(window_.Ended());
+    EXPECT_EQ(StationStatus(tally_), 130);
+    const auto records = Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["result"], "interrupted");
 }
 
 } // namespace
