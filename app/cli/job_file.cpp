@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t LargestJob = 64 * 1024;
 
 // What a job leaves to whoever runs it: how the run is shown, never what it
-// does. The station window's option belongs here once it exists.
+// does.
 constexpr std::array<std::string_view, 4> OutputOptions = {"--json", "--quiet", "--trace",
                                                            "--window"};
 
