@@ -1,5 +1,6 @@
 #include "app/cli/headless.h"
 #include "app/cli/headless_options.h"
+#include "app/shared/station_window.h"
 #include "app/shared/window_app.h"
 #include "process/process_setup.h"
 #include "process/program_arguments.h"
@@ -9,7 +10,8 @@ int main(int argc, char** argv) {
     dedarida::ProgramArguments arguments(argc, argv);
     if (dedarida::WantsHeadless(arguments.Count())) {
         dedarida::HoldInterrupts();
-        return dedarida::RunHeadless(arguments.Count(), arguments.Values());
+        return dedarida::RunHeadless(arguments.Count(), arguments.Values(),
+                                     &dedarida::RunStationWindow);
     }
     return dedarida::RunWindow(arguments.Count(), arguments.Values());
 }

@@ -21,7 +21,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
         DEPENDS "${dist}/changelog" VERBATIM)
     add_custom_target(dedarida_dist ALL DEPENDS ${man_pages} "${changelog}")
 
-    install(FILES "${dist}/dedarida.desktop" DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES "${dist}/dedarida.desktop" "${dist}/dedarida-station.desktop"
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES "${dist}/dedarida.svg"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
     install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -17,7 +17,7 @@ std::vector<PortResult> SuperviseUpgrades(const UnitSettings& settings, FleetRep
          {},
          [&](std::size_t row, const HookEnd& hook) { results[row].hook = hook; }});
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        report.UnitBegins(i, {Printable(ports[i]), 0, {}});
+        report.UnitBegins(i, {Printable(ports[i]), 0, {}, Printable(ports[i])});
         runner.Launch(i, ports[i], ports[i]);
     }
     runner.Run();

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +38,13 @@ public:
             filters_.push_back(*ParsePortSelector(port, error));
     }
 
-    StationTally Run() {
+    StationTally Run(StationStop* stop) {
+        if (stop)
+            stop->Attach([this] { runner_.Interrupt(); });
+        const std::shared_ptr<void> detached(nullptr, [stop](void*) {
+            if (stop)
+                stop->Detach();
+        });
         std::optional<PortWatcher> watcher;
         try {
             watcher.emplace([this] { runner_.Post([this] { Look(); }); });
@@ -83,8 +90,10 @@ private:
             report_.Line("error: " + InWords(failure));
             return;
         }
-        for (const std::size_t row : slots_.FreeGone(ports))
+        for (const std::size_t row : slots_.FreeGone(ports)) {
             freeRows_.push_back(row);
+            report_.UnitGone(row);
+        }
         for (const SerialPortInfo& port : slots_.NewUnits(ports))
             if (Takes(port))
                 Launch(port);
@@ -99,7 +108,8 @@ private:
         slots_.Add(row, port);
         const unsigned number = ++tally_.units;
         const std::string serial = port.usb ? port.usb->serialNumber : "";
-        report_.UnitBegins(row, {Printable(port.device), number, Printable(serial)});
+        report_.UnitBegins(
+            row, {Printable(port.device), number, Printable(serial), Printable(PositionOf(port))});
         runner_.Launch(row, port.device, port.device + "." + std::to_string(number), serial,
                        number);
     }
@@ -138,8 +148,14 @@ private:
 
 } // namespace
 
-StationTally RunStation(const UnitSettings& settings, FleetReport& report) {
-    return Station(settings, report).Run();
+StationTally RunStation(const UnitSettings& settings, FleetReport& report, StationStop* stop) {
+    return Station(settings, report).Run(stop);
+}
+
+int StationStatus(const StationTally& tally) {
+    if (!tally.error.empty() || tally.failed > 0)
+        return 1;
+    return tally.interrupted > 0 ? ExitStatus(UpgradeResult::Interrupted) : 0;
 }
 
 } // namespace dedarida

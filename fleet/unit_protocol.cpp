@@ -118,7 +118,8 @@ UpgradeSummary SummaryOf(const UpgradeReport& report, UpgradeResult result) {
             std::chrono::duration<double>(now - report.Started()).count(),
             report.DataRate(now),
             report.identity,
-            report.Notes()};
+            report.Notes(),
+            report.Attempts()};
 }
 
 std::string LiveLine(const ProgressSnapshot& s) {
@@ -143,6 +144,23 @@ std::optional<ProgressSnapshot> ParseLiveLine(const std::string& line) {
     return s;
 }
 
+std::string WaitingLine(std::chrono::seconds window) {
+    return WaitingPrefix + std::to_string(window.count());
+}
+
+// No longer than any --timeout: a larger or signed number is no such line.
+std::optional<std::chrono::seconds> ParseWaitingLine(const std::string& line) {
+    const auto field = After(line, WaitingPrefix);
+    if (!field)
+        return std::nullopt;
+    long seconds = 0;
+    const char* end = field->data() + field->size();
+    const auto [next, error] = std::from_chars(field->data(), end, seconds);
+    if (error != std::errc() || next != end || seconds < 0 || seconds > 86400)
+        return std::nullopt;
+    return std::chrono::seconds(seconds);
+}
+
 std::optional<UpgradeSummary> ParseRecord(std::string_view record) {
     const Json value = Json::parse(record, nullptr, false);
     if (!value.is_object())
@@ -162,6 +180,7 @@ std::optional<UpgradeSummary> ParseRecord(std::string_view record) {
         s.notes.lineErrors = {
             line.at("framing").get<std::uint32_t>(), line.at("parity").get<std::uint32_t>(),
             line.at("overrun").get<std::uint32_t>(), line.at("breaks").get<std::uint32_t>()};
+        s.attempts = value.at("attempts").get<int>();
         return s;
     } catch (const Json::exception&) {
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "unit/progress_snapshot.h"
 #include "unit/run_options.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,9 @@ inline constexpr const char* LivePrefix = "live: ";
 // The device the unit is on, as Printable shows it: said once the port is
 // known, and again when the unit comes back under another name.
 inline constexpr const char* PlacePrefix = "at: ";
+// The unit's line went and it waits this many seconds at most for its
+// adapter to come back: "waiting: 30".
+inline constexpr const char* WaitingPrefix = "waiting: ";
 
 // What every unit of one fleet run is given alike, chosen once by the parent.
 struct UnitSettings {
@@ -51,12 +55,15 @@ struct UpgradeSummary {
     std::optional<double> bytesPerSecond;
     std::string identity;
     ResultNotes notes;
+    int attempts = 1; // counting the first
 };
 
 UpgradeSummary SummaryOf(const UpgradeReport& report, UpgradeResult result);
 
 std::string LiveLine(const ProgressSnapshot& snapshot);
 std::optional<ProgressSnapshot> ParseLiveLine(const std::string& line);
+std::string WaitingLine(std::chrono::seconds window);
+std::optional<std::chrono::seconds> ParseWaitingLine(const std::string& line);
 
 // The summary a record (UpgradeReport::Json) gives; nothing when `record` is
 // not such a record.

@@ -66,6 +66,8 @@ void UnitRunner::TakeLine(const Unit& unit, std::string line) {
         line.pop_back();
     if (const auto snapshot = ParseLiveLine(line)) {
         report_.UnitProgress(unit.row, *snapshot);
+    } else if (const auto window = ParseWaitingLine(line)) {
+        report_.UnitWaiting(unit.row, *window);
     } else if (line.starts_with(PlacePrefix)) {
         if (events_.moved)
             events_.moved(unit.row, line.substr(std::string_view(PlacePrefix).size()));

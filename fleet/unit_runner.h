@@ -46,6 +46,8 @@ public:
     // Any thread: runs `routine` inside Run.
     void Post(std::function<void()> routine) { processes_.Post(std::move(routine)); }
     bool Interrupted() const { return processes_.Interrupted(); }
+    // Any thread: as Ctrl-C, passed on to every upgrade.
+    void Interrupt() { processes_.Interrupt(); }
 
 private:
     struct Unit {

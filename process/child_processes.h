@@ -78,6 +78,8 @@ public:
     void Post(std::function<void()> routine);
     // Whether an interrupt has come.
     bool Interrupted() const;
+    // Any thread: an interrupt, as Ctrl-C gives one, passed on to every child.
+    void Interrupt();
     // Children started whose end has not been handed to `ended` yet.
     std::size_t Held() const;
 

@@ -391,6 +391,10 @@ bool ChildProcesses::Interrupted() const {
     return platform_->signals.Signalled();
 }
 
+void ChildProcesses::Interrupt() {
+    platform_->signals.Raise();
+}
+
 std::size_t ChildProcesses::Held() const {
     return platform_->children.size();
 }

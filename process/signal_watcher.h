@@ -18,6 +18,8 @@ public:
     SignalWatcher& operator=(const SignalWatcher&) = delete;
 
     bool Signalled() const { return signalled_; }
+    // Any thread: as if an interrupt came.
+    void Raise() { Notify(); }
 
 private:
     struct Platform;

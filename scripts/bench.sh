@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks: the S-record loader and dump, the framer,
 # one whole upgrade at the real line speeds and four at once (about 30 s each),
-# a station of eight, a station's shift of 200 units (a few minutes), and the
+# a station of eight, a station's shift of 200 units (a few minutes), sixteen
+# units behind the station's window (about a minute), and the
 # Windows build's upgrade under wine on a COM port mapped onto the simulator's
 # pty. `scripts/bench.sh wine` runs only the last.
 set -euo pipefail
@@ -10,7 +11,7 @@ scripts/deps.sh windows
 dir=build/bench
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEDARIDA_BENCH=ON -DDEDARIDA_TESTS=OFF >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target image_bench link_bench upgrade_bench several_devices_bench \
-    station_bench station_soak
+    station_bench station_soak station_window_bench
 if [ "${1:-}" != wine ]; then
     "$dir/bench/image_bench"
     "$dir/bench/link_bench"
@@ -18,6 +19,7 @@ if [ "${1:-}" != wine ]; then
     "$dir/bench/several_devices_bench"
     "$dir/bench/station_bench"
     "$dir/bench/station_soak"
+    "$dir/bench/station_window_bench"
 fi
 
 scripts/windows.sh >/dev/null

@@ -9,7 +9,7 @@ lintian --fail-on error,warning "$deb"
 
 contents=$(dpkg-deb -c "$deb")
 for file in usr/bin/dedarida usr/bin/dedarida-sim \
-    usr/share/applications/dedarida.desktop \
+    usr/share/applications/dedarida.desktop usr/share/applications/dedarida-station.desktop \
     usr/share/icons/hicolor/scalable/apps/dedarida.svg \
     usr/share/man/man1/dedarida.1.gz usr/share/man/man1/dedarida-sim.1.gz \
     usr/share/bash-completion/completions/dedarida \

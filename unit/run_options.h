@@ -32,6 +32,8 @@ struct HeadlessOptions {
     bool listPorts = false; // with `json` for machines
     // Upgrades every adapter as it is plugged in, until Ctrl-C.
     bool station = false;
+    // The station shown in a window of tiles rather than as lines.
+    bool window = false;
     std::string stationName; // in the log's records; empty: the host's name
     std::string logPath;     // JSON Lines, one record per unit, appended
     // After a lost line or a silence in the bootloader phase, wait for the

@@ -2,6 +2,7 @@
 
 #include "unit/progress_snapshot.h"
 
+#include <chrono>
 #include <string>
 
 namespace dedarida {
@@ -23,6 +24,9 @@ public:
     // The device the unit is on now: once its port is known, and again when
     // it comes back under another name.
     virtual void Place(const std::string& device) = 0;
+    // The unit's line went: it waits at most `window` for the device to
+    // come back.
+    virtual void Waiting(std::chrono::seconds window) = 0;
     // The unit's JSON record (--json, or for a fleet's parent); the reason
     // it could not be written, or empty.
     virtual std::string Record(const std::string& json) = 0;

@@ -305,6 +305,7 @@ private:
     // Waits, listening to the system, for the same unit to be back: its own
     // port opening again, or a port of its identity that appears.
     Comeback WaitForComeback() {
+        output_.Waiting(ComebackWindow());
         std::mutex mutex;
         std::condition_variable changed;
         bool news = true;

@@ -50,15 +50,25 @@ int EndStation(const UnitSettings& settings, const StationTally& tally, Progress
     if (tested > 0)
         std::snprintf(yield, sizeof yield, "%.1f%%",
                       100.0 * static_cast<double>(tally.passed) / static_cast<double>(tested));
-    output.Text(
-        "\nstation " + Printable(settings.stationName) + ": " + Count(tally.units, "unit") + ", " +
-        std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) + " failed, " +
-        std::to_string(tally.interrupted) + " interrupted, yield " + yield +
-        (settings.options.onUnit.empty() ? "" : "; " + HookCount(tally.hooks, tally.hookFailures)) +
-        "\n");
-    if (tally.failed > 0)
-        return 1;
-    return tally.interrupted > 0 ? ExitStatus(UpgradeResult::Interrupted) : 0;
+    output.Text("\nstation " + Printable(settings.stationName) + ": " + Count(tally.units, "unit") +
+                ", " + std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) +
+                " failed, " + std::to_string(tally.interrupted) + " interrupted, yield " + yield +
+                (settings.options.onUnit.empty()
+                     ? ""
+                     : "; " + HookCount(tally.hooks, tally.hookFailures)) +
+                "\n");
+    return StationStatus(tally);
+}
+
+// What the station's window shows in its header, all of it fixed here.
+StationInfo InfoOf(const UnitSettings& settings, const HeadlessFirmware& firmware) {
+    const HeadlessOptions& o = settings.options;
+    std::string image = "built-in image";
+    if (firmware.file)
+        image = Printable(o.firmwarePath.substr(o.firmwarePath.find_last_of("/\\") + 1)) +
+                (o.firmwareVersion.empty() ? "" : " (" + Printable(o.firmwareVersion) + ")");
+    return {Printable(settings.stationName), image, firmware.sha256, Printable(o.logPath),
+            Printable(o.jobName)};
 }
 
 // Several ports' table and records; the status of the first that failed.
@@ -91,7 +101,8 @@ int EndPorts(const HeadlessOptions& options, const std::vector<PortResult>& resu
 }
 
 // A fleet: each unit in a process of its own, all sent the image read here.
-int RunFleet(const HeadlessOptions& options, const HeadlessFirmware& firmware, std::FILE* out) {
+int RunFleet(const HeadlessOptions& options, const HeadlessFirmware& firmware, std::FILE* out,
+             StationWindowFront stationWindow) {
     UnitSettings settings{options, {}, {}, firmware.sha256, {}};
     if (options.station || !options.logPath.empty())
         settings.stationName = options.stationName.empty() ? HostName() : options.stationName;
@@ -107,6 +118,8 @@ int RunFleet(const HeadlessOptions& options, const HeadlessFirmware& firmware, s
         if (!options.quiet)
             WriteText(out, firmware.Line(options) + "\n");
     }
+    if (options.window)
+        return stationWindow(settings, InfoOf(settings, firmware));
     ProgressOutput output(out, ProgressOutput::StyleFor(out, options.quiet, false), {});
     FleetLines lines(output, options.station);
     if (options.station)
@@ -128,7 +141,7 @@ int RunUnit(const HeadlessOptions& options, const HeadlessFirmware& firmware, st
 
 } // namespace
 
-int RunHeadless(int argc, const char* const* argv) {
+int RunHeadless(int argc, const char* const* argv, StationWindowFront stationWindow) {
     std::string error;
     auto options = ParseHeadlessOptions(argc, argv, error);
     if (!options) {
@@ -178,7 +191,7 @@ int RunHeadless(int argc, const char* const* argv) {
         WriteText(out, "job: " + Printable(options->jobName) + ", job file sha256 " +
                            options->jobSha256 + "\n");
     if (options->station || options->ports.size() > 1)
-        return RunFleet(*options, firmware, out);
+        return RunFleet(*options, firmware, out, stationWindow);
     return RunUnit(*options, firmware, out);
 }
 

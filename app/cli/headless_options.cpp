@@ -15,8 +15,8 @@ namespace dedarida {
 const std::string HeadlessUsage =
     std::string(R"(Usage: dedarida                       the window
        dedarida --upgrade --port PORT [--port PORT ...] [options]
-       dedarida --station [--port usb:VID:PID[:SERIAL] ...] [options]
-       dedarida --job FILE [--json] [--quiet] [--trace FILE]
+       dedarida --station [--window] [--port usb:VID:PID[:SERIAL] ...] [options]
+       dedarida --job FILE [--json] [--quiet] [--trace FILE] [--window]
        dedarida --list-ports [--json]
        dedarida --version
 
@@ -43,7 +43,8 @@ Runs a firmware upgrade without a window and exits with its result.
                       until Ctrl-C, which ends with the count of units,
                       passed, failed and interrupted, and the yield. A device
                       found in its bootloader is upgraded from there
-  --log FILE          append one JSON line per unit to FILE: time (UTC),
+)" + usage_text::kWindow +
+    R"(  --log FILE          append one JSON line per unit to FILE: time (UTC),
                       tool version, station, port, USB serial number,
                       identity, firmware SHA-256, result, exit status, phase
                       times, attempts, line errors, replies discarded. Each
@@ -112,8 +113,8 @@ Runs a firmware upgrade without a window and exits with its result.
                       missing key is refused (exit 64), naming the key; so
                       is an image whose SHA-256 is not the job's (both
                       printed, no port touched). Every record names the job
-                      and the SHA-256 of FILE. A job is locked: only --json,
-                      --quiet and --trace may be added
+                      and the SHA-256 of FILE. A job is locked: only
+                      --json, --quiet, --trace and --window may be added
   --quiet             print only the result line
   --from-bootloader   start at the bootloader phase: poll until the bootloader
                       answers, then erase and program (a device left in its
@@ -164,6 +165,7 @@ Examples:
 )" + usage_text::kSeveralPorts +
     R"(  dedarida --upgrade --port usb:0403:6001:A10K2B3C --retries 2
   dedarida --station --port usb:0403:6001 --log units.jsonl --retries 1
+  dedarida --station --window --log units.jsonl --retries 1
   dedarida --job /srv/line-3/fw451.json --quiet
 
 The window (no arguments) reads DEDARIDA_TRACE=FILE for the same trace; it
@@ -215,6 +217,7 @@ const std::vector<Option>& Options() {
         {"--json", [](HeadlessOptions& o) { o.json = true; }, {}},
         {"--quiet", [](HeadlessOptions& o) { o.quiet = true; }, {}},
         {"--station", [](HeadlessOptions& o) { o.station = true; }, {}},
+        {"--window", [](HeadlessOptions& o) { o.window = true; }, {}},
         {"--supervised", [](HeadlessOptions& o) { o.supervised = true; }, {}},
         {"--recover-bootloader", [](HeadlessOptions& o) { o.recoverBootloader = true; }, {}},
         {"--port",
@@ -351,6 +354,8 @@ Refusal CombinationRefusal(const HeadlessOptions& o) {
         return "--station runs upgrades of its own: leave out --upgrade";
     if (!o.upgrade && !o.station)
         return "the options need --upgrade (or --station)";
+    if (o.window && !o.station)
+        return "--window shows the station: it goes with --station";
     if (o.upgrade && o.ports.empty())
         return "--upgrade needs --port PORT";
     for (std::size_t i = 0; i < o.ports.size(); ++i)

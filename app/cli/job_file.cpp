@@ -26,8 +26,9 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t LargestJob = 64 * 1024;
 
 // What a job leaves to whoever runs it: how the run is shown, never what it
-// does. The station window's option belongs here once it exists.
-constexpr std::array<std::string_view, 3> OutputOptions = {"--json", "--quiet", "--trace"};
+// does.
+constexpr std::array<std::string_view, 4> OutputOptions = {"--json", "--quiet", "--trace",
+                                                           "--window"};
 
 [[noreturn]] void Refuse(const std::string& reason) {
     throw EJobRefused(reason);
@@ -236,7 +237,8 @@ Job ParseJob(std::string_view text, const std::string& folder) {
 }
 
 HeadlessOptions ApplyJob(const Job& job, const HeadlessOptions& commandLine) {
-    const std::string locked = "a job is locked: only --json, --quiet and --trace may be added";
+    const std::string locked =
+        "a job is locked: only --json, --quiet, --trace and --window may be added";
     for (const std::string& option : commandLine.given) {
         if (option == "--job" ||
             std::find(OutputOptions.begin(), OutputOptions.end(), option) != OutputOptions.end())
@@ -249,6 +251,7 @@ HeadlessOptions ApplyJob(const Job& job, const HeadlessOptions& commandLine) {
     options.json = commandLine.json;
     options.quiet = commandLine.quiet;
     options.tracePath = commandLine.tracePath;
+    options.window = commandLine.window;
     options.jobPath = commandLine.jobPath;
     options.given = commandLine.given;
     if (const auto refusal = CombinationRefusal(options))

@@ -13,6 +13,11 @@ void UnitLines::Place(const std::string& device) {
         output_.Event(0, PlacePrefix + Printable(device));
 }
 
+void UnitLines::Waiting(std::chrono::seconds window) {
+    if (output_.GetStyle() == ProgressOutput::Style::Supervised)
+        output_.Event(0, WaitingLine(window));
+}
+
 std::string UnitLines::Record(const std::string& json) {
     record_ = json;
     return printRecord_ ? WriteChecked(stdout, json + "\n") : "";

@@ -7,8 +7,9 @@ namespace dedarida {
 
 // One unit's upgrade drawn as lines (row 0 of `output`): for a person, or,
 // in the supervised style, for a fleet's parent, which also gets the device
-// the unit is on. The record goes to standard output when `printRecord`
-// holds, and is kept for an --on-unit program.
+// the unit is on and how long it waits for it to come back. The record goes
+// to standard output when `printRecord` holds, and is kept for an --on-unit
+// program.
 class UnitLines : public UnitOutput {
 public:
     UnitLines(ProgressOutput& output, bool printRecord)
@@ -19,6 +20,7 @@ public:
     void Result(const std::string& line) override { output_.Result(0, line); }
     void Diagnostic(const std::string& line) override { output_.Diagnostic(line); }
     void Place(const std::string& device) override;
+    void Waiting(std::chrono::seconds window) override;
     std::string Record(const std::string& json) override;
     // The last record made, or empty.
     const std::string& Record() const { return record_; }

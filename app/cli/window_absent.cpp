@@ -1,5 +1,6 @@
 #include "app/cli/headless_options.h"
 #include "app/cli/terminal.h"
+#include "app/shared/station_window.h"
 #include "app/shared/window_app.h"
 
 #include <cstdio>
@@ -10,6 +11,12 @@ namespace dedarida {
 int RunWindow(int, char**) {
     WriteText(stderr, "dedarida: this build has no window; use --upgrade.\n\n" +
                           std::string(HeadlessUsage));
+    return 64;
+}
+
+int RunStationWindow(const UnitSettings&, const StationInfo&) {
+    WriteText(stderr, "dedarida: this build has no window; use --station for the station as "
+                      "lines\n");
     return 64;
 }
 

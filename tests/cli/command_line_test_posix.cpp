@@ -81,6 +81,17 @@ TEST_F(CommandLine, AnUnreachableDisplayExits69InsteadOfAborting) {
     EXPECT_NE(run.err.find(NoDisplayLine), std::string::npos) << run.err;
 }
 
+TEST_F(CommandLine, TheStationsWindowWithoutADisplaySaysSoAsTheWindowDoes) {
+    const Finished run = Run({"--station", "--window", "--retries", "1"});
+    EXPECT_FALSE(run.signalled);
+    EXPECT_EQ(run.status, 69);
+    EXPECT_EQ(run.err, NoDisplayLine);
+    const Finished alone = Run({"--upgrade", "--port", "COM5", "--window"});
+    EXPECT_EQ(alone.status, 64);
+    EXPECT_EQ(alone.err, "dedarida: --window shows the station: it goes with --station\n"
+                         "see dedarida --help\n");
+}
+
 TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
     dedarida::testing::PtyPair pty;
     const Finished run = ListPorts(true, pty.SlavePath());

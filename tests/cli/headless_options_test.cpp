@@ -62,7 +62,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "--on-unit-timeout takes a number of seconds from 1 to 86400"},
         Mistake{"HookInAUnitsProcess",
                 {"--upgrade", "--supervised", "--port", "COM5", "--on-unit", "h"},
-                "--on-unit runs in a fleet's parent, not in a unit's process"}),
+                "--on-unit runs in a fleet's parent, not in a unit's process"},
+        Mistake{"AWindowWithoutTheStation",
+                {"--upgrade", "--port", "COM5", "--window"},
+                "--window shows the station: it goes with --station"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -46,7 +46,8 @@ TEST_P(JobFileRefusals, NameTheKey) {
     EXPECT_EQ(Refusal(GetParam().text), GetParam().reason);
 }
 
-const std::string Locked = "a job is locked: only --json, --quiet and --trace may be added";
+const std::string Locked =
+    "a job is locked: only --json, --quiet, --trace and --window may be added";
 
 INSTANTIATE_TEST_SUITE_P(
     Text, JobFileRefusals,
@@ -155,7 +156,7 @@ TEST(JobFile, AStationJobSetsEveryOptionItNamesWithPathsFromItsFolder) {
                   "ports": ["usb:0403:6001"], "retries": 1, "timeout": 60,
                   "station": "line-3", "log": "units.jsonl",
                   "onUnit": "label.sh", "onUnitTimeout": 10})",
-                                  {"--quiet"});
+                                  {"--quiet", "--window"});
     ASSERT_EQ(applied.refusal, "");
     const HeadlessOptions& o = applied.options;
     EXPECT_EQ(o.jobName, "line-3 fw 4.5.1");
@@ -173,6 +174,7 @@ TEST(JobFile, AStationJobSetsEveryOptionItNamesWithPathsFromItsFolder) {
     EXPECT_EQ(fs::path(o.onUnit), fs::path("/srv/line-3/label.sh"));
     EXPECT_EQ(o.onUnitTimeout.count(), 10);
     EXPECT_TRUE(o.quiet);
+    EXPECT_TRUE(o.window);
 }
 
 TEST(JobFile, AnUpgradeJobTakesOnlyChoicesOfOutputAndKeepsAbsolutePaths) {
@@ -220,6 +222,8 @@ TEST(JobFile, ALockedOptionIsRefusedByName) {
 TEST(JobFile, OptionsThatDoNotGoTogetherAreRefusedAfterTheJobIsApplied) {
     EXPECT_EQ(Apply(JobText(R"(, "station": "s")"), {"--json"}).refusal,
               "--station writes a record per unit with --log FILE, not --json");
+    EXPECT_EQ(Apply(JobText(R"(, "ports": ["COM5"])"), {"--window"}).refusal,
+              "--window shows the station: it goes with --station");
 }
 
 } // namespace

@@ -75,6 +75,7 @@ TEST(SupervisedRecord, TheSummaryRowIsTheChildsRecord) {
     report.PanelText(1, "Verify error");
     report.lineErrors = {1, 0, 2, 0};
     report.mismatchedReplies = 3;
+    report.Retry(UpgradeReport::Polling);
     report.Message(MessageKind::Error, "System Program Fail");
     const auto summary = ParseRecord(report.Json() + "\n");
     ASSERT_TRUE(summary);
@@ -82,6 +83,7 @@ TEST(SupervisedRecord, TheSummaryRowIsTheChildsRecord) {
     EXPECT_EQ(summary->exitStatus, 1);
     EXPECT_EQ(summary->identity, "FW ID  v4.1");
     EXPECT_EQ(summary->notes, (ResultNotes{1, 0, {1, 0, 2, 0}, 3}));
+    EXPECT_EQ(summary->attempts, 2);
     for (const char* text : {"", "summary: 0 1.0 1.0 programmed", "{}", "[1]", "{\"result\": 3}"})
         EXPECT_FALSE(ParseRecord(text)) << text;
 }

@@ -21,9 +21,13 @@ struct Told : FleetReport {
     void UnitEvent(std::size_t, const std::string& line) override { events.push_back(line); }
     void UnitProgress(std::size_t, const ProgressSnapshot&) override {}
     void UnitEnds(std::size_t, const UpgradeSummary& summary) override { ends.push_back(summary); }
+    void UnitWaiting(std::size_t, std::chrono::seconds window) override {
+        waits.push_back(window.count());
+    }
     void Line(const std::string&) override {}
 
     std::vector<std::string> events;
+    std::vector<long> waits;
     std::vector<UpgradeSummary> ends;
     std::vector<std::string> places;
 };
@@ -115,6 +119,17 @@ TEST_F(Runner, ALineLongerThanAnyIsShownInPiecesNotKeptForEver) {
     ASSERT_EQ(told.events.size(), 3u) << ::testing::PrintToString(told.events);
     EXPECT_EQ(told.events[0], std::string(4096, 'x'));
     EXPECT_EQ(told.events[1], std::string(5000 - 4096, 'x'));
+}
+
+// Only a whole number of seconds is a wait; anything else is a line to show.
+TEST_F(Runner, AUnitThatWaitsForItsComebackSaysHowLong) {
+    const Told told = Run("printf 'waiting: 30\\nwaiting: -1\\nwaiting: 3x\\nwaiting: 86401\\n"
+                          "waiting: \\n' >&2; exit 1");
+    EXPECT_EQ(told.waits, std::vector<long>{30});
+    EXPECT_EQ(told.events,
+              (std::vector<std::string>{"waiting: -1", "waiting: 3x", "waiting: 86401", "waiting: ",
+                                        "error: the upgrade's process ended without "
+                                        "its result (exit 1)"}));
 }
 
 TEST_F(Runner, AUnitThatSaysWhereItIsIsFollowed) {

@@ -1,0 +1,151 @@
+#include "app/qt/station_window.h"
+
+#include "app/qt/message_box.h"
+#include "app/qt/station_question.h"
+#include "app/qt/tile_view.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <chrono>
+
+namespace dedarida {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Often enough for a countdown and a bar; seldom enough to cost nothing.
+constexpr auto RefreshInterval = 250ms;
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString PercentText(const std::optional<double>& percent) {
+    return percent ? QString::number(*percent, 'f', 1) + " %" : QStringLiteral("-");
+}
+
+// Sets `text` only when it differs, so that an unchanged label is not drawn
+// again.
+void Show(QLabel& label, const QString& text) {
+    if (label.text() != text)
+        label.setText(text);
+}
+
+QLabel* HeaderLabel(QWidget* parent, int pixels, bool bold) {
+    auto* label = new QLabel(parent);
+    QFont font = label->font();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    label->setFont(font);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+} // namespace
+
+StationWindow::StationWindow(StationBoard& board, StationStop& stop)
+    : board_(board), stop_(stop), model_(this) {
+    setWindowTitle(Caption);
+    // Most of the station's screen: 16 tiles are read from a step away.
+    if (const QScreen* shown = screen())
+        resize(shown->availableGeometry().size() * 0.9);
+    auto* layout = new QVBoxLayout(this);
+    title_ = HeaderLabel(this, 26, true);
+    firmware_ = HeaderLabel(this, 15, false);
+    counters_ = HeaderLabel(this, 20, true);
+    slots_ = HeaderLabel(this, 14, false);
+    slots_->setWordWrap(true);
+    notice_ = HeaderLabel(this, 14, false);
+    for (QLabel* label : {title_, firmware_, counters_, slots_})
+        layout->addWidget(label);
+    view_ = new TileView(delegate_, this);
+    view_->setModel(&model_);
+    layout->addWidget(view_, 1);
+    layout->addWidget(notice_);
+    refresh_ = new QTimer(this);
+    refresh_->setInterval(RefreshInterval);
+    connect(refresh_, &QTimer::timeout, this, [this] { Refresh(); });
+    refresh_->start();
+    Refresh();
+}
+
+void StationWindow::Refresh() {
+    const BoardSnapshot snapshot = board_.Snapshot();
+    model_.Update(snapshot.tiles);
+    ShowHeader(snapshot.header, snapshot.tiles);
+}
+
+void StationWindow::ShowHeader(const BoardHeader& header, const std::vector<Tile>& tiles) {
+    const StationInfo& info = header.info;
+    Show(*title_, "Station " + Text(info.station));
+    QString firmware = "Firmware " + Text(info.firmware) + "   SHA-256 " + Text(header.shortSha256);
+    if (!info.job.empty())
+        firmware += "   job " + Text(info.job);
+    firmware += "   log " + (info.log.empty() ? QStringLiteral("none") : Text(info.log));
+    Show(*firmware_, firmware);
+    Show(*counters_, QStringLiteral("%1 units   %2 passed   %3 failed   %4 interrupted   "
+                                    "yield %5   first-pass yield %6")
+                         .arg(header.units)
+                         .arg(header.passed)
+                         .arg(header.failed)
+                         .arg(header.interrupted)
+                         .arg(PercentText(header.yieldPercent))
+                         .arg(PercentText(header.firstPassYieldPercent)));
+    QStringList perSlot;
+    for (const Tile& tile : tiles)
+        perSlot << QStringLiteral("slot %1: %2%3")
+                       .arg(Text(tile.label))
+                       .arg(
+                           UnitsText(static_cast<int>(tile.units), static_cast<int>(tile.failures)))
+                       .arg(tile.flagged ? QStringLiteral(" (last 3 failed: check the fixture)")
+                                         : QString());
+    Show(*slots_, perSlot.isEmpty() ? QStringLiteral("no unit yet") : perSlot.join("     "));
+    if (!stopping_)
+        Show(*notice_, Text(header.notice));
+}
+
+void StationWindow::StationEnded(const std::string& error) {
+    Refresh();
+    refresh_->stop();
+    ended_ = true;
+    // A question still open is moot, and the close below would not get past it.
+    DismissQuestion();
+    if (!error.empty())
+        ShowMessageBox(this, MessageKind::Error, Caption, Text(error));
+    close();
+}
+
+void StationWindow::closeEvent(QCloseEvent* event) {
+    if (ended_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (stopping_)
+        return;
+    const unsigned running = board_.Running();
+    const bool stop =
+        running == 0 ||
+        AskYesNo(this, Caption,
+                 QStringLiteral("%1 unit%2 still running. Stop %3 now? Each ends \"interrupted\" "
+                                "with its record.")
+                     .arg(running)
+                     .arg(running == 1 ? QStringLiteral(" is") : QStringLiteral("s are"))
+                     .arg(running == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    // The station may have ended while the operator was asked.
+    if (ended_) {
+        event->accept();
+        return;
+    }
+    if (!stop)
+        return;
+    stopping_ = true;
+    Show(*notice_, QStringLiteral("stopping the station: each running unit ends with its record"));
+    stop_.Stop();
+}
+
+} // namespace dedarida
