@@ -1,5 +1,6 @@
 #include "app/win32/tile_painter.h"
 
+#include "app/win32/draw_font.h"
 #include "app/win32/gdi_text.h"
 #include "app/win32/wide_text.h"
 
@@ -12,7 +13,8 @@ namespace dedarida {
 namespace {
 
 constexpr int Margin = 4;
-constexpr int Padding = 10;
+// The text keeps clear of the flag's frame.
+constexpr int Padding = 14;
 constexpr int FlagWidth = 6;
 constexpr wchar_t Separator[] = L"  \u00b7  ";
 constexpr COLORREF White = RGB(0xff, 0xff, 0xff);
@@ -50,8 +52,8 @@ void Fill(HDC dc, const RECT& box, COLORREF colour) {
 
 // The flag: a thick frame just inside the tile's edge.
 void Frame(HDC dc, RECT box, COLORREF colour) {
+    SetDCBrushColor(dc, colour);
     for (int i = 0; i < FlagWidth; ++i) {
-        SetDCBrushColor(dc, colour);
         FrameRect(dc, &box, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
         InflateRect(&box, -1, -1);
     }
@@ -69,11 +71,12 @@ std::wstring ClockText(int seconds) {
 // The sizes of a tile's lines, from a unit that follows its height.
 struct TilePainter::Fonts {
     explicit Fonts(int pixels)
-        : unit(pixels), small(pixels, false), heading(pixels * 3 / 2, true),
+        : unit(pixels), small(pixels, false), flag(pixels, true), heading(pixels * 3 / 2, true),
           bar(pixels * 3 / 2, false), large(pixels * 3, true), verdict(pixels * 4, true) {}
 
     int unit;
     DrawFont small;
+    DrawFont flag;
     DrawFont heading;
     DrawFont bar;
     DrawFont large;
@@ -109,7 +112,7 @@ void TilePainter::Paint(HDC dc, const RECT& cell, const Tile& tile) {
     SetTextColor(dc, colours.text);
 
     RECT box = area;
-    InflateRect(&box, -Padding, -8);
+    InflateRect(&box, -Padding, -Padding);
     const auto line = [&](const DrawFont& font, const std::wstring& text, UINT align = DT_LEFT) {
         box.top += WriteLine(dc, box, font.Handle(), text, align);
     };
@@ -173,14 +176,17 @@ void TilePainter::Paint(HDC dc, const RECT& cell, const Tile& tile) {
         break;
     }
 
-    std::wstring counts =
-        std::to_wstring(tile.units) + L" units, " + std::to_wstring(tile.failures) + L" failed";
-    if (tile.flagged)
-        counts += std::wstring(Separator) + L"last 3 failed: check the fixture";
-    const int foot = LineHeight(dc, fonts.small.Handle());
-    const RECT footer{area.left + Padding, area.bottom - 8 - foot, area.right - Padding,
-                      area.bottom - 8};
-    WriteLine(dc, footer, fonts.small.Handle(), counts);
+    // At the foot: the slot's counts, and above them its flag in words.
+    RECT foot{area.left + Padding, area.top, area.right - Padding, area.bottom - Padding};
+    foot.top = foot.bottom - LineHeight(dc, fonts.small.Handle());
+    WriteLine(dc, foot, fonts.small.Handle(),
+              std::to_wstring(tile.units) + L" units, " + std::to_wstring(tile.failures) +
+                  L" failed");
+    if (tile.flagged) {
+        foot.bottom = foot.top;
+        foot.top = foot.bottom - LineHeight(dc, fonts.flag.Handle());
+        WriteLine(dc, foot, fonts.flag.Handle(), L"last 3 failed: check the fixture");
+    }
 }
 
 } // namespace dedarida

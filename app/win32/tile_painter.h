@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/shared/station_board.h"
-#include "app/win32/draw_font.h"
 
 #include <memory>
 #include <string>
