@@ -19,6 +19,8 @@ private:
     HGDIOBJ old_;
 };
 
+constexpr UINT Wrapped = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX;
+
 int Height(HDC dc) {
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
@@ -47,15 +49,19 @@ int WriteLine(HDC dc, const RECT& box, HFONT font, const std::wstring& text, UIN
     return Height(dc);
 }
 
-int WriteWrapped(HDC dc, const RECT& box, HFONT font, const std::wstring& text) {
+int WrappedHeight(HDC dc, const RECT& box, HFONT font, const std::wstring& text) {
     const Selected selected(dc, font);
     RECT place = box;
-    const int length = static_cast<int>(text.size());
-    const UINT format = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX;
-    DrawTextW(dc, text.c_str(), length, &place, format | DT_CALCRECT);
-    place.right = box.right;
-    DrawTextW(dc, text.c_str(), length, &place, format);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place, Wrapped | DT_CALCRECT);
     return std::max<int>(place.bottom - place.top, Height(dc));
+}
+
+int WriteWrapped(HDC dc, const RECT& box, HFONT font, const std::wstring& text) {
+    const int height = WrappedHeight(dc, box, font, text);
+    const Selected selected(dc, font);
+    RECT place{box.left, box.top, box.right, box.top + height};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place, Wrapped);
+    return height;
 }
 
 } // namespace dedarida

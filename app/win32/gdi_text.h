@@ -14,6 +14,9 @@ int WriteLine(HDC dc, const RECT& box, HFONT font, const std::wstring& text, UIN
 // it took (a line's at least).
 int WriteWrapped(HDC dc, const RECT& box, HFONT font, const std::wstring& text);
 
+// The height WriteWrapped takes for `text` in `box`.
+int WrappedHeight(HDC dc, const RECT& box, HFONT font, const std::wstring& text);
+
 // The height of a line of `font`.
 int LineHeight(HDC dc, HFONT font);
 // The width of `text` on one line in `font`.

@@ -117,6 +117,11 @@ void TilePainter::Paint(HDC dc, const RECT& cell, const Tile& tile) {
         box.top += WriteLine(dc, box, font.Handle(), text, align);
     };
 
+    // At the foot: the slot's counts, and above them its flag in words.
+    const int counts = LineHeight(dc, fonts.small.Handle());
+    const int footTop =
+        area.bottom - Padding - counts - (tile.flagged ? LineHeight(dc, fonts.flag.Handle()) : 0);
+
     // Who: the slot, its position, the unit's adapter and device.
     const std::wstring label = L"Slot " + FromCore(tile.label);
     RECT position = box;
@@ -163,28 +168,38 @@ void TilePainter::Paint(HDC dc, const RECT& cell, const Tile& tile) {
     }
     case Tile::State::Passed:
     case Tile::State::Failed:
-    case Tile::State::Interrupted:
-        line(fonts.verdict, FromCore(tile.verdict));
-        // Wrapped, not cut: the operator acts on every word of them.
-        for (const std::string* words : {&tile.reason, &tile.hint})
+    case Tile::State::Interrupted: {
+        // Wrapped, not cut: the operator acts on every word of them. The
+        // verdict is drawn smaller where they need its room.
+        const std::wstring reason = FromCore(tile.reason);
+        const std::wstring hint = FromCore(tile.hint);
+        int needed =
+            LineHeight(dc, fonts.verdict.Handle()) + LineHeight(dc, fonts.heading.Handle());
+        for (const std::wstring* words : {&reason, &hint})
             if (!words->empty())
-                box.top += WriteWrapped(dc, box, fonts.small.Handle(), FromCore(*words));
+                needed += WrappedHeight(dc, box, fonts.small.Handle(), *words);
+        line(needed <= footTop - box.top ? fonts.verdict : fonts.large, FromCore(tile.verdict));
+        for (const std::wstring* words : {&reason, &hint})
+            if (!words->empty())
+                box.top += WriteWrapped(dc, box, fonts.small.Handle(), *words);
         line(fonts.heading, FromCore(tile.instruction));
         break;
+    }
     case Tile::State::Waiting:
         line(fonts.large, FromCore(tile.instruction));
         break;
     }
 
-    // At the foot: the slot's counts, and above them its flag in words.
-    RECT foot{area.left + Padding, area.top, area.right - Padding, area.bottom - Padding};
-    foot.top = foot.bottom - LineHeight(dc, fonts.small.Handle());
+    // The slot's counts are in the header too: a tile too short for all
+    // gives them up first.
+    if (box.top > footTop)
+        return;
+    RECT foot{box.left, area.bottom - Padding - counts, box.right, area.bottom - Padding};
     WriteLine(dc, foot, fonts.small.Handle(),
               std::to_wstring(tile.units) + L" units, " + std::to_wstring(tile.failures) +
                   L" failed");
     if (tile.flagged) {
-        foot.bottom = foot.top;
-        foot.top = foot.bottom - LineHeight(dc, fonts.flag.Handle());
+        foot = {box.left, footTop, box.right, foot.top};
         WriteLine(dc, foot, fonts.flag.Handle(), L"last 3 failed: check the fixture");
     }
 }
