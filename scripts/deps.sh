@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the tests and the window need
 # (binutils and srecord make the S-record files the loader tests read back);
 # `scripts/deps.sh windows` adds the cross compiler, GoogleTest's sources and
-# wine for the Windows build. Safe to run again: it installs only what is
-# missing.
+# wine for the Windows build, and jq, which reads back the records of its
+# tests. Safe to run again: it installs only what is missing.
 set -euo pipefail
 
 packages=(
@@ -17,7 +17,7 @@ packages=(
     binutils srecord
 )
 if [ "${1:-}" = windows ]; then
-    packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine imagemagick)
+    packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine imagemagick jq)
 fi
 
 missing=()

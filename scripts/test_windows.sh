@@ -7,7 +7,8 @@
 #  - Ctrl-C on a console (a terminal made by script(1));
 #  - the headless mode against dedarida-sim on COM5, for each exit status,
 #    and with file names beyond the ANSI code page;
-#  - the window's whole upgrade under Xvfb, with a screenshot.
+#  - the window's whole upgrade under Xvfb, with a screenshot;
+#  - the station's window on a ports folder under Xvfb, with a screenshot.
 # LINUX_BUILD (default build/normal) provides the two Linux programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,7 +47,7 @@ trap cleanup EXIT
 
 section "wine prefix"
 # What an earlier run left is ended before its folder goes.
-for prefix in "$work/prefix" "$work/window/prefix"; do
+for prefix in "$work/prefix" "$work/window/prefix" "$work/station-window/prefix"; do
     WINEPREFIX=$prefix timeout 30 "$wineserver" -k 2>/dev/null || true
 done
 rm -rf "$work"
@@ -321,14 +322,33 @@ else
     failures=$((failures + 1))
 fi
 
-# The window's whole upgrade on COM2 (the port every run starts with), under
-# a virtual display of its own, in a prefix of its own: wine's desktop in the
-# prefix above was started with no display and would refuse every window.
+# The windows, under a virtual display of the stage's, each in a prefix of
+# its own: wine's desktop in the prefix above was started with no display and
+# would refuse every window.
+for screen in $(seq 90 99); do [ -e "/tmp/.X11-unix/X$screen" ] || break; done
+Xvfb ":$screen" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+helpers+=($!)
+for _ in $(seq 50); do
+    DISPLAY=:$screen xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.2
+done
+
+# The window's whole upgrade on COM2 (the port every run starts with).
 section "the window's upgrade under Xvfb"
-if ! env -u WINEPREFIX tests/win32_window/window_upgrade.sh "$programs/dedarida.exe" \
+if ! env -u WINEPREFIX DISPLAY=:$screen tests/win32_window/window_upgrade.sh "$programs/dedarida.exe" \
     "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
     "$work/window/COM2" "$work/window"; then
     echo "FAILED: the window's upgrade (see $work/window)" >&2
+    failures=$((failures + 1))
+fi
+
+# The station's window on a ports folder: two units at once, then one closed
+# mid-flash.
+section "the station window under Xvfb"
+if ! env -u WINEPREFIX DISPLAY=:$screen tests/win32_window/station_window.sh "$programs/dedarida.exe" \
+    "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
+    "$work/station-window"; then
+    echo "FAILED: the station window (see $work/station-window)" >&2
     failures=$((failures + 1))
 fi
 

@@ -21,6 +21,8 @@ struct StationInfo {
     std::string sha256;   // the image's, 64 hex digits
     std::string log;      // the --log file; empty: none
     std::string job;      // the job's name; empty: none
+
+    bool operator==(const StationInfo&) const = default;
 };
 
 // One fixture position of the station and the unit it holds, as its tile

@@ -4,6 +4,9 @@
 //   window_probe panel N        text of status panel N
 //   window_probe panel-tip N    tooltip of status panel N
 //   window_probe close          asks the main window to close
+//   window_probe station-close  asks the station window to close
+//   window_probe station-question  text of the station window's open question
+//   window_probe station-answer yes|no  answers that question
 // Exit status 0 when the window was found, 1 when not, 64 for a wrong command.
 #include "app/shared/form_design.h"
 
@@ -24,6 +27,8 @@ using namespace dedarida;
 constexpr int Button1Id = 1;
 // The message box's text control.
 constexpr int MessageTextId = 0xFFFF;
+constexpr wchar_t StationClass[] = L"DedaridaStation";
+constexpr wchar_t StationCaption[] = L"Dedarida Station";
 
 std::wstring Wide(const char* text) {
     return std::wstring(text, text + std::strlen(text));
@@ -161,8 +166,8 @@ int StartButton() {
     return 0;
 }
 
-int Message() {
-    HWND box = FindWindowW(L"#32770", Wide(ApplicationTitle).c_str());
+int Message(const std::wstring& caption) {
+    HWND box = FindWindowW(L"#32770", caption.c_str());
     HWND text = box ? GetDlgItem(box, MessageTextId) : nullptr;
     if (!text)
         return 1;
@@ -170,9 +175,19 @@ int Message() {
     return 0;
 }
 
-int Close() {
-    HWND window = MainWindow();
+int Close(HWND window) {
     return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
+// Clicks the button of the station's question as the operator would.
+int Answer(const std::string& answer) {
+    HWND box = FindWindowW(L"#32770", StationCaption);
+    const int id = answer == "yes" ? IDYES : IDNO;
+    HWND button = box ? GetDlgItem(box, id) : nullptr;
+    return button && PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(button))
+               ? 0
+               : 1;
 }
 
 } // namespace
@@ -186,9 +201,17 @@ int main(int argc, char** argv) {
     if (argc == 2 && command == "start-button")
         return StartButton();
     if (argc == 2 && command == "message")
-        return Message();
+        return Message(Wide(ApplicationTitle));
     if (argc == 2 && command == "close")
-        return Close();
-    std::fprintf(stderr, "usage: window_probe start-button|message|panel N|panel-tip N|close\n");
+        return Close(MainWindow());
+    if (argc == 2 && command == "station-close")
+        return Close(FindWindowW(StationClass, StationCaption));
+    if (argc == 2 && command == "station-question")
+        return Message(StationCaption);
+    if (argc == 3 && command == "station-answer" &&
+        (std::string(argv[2]) == "yes" || std::string(argv[2]) == "no"))
+        return Answer(argv[2]);
+    std::fprintf(stderr, "usage: window_probe start-button|message|panel N|panel-tip N|close|"
+                         "station-close|station-question|station-answer yes|no\n");
     return 64;
 }
