@@ -26,7 +26,10 @@ SignalWatcher::SignalWatcher(std::function<void()> onSignal)
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2})
         sigaddset(&p.watched, signal);
     pthread_sigmask(SIG_BLOCK, &p.watched, &p.previous);
-    p.signals = signalfd(-1, &p.watched, SFD_CLOEXEC);
+    // Non-blocking: where two watchers live at once (a window's and the
+    // children's), both wake for one signal and only one can read it; a
+    // blocking read would hold the other's thread, and its end, for ever.
+    p.signals = signalfd(-1, &p.watched, SFD_CLOEXEC | SFD_NONBLOCK);
     // Blocked with nothing to read them, Ctrl-C would be ignored: without a
     // descriptor the signals keep their default action.
     if (p.signals < 0)

@@ -1,8 +1,8 @@
 // The station's window with simulated units plugged in through a ports
 // folder: what its tiles' model says of each unit, against what the
 // simulated device holds in its flash, and its close while units run.
-#include "app/qt/station_question.h"
-#include "app/qt/station_window.h"
+#include "app/qt/station/station_question.h"
+#include "app/qt/station/station_window.h"
 #include "fleet/station.h"
 #include "tests/cli/headless_fixture.h"
 

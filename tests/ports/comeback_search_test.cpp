@@ -47,6 +47,13 @@ TEST(ComebackSearch, ALookAlikesUnitIsKnownByItsUsbPortAlone) {
     ComebackSearch alone(Lost, {Lost});
     EXPECT_EQ(Devices(alone.Look({Clone("/dev/ttyUSB3", "1-4")}).candidates),
               Names{"/dev/ttyUSB3"});
+    // Its own node listed a moment longer, beside another adapter, is no
+    // look-alike of it.
+    ComebackSearch lingering(Lost, {Lost});
+    EXPECT_EQ(Devices(lingering.Look({Lost, Clone("/dev/ttyUSB5", "1-5", "OTHER")}).candidates),
+              Names{"/dev/ttyUSB0"});
+    EXPECT_EQ(Devices(lingering.Look({Clone("/dev/ttyUSB3", "1-4")}).candidates),
+              Names{"/dev/ttyUSB3"});
     // Two seen at once: from then on the serial number tells nothing.
     ComebackSearch seen(Lost, {Lost});
     EXPECT_EQ(

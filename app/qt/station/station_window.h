@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/qt/station_model.h"
-#include "app/qt/tile_delegate.h"
+#include "app/qt/station/station_model.h"
+#include "app/qt/station/tile_delegate.h"
 #include "app/shared/station_board.h"
 #include "fleet/station_stop.h"
 

@@ -1,6 +1,6 @@
-#include "app/qt/tile_view.h"
+#include "app/qt/station/tile_view.h"
 
-#include "app/qt/tile_delegate.h"
+#include "app/qt/station/tile_delegate.h"
 #include "app/shared/tile_grid.h"
 
 #include <QResizeEvent>

@@ -1,4 +1,4 @@
-#include "app/win32/draw_font.h"
+#include "app/win32/station/draw_font.h"
 
 #include "app/win32/win32_error.h"
 

@@ -1,6 +1,6 @@
-#include "app/qt/tile_delegate.h"
+#include "app/qt/station/tile_delegate.h"
 
-#include "app/qt/station_model.h"
+#include "app/qt/station/station_model.h"
 #include "app/shared/station_board.h"
 
 #include <QPainter>

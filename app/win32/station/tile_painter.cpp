@@ -1,7 +1,7 @@
-#include "app/win32/tile_painter.h"
+#include "app/win32/station/tile_painter.h"
 
-#include "app/win32/draw_font.h"
-#include "app/win32/gdi_text.h"
+#include "app/win32/station/draw_font.h"
+#include "app/win32/station/gdi_text.h"
 #include "app/win32/wide_text.h"
 
 #include <algorithm>

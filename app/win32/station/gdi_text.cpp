@@ -1,4 +1,4 @@
-#include "app/win32/gdi_text.h"
+#include "app/win32/station/gdi_text.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "app/qt/application.h"
 #include "app/qt/no_display.h"
-#include "app/qt/station_window.h"
+#include "app/qt/station/station_window.h"
 #include "app/qt/window_lifeline.h"
 #include "app/shared/station_window.h"
 #include "fleet/station.h"

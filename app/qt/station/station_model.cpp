@@ -1,4 +1,4 @@
-#include "app/qt/station_model.h"
+#include "app/qt/station/station_model.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "app/shared/station_window.h"
 #include "app/win32/application.h"
-#include "app/win32/station_window.h"
+#include "app/win32/station/station_window.h"
 #include "fleet/station.h"
 #include "process/signal_watcher.h"
 

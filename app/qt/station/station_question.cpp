@@ -1,4 +1,4 @@
-#include "app/qt/station_question.h"
+#include "app/qt/station/station_question.h"
 
 #include <QMessageBox>
 #include <QPointer>

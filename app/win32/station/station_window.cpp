@@ -1,8 +1,8 @@
-#include "app/win32/station_window.h"
+#include "app/win32/station/station_window.h"
 
 #include "app/shared/tile_grid.h"
 #include "app/win32/form_window.h"
-#include "app/win32/gdi_text.h"
+#include "app/win32/station/gdi_text.h"
 #include "app/win32/message_box.h"
 #include "app/win32/wide_text.h"
 #include "app/win32/win32_error.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/shared/station_board.h"
-#include "app/win32/draw_font.h"
-#include "app/win32/tile_painter.h"
+#include "app/win32/station/draw_font.h"
+#include "app/win32/station/tile_painter.h"
 #include "fleet/station_stop.h"
 
 #include <string>

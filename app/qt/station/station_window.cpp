@@ -1,8 +1,8 @@
-#include "app/qt/station_window.h"
+#include "app/qt/station/station_window.h"
 
 #include "app/qt/message_box.h"
-#include "app/qt/station_question.h"
-#include "app/qt/tile_view.h"
+#include "app/qt/station/station_question.h"
+#include "app/qt/station/tile_view.h"
 
 #include <QCloseEvent>
 #include <QLabel>
