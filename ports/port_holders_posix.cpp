@@ -1,4 +1,5 @@
 #include "ports/port_holders_posix.h"
+
 #include "text/printable_text.h"
 
 #include <algorithm>

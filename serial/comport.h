@@ -1,14 +1,14 @@
 #pragma once
 
-#include "serial/settings/com_timeouts.h"
-#include "serial/settings/comport_types.h"
 #include "serial/data_port.h"
 #include "serial/device_users.h"
 #include "serial/driver/serial_driver.h"
 #include "serial/ecomport.h"
-#include "serial/settings/flow_control.h"
 #include "serial/gen_alg.h"
 #include "serial/main_thread.h"
+#include "serial/settings/com_timeouts.h"
+#include "serial/settings/comport_types.h"
+#include "serial/settings/flow_control.h"
 #include "serial/settings/parity.h"
 
 #include <array>

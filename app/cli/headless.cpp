@@ -50,13 +50,13 @@ int EndStation(const UnitSettings& settings, const StationTally& tally, Progress
     if (tested > 0)
         std::snprintf(yield, sizeof yield, "%.1f%%",
                       100.0 * static_cast<double>(tally.passed) / static_cast<double>(tested));
-    output.Text("\nstation " + Printable(settings.stationName) + ": " + Count(tally.units, "unit") +
-                ", " + std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) +
-                " failed, " + std::to_string(tally.interrupted) + " interrupted, yield " + yield +
-                (settings.options.onUnit.empty()
-                     ? ""
-                     : "; " + HookCount(tally.hooks, tally.hookFailures)) +
-                "\n");
+    std::string line = "\nstation " + Printable(settings.stationName) + ": " +
+                       Count(tally.units, "unit") + ", " + std::to_string(tally.passed) +
+                       " passed, " + std::to_string(tally.failed) + " failed, " +
+                       std::to_string(tally.interrupted) + " interrupted, yield " + yield;
+    if (!settings.options.onUnit.empty())
+        line.append("; ").append(HookCount(tally.hooks, tally.hookFailures));
+    output.Text(line.append("\n"));
     return StationStatus(tally);
 }
 

@@ -2,8 +2,8 @@
 
 #include "app/shared/tile_grid.h"
 #include "app/win32/form_window.h"
-#include "app/win32/station/gdi_text.h"
 #include "app/win32/message_box.h"
+#include "app/win32/station/gdi_text.h"
 #include "app/win32/wide_text.h"
 #include "app/win32/win32_error.h"
 
