@@ -3,6 +3,7 @@
 #include "app/qt/message_box.h"
 #include "app/qt/station/station_question.h"
 #include "app/qt/station/tile_view.h"
+#include "app/shared/station_texts.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -22,10 +23,6 @@ constexpr auto RefreshInterval = 250ms;
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-QString PercentText(const std::optional<double>& percent) {
-    return percent ? QString::number(*percent, 'f', 1) + " %" : QStringLiteral("-");
 }
 
 // Sets `text` only when it differs, so that an unchanged label is not drawn
@@ -87,20 +84,12 @@ void StationWindow::ShowHeader(const BoardHeader& header, const std::vector<Tile
         firmware += "   job " + Text(info.job);
     firmware += "   log " + (info.log.empty() ? QStringLiteral("none") : Text(info.log));
     Show(*firmware_, firmware);
-    Show(*counters_, QStringLiteral("%1 units   %2 passed   %3 failed   %4 interrupted   "
-                                    "yield %5   first-pass yield %6")
-                         .arg(header.units)
-                         .arg(header.passed)
-                         .arg(header.failed)
-                         .arg(header.interrupted)
-                         .arg(PercentText(header.yieldPercent))
-                         .arg(PercentText(header.firstPassYieldPercent)));
+    Show(*counters_, Text(CountersText(header)));
     QStringList perSlot;
     for (const Tile& tile : tiles)
         perSlot << QStringLiteral("slot %1: %2%3")
                        .arg(Text(tile.label))
-                       .arg(
-                           UnitsText(static_cast<int>(tile.units), static_cast<int>(tile.failures)))
+                       .arg(Text(UnitsText(tile.units, tile.failures)))
                        .arg(tile.flagged ? QStringLiteral(" (last 3 failed: check the fixture)")
                                          : QString());
     Show(*slots_, perSlot.isEmpty() ? QStringLiteral("no unit yet") : perSlot.join("     "));

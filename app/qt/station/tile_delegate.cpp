@@ -2,6 +2,7 @@
 
 #include "app/qt/station/station_model.h"
 #include "app/shared/station_board.h"
+#include "app/shared/station_texts.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -12,27 +13,8 @@ namespace {
 
 constexpr int Margin = 4;
 
-struct Colours {
-    QColor background;
-    QColor text;
-};
-
-Colours ColoursOf(Tile::State state) {
-    switch (state) {
-    case Tile::State::Passed:
-        return {QColor(0x2e, 0x7d, 0x32), Qt::white};
-    case Tile::State::Failed:
-        return {QColor(0xc6, 0x28, 0x28), Qt::white};
-    case Tile::State::Interrupted:
-        return {QColor(0x75, 0x75, 0x75), Qt::white};
-    case Tile::State::Comeback:
-        return {QColor(0xff, 0xe0, 0x82), Qt::black};
-    case Tile::State::Waiting:
-        return {QColor(0xee, 0xee, 0xee), QColor(0x61, 0x61, 0x61)};
-    case Tile::State::Running:
-        break;
-    }
-    return {QColor(0xe3, 0xec, 0xf7), Qt::black};
+QColor Colour(Rgb rgb) {
+    return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
 QFont Sized(const QFont& base, int pixels, bool bold = false) {
@@ -66,18 +48,6 @@ int WriteWrapped(QPainter& painter, const QRect& box, const QFont& font, const Q
 
 } // namespace
 
-QString ClockText(int seconds) {
-    seconds = std::max(seconds, 0);
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString UnitsText(int units, int failures) {
-    return QStringLiteral("%1 unit%2, %3 failed")
-        .arg(units)
-        .arg(units == 1 ? QString() : QStringLiteral("s"))
-        .arg(failures);
-}
-
 QSize TileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
     return cell_;
 }
@@ -87,16 +57,16 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const auto value = [&](StationModel::Role role) { return index.data(role); };
     const auto text = [&](StationModel::Role role) { return value(role).toString(); };
     const auto state = static_cast<Tile::State>(value(StationModel::StateRole).toInt());
-    const Colours colours = ColoursOf(state);
+    const TileColours colours = ColoursOf(state);
     const QRect tile = option.rect.adjusted(Margin, Margin, -Margin, -Margin);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, false);
-    painter->fillRect(tile, colours.background);
+    painter->fillRect(tile, Colour(colours.background));
     if (value(StationModel::FlaggedRole).toBool()) {
-        painter->setPen(QPen(QColor(0xff, 0x8f, 0x00), 6));
+        painter->setPen(QPen(Colour(FlagColour), 6));
         painter->drawRect(tile.adjusted(3, 3, -3, -3));
     }
-    painter->setPen(colours.text);
+    painter->setPen(Colour(colours.text));
 
     // Sized to the tile's height, and its width so that a line of a wide
     // grid or a single tile is not cut off.
@@ -128,7 +98,8 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     case Tile::State::Comeback: {
         line(Sized(base, unitSize * 3 / 2, true), text(StationModel::PhaseRole));
         if (const QVariant countdown = value(StationModel::CountdownRole); countdown.isValid()) {
-            line(Sized(base, unitSize * 3, true), ClockText(countdown.toInt()));
+            line(Sized(base, unitSize * 3, true),
+                 QString::fromStdString(ClockText(countdown.toInt())));
             line(Sized(base, unitSize), QStringLiteral("plug it in again to go on"));
             break;
         }
@@ -136,7 +107,7 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         const QRect bar(box.left(), box.top() + unitSize / 2, box.width(), unitSize * 2);
         painter->fillRect(bar, Qt::white);
         const QRect done(bar.left(), bar.top(), bar.width() * percent / 100, bar.height());
-        painter->fillRect(done, QColor(0x15, 0x65, 0xc0));
+        painter->fillRect(done, Colour(ProgressColour));
         // Dark on the white, white on the blue: legible wherever the bar's end is.
         const QString percentText = QStringLiteral("%1 %").arg(percent);
         const QFont percentFont = Sized(base, unitSize * 3 / 2);
@@ -147,11 +118,11 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->setPen(Qt::white);
         Write(*painter, bar, percentFont, percentText, Qt::AlignHCenter);
         painter->restore();
-        painter->setPen(colours.text);
+        painter->setPen(Colour(colours.text));
         box.setTop(bar.bottom() + unitSize);
-        QString times = ClockText(elapsed) + " elapsed";
+        QString times = QString::fromStdString(ClockText(elapsed)) + " elapsed";
         if (const QVariant remaining = value(StationModel::RemainingRole); remaining.isValid())
-            times += "   " + ClockText(remaining.toInt()) + " left";
+            times += "   " + QString::fromStdString(ClockText(remaining.toInt())) + " left";
         line(Sized(base, unitSize), times);
         break;
     }
@@ -170,8 +141,8 @@ void TileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         break;
     }
 
-    QString counts = UnitsText(value(StationModel::UnitsRole).toInt(),
-                               value(StationModel::FailuresRole).toInt());
+    QString counts = QString::fromStdString(UnitsText(value(StationModel::UnitsRole).toUInt(),
+                                                      value(StationModel::FailuresRole).toUInt()));
     if (value(StationModel::FlaggedRole).toBool())
         counts += QStringLiteral("  ·  last 3 failed: check the fixture");
     const QFont small = Sized(base, unitSize);

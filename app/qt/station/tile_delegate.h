@@ -23,9 +23,4 @@ private:
     QSize cell_{320, 220};
 };
 
-// "1:05" for 65 seconds.
-QString ClockText(int seconds);
-// "1 unit, 0 failed", "3 units, 1 failed".
-QString UnitsText(int units, int failures);
-
 } // namespace dedarida

@@ -1,5 +1,6 @@
 #include "app/win32/station/station_window.h"
 
+#include "app/shared/station_texts.h"
 #include "app/shared/tile_grid.h"
 #include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
@@ -27,22 +28,6 @@ constexpr COLORREF Background = RGB(0xf5, 0xf5, 0xf5);
 constexpr COLORREF TextColour = RGB(0, 0, 0);
 constexpr DWORD FrameStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
-std::wstring PercentText(const std::optional<double>& percent) {
-    if (!percent)
-        return L"-";
-    wchar_t text[32];
-    std::swprintf(text, std::size(text), L"%.1f %%", *percent);
-    return text;
-}
-
-std::wstring CountersText(const BoardHeader& header) {
-    return std::to_wstring(header.units) + L" units   " + std::to_wstring(header.passed) +
-           L" passed   " + std::to_wstring(header.failed) + L" failed   " +
-           std::to_wstring(header.interrupted) + L" interrupted   yield " +
-           PercentText(header.yieldPercent) + L"   first-pass yield " +
-           PercentText(header.firstPassYieldPercent);
-}
-
 std::wstring FirmwareText(const BoardHeader& header) {
     const StationInfo& info = header.info;
     std::wstring text =
@@ -59,8 +44,8 @@ std::wstring SlotsText(const std::vector<Tile>& tiles) {
     for (const Tile& tile : tiles) {
         if (!text.empty())
             text += L"     ";
-        text += L"slot " + FromCore(tile.label) + L": " + std::to_wstring(tile.units) +
-                L" units, " + std::to_wstring(tile.failures) + L" failed";
+        text += L"slot " + FromCore(tile.label) + L": " +
+                FromCore(UnitsText(tile.units, tile.failures));
         if (tile.flagged)
             text += L" (last 3 failed: check the fixture)";
     }
@@ -217,7 +202,7 @@ int StationWindow::DrawHeader(HDC dc, const RECT& box) {
     };
     write(titleFont_, L"Station " + FromCore(header.info.station));
     write(firmwareFont_, FirmwareText(header));
-    write(countersFont_, CountersText(header));
+    write(countersFont_, FromCore(CountersText(header)));
     line.top += WriteWrapped(dc, line, textFont_.Handle(), SlotsText(shown_.tiles)) + Spacing;
     return line.top;
 }

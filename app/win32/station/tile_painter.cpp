@@ -1,5 +1,6 @@
 #include "app/win32/station/tile_painter.h"
 
+#include "app/shared/station_texts.h"
 #include "app/win32/station/draw_font.h"
 #include "app/win32/station/gdi_text.h"
 #include "app/win32/wide_text.h"
@@ -19,30 +20,9 @@ constexpr int FlagWidth = 6;
 constexpr wchar_t Separator[] = L"  \u00b7  ";
 constexpr COLORREF White = RGB(0xff, 0xff, 0xff);
 constexpr COLORREF Black = RGB(0, 0, 0);
-constexpr COLORREF BarColour = RGB(0x15, 0x65, 0xc0);
-constexpr COLORREF FlagColour = RGB(0xff, 0x8f, 0x00);
 
-struct Colours {
-    COLORREF background;
-    COLORREF text;
-};
-
-Colours ColoursOf(Tile::State state) {
-    switch (state) {
-    case Tile::State::Passed:
-        return {RGB(0x2e, 0x7d, 0x32), White};
-    case Tile::State::Failed:
-        return {RGB(0xc6, 0x28, 0x28), White};
-    case Tile::State::Interrupted:
-        return {RGB(0x75, 0x75, 0x75), White};
-    case Tile::State::Comeback:
-        return {RGB(0xff, 0xe0, 0x82), Black};
-    case Tile::State::Waiting:
-        return {RGB(0xee, 0xee, 0xee), RGB(0x61, 0x61, 0x61)};
-    case Tile::State::Running:
-        break;
-    }
-    return {RGB(0xe3, 0xec, 0xf7), Black};
+COLORREF Colour(Rgb rgb) {
+    return RGB(rgb.red, rgb.green, rgb.blue);
 }
 
 void Fill(HDC dc, const RECT& box, COLORREF colour) {
@@ -60,13 +40,6 @@ void Frame(HDC dc, RECT box, COLORREF colour) {
 }
 
 } // namespace
-
-std::wstring ClockText(int seconds) {
-    seconds = std::max(seconds, 0);
-    wchar_t text[16];
-    std::swprintf(text, std::size(text), L"%d:%02d", seconds / 60, seconds % 60);
-    return text;
-}
 
 // The sizes of a tile's lines, from a unit that follows its height.
 struct TilePainter::Fonts {
@@ -99,17 +72,17 @@ const TilePainter::Fonts& TilePainter::FontsFor(const RECT& cell) {
 void TilePainter::Paint(HDC dc, const RECT& cell, const Tile& tile) {
     const Fonts& fonts = FontsFor(cell);
     const int unit = fonts.unit;
-    const Colours colours = ColoursOf(tile.state);
+    const TileColours colours = ColoursOf(tile.state);
     RECT area = cell;
     InflateRect(&area, -Margin, -Margin);
-    Fill(dc, area, colours.background);
+    Fill(dc, area, Colour(colours.background));
     if (tile.flagged) {
         RECT flag = area;
         InflateRect(&flag, -3, -3);
-        Frame(dc, flag, FlagColour);
+        Frame(dc, flag, Colour(FlagColour));
     }
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, colours.text);
+    SetTextColor(dc, Colour(colours.text));
 
     RECT box = area;
     InflateRect(&box, -Padding, -Padding);
@@ -146,7 +119,7 @@ void TilePainter::Paint(HDC dc, const RECT& cell, const Tile& tile) {
     case Tile::State::Comeback: {
         line(fonts.heading, FromCore(tile.phase));
         if (tile.countdown) {
-            line(fonts.large, ClockText(*tile.countdown));
+            line(fonts.large, FromCore(ClockText(*tile.countdown)));
             line(fonts.small, L"plug it in again to go on");
             break;
         }
@@ -155,14 +128,14 @@ void TilePainter::Paint(HDC dc, const RECT& cell, const Tile& tile) {
         Fill(dc, bar, White);
         const RECT done{bar.left, bar.top, bar.left + (bar.right - bar.left) * percent / 100,
                         bar.bottom};
-        Fill(dc, done, BarColour);
+        Fill(dc, done, Colour(ProgressColour));
         SetTextColor(dc, Black);
         WriteLine(dc, bar, fonts.bar.Handle(), std::to_wstring(percent) + L" %", DT_CENTER);
-        SetTextColor(dc, colours.text);
+        SetTextColor(dc, Colour(colours.text));
         box.top = bar.bottom + unit;
-        std::wstring times = ClockText(tile.elapsed) + L" elapsed";
+        std::wstring times = FromCore(ClockText(tile.elapsed)) + L" elapsed";
         if (tile.remaining)
-            times += L"   " + ClockText(*tile.remaining) + L" left";
+            times += L"   " + FromCore(ClockText(*tile.remaining)) + L" left";
         line(fonts.small, times);
         break;
     }
@@ -195,9 +168,7 @@ void TilePainter::Paint(HDC dc, const RECT& cell, const Tile& tile) {
     if (box.top > footTop)
         return;
     RECT foot{box.left, area.bottom - Padding - counts, box.right, area.bottom - Padding};
-    WriteLine(dc, foot, fonts.small.Handle(),
-              std::to_wstring(tile.units) + L" units, " + std::to_wstring(tile.failures) +
-                  L" failed");
+    WriteLine(dc, foot, fonts.small.Handle(), FromCore(UnitsText(tile.units, tile.failures)));
     if (tile.flagged) {
         foot = {box.left, footTop, box.right, foot.top};
         WriteLine(dc, foot, fonts.flag.Handle(), L"last 3 failed: check the fixture");

@@ -33,7 +33,4 @@ private:
 // Wider than high, as a tile's lines are.
 inline constexpr double TileAspect = 1.6;
 
-// "1:05" for 65 seconds.
-std::wstring ClockText(int seconds);
-
 } // namespace dedarida
