@@ -43,8 +43,15 @@ Runs a firmware upgrade without a window and exits with its result.
                       until Ctrl-C, which ends with the count of units,
                       passed, failed and interrupted, and the yield. A device
                       found in its bootloader is upgraded from there
-)" + usage_text::kWindow +
-    R"(  --log FILE          append one JSON line per unit to FILE: time (UTC),
+  --window            with --station: show the station in a window, a tile
+                      per fixture position with its unit's phase, progress,
+                      times and PASS or FAIL in colour with the reason and
+                      what to do next, under the firmware, the log and the
+                      counters (first-pass yield too); a slot whose last 3
+                      units failed is flagged. Nothing in it changes what the
+                      station runs. Closing it while units run asks, then
+                      stops them as Ctrl-C does, each with its record
+  --log FILE          append one JSON line per unit to FILE: time (UTC),
                       tool version, station, port, USB serial number,
                       identity, firmware SHA-256, result, exit status, phase
                       times, attempts, line errors, replies discarded. Each

@@ -9,7 +9,6 @@ extern const char* const kListPorts;    // --list-ports and what it shows
 extern const char* const kNoDisplay;    // the status of a window with no display
 extern const char* const kInterrupt;    // what ends the tool with 130
 extern const char* const kSeveralPorts; // the example of several ports
-extern const char* const kWindow;       // --window, the station's window
 // Another spelling of --help that the platform's users type, or nullptr.
 extern const char* const kHelpAlias;
 

@@ -28,17 +28,6 @@ const char* const kSeveralPorts =
     R"(  dedarida --upgrade --port COM5 --port COM6 --port /dev/ttyUSB3 --json
 )";
 
-const char* const kWindow =
-    R"(  --window            with --station: show the station in a window, a tile
-                      per fixture position with its unit's phase, progress,
-                      times and PASS or FAIL in colour with the reason and
-                      what to do next, under the firmware, the log and the
-                      counters (first-pass yield too); a slot whose last 3
-                      units failed is flagged. Nothing in it changes what the
-                      station runs. Closing it while units run asks, then
-                      stops them as Ctrl-C does, each with its record
-)";
-
 const char* const kHelpAlias = nullptr;
 
 } // namespace dedarida::usage_text

@@ -26,11 +26,6 @@ const char* const kSeveralPorts =
     R"(  dedarida --upgrade --port COM5 --port COM6 --port \\.\COM12 --json
 )";
 
-const char* const kWindow =
-    R"(  --window            with --station: the station's window; this build has
-                      none yet and refuses it (exit 64)
-)";
-
 const char* const kHelpAlias = "/?";
 
 } // namespace dedarida::usage_text
