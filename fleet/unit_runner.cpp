@@ -24,11 +24,12 @@ void UnitRunner::Launch(std::size_t row, const std::string& port, const std::str
     std::vector<std::string> argv = {"dedarida"};
     const std::vector<std::string> arguments = UnitArguments(settings_, port, tag);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const auto process =
-        processes_.Start(settings_.program.empty() ? ThisProgram() : settings_.program, argv);
+    std::string error;
+    const auto process = processes_.Start(
+        settings_.program.empty() ? ThisProgram() : settings_.program, argv, error);
     Unit unit{row, port, usbSerial, {}, {}, false, number};
     if (!process) {
-        Crashed(unit, "cannot be started");
+        Crashed(unit, "cannot be started (" + error + ")");
         return;
     }
     units_[*process] = std::move(unit);

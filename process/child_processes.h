@@ -60,10 +60,10 @@ public:
     ChildProcesses& operator=(const ChildProcesses&) = delete;
 
     // Starts `program` with `arguments` (the first is its name) and returns
-    // its number, counting from 0; nothing when it cannot be started. Safe
-    // inside `take` and `ended`.
+    // its number, counting from 0; nothing, with the system's reason in
+    // `error`, when it cannot be started. Safe inside `take` and `ended`.
     std::optional<std::size_t> Start(const std::string& program,
-                                     const std::vector<std::string>& arguments);
+                                     const std::vector<std::string>& arguments, std::string& error);
     // Starts `program` and returns its number, as Start does; nothing, with
     // the system's reason in `error`, when it cannot be started. It prints
     // nothing to `take`.

@@ -256,12 +256,16 @@ ChildProcesses::ChildProcesses(PassOn passOn)
 ChildProcesses::~ChildProcesses() = default;
 
 std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
-                                                 const std::vector<std::string>& arguments) {
+                                                 const std::vector<std::string>& arguments,
+                                                 std::string& error) {
     std::array<int, 2> output;
     std::array<int, 2> errors;
-    if (pipe2(output.data(), O_CLOEXEC) != 0)
+    if (pipe2(output.data(), O_CLOEXEC) != 0) {
+        error = std::generic_category().message(errno);
         return std::nullopt;
+    }
     if (pipe2(errors.data(), O_CLOEXEC) != 0) {
+        error = std::generic_category().message(errno);
         for (int& fd : output)
             CloseFd(fd);
         return std::nullopt;
@@ -286,6 +290,7 @@ std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
     CloseFd(errors[1]);
     const int exited = failed == 0 ? OpenProcess(pid) : -1;
     if (exited < 0) {
+        error = std::generic_category().message(failed != 0 ? failed : errno);
         // Without its end to watch, it could never be reaped.
         if (failed == 0) {
             kill(pid, SIGKILL);

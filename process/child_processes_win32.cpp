@@ -287,17 +287,22 @@ ChildProcesses::ChildProcesses(PassOn passOn)
 ChildProcesses::~ChildProcesses() = default;
 
 std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
-                                                 const std::vector<std::string>& arguments) {
+                                                 const std::vector<std::string>& arguments,
+                                                 std::string& error) {
+    const auto failed = [&] {
+        error = "Windows error " + std::to_string(GetLastError());
+        return std::nullopt;
+    };
     std::array<Handle, 2> reads;
     std::array<Handle, 2> writes;
     for (std::size_t s = 0; s < 2; ++s)
         if (!MakePipe(reads[s], writes[s]))
-            return std::nullopt;
+            return failed();
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     Handle nothing(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr));
     if (nothing.Get() == nullptr || program.empty() || platform_->interrupt.Get() == nullptr)
-        return std::nullopt;
+        return failed();
     std::wstring line = Utf16FromUtf8(WindowsCommandLine(arguments));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -314,9 +319,12 @@ std::optional<std::size_t> ChildProcesses::Start(const std::string& program,
     const bool created = CreateProcessW(Utf16FromUtf8(program).c_str(), line.data(), nullptr,
                                         nullptr, TRUE, CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP,
                                         nullptr, nullptr, &startup, &started);
+    const DWORD why = GetLastError();
     SetEnvironmentVariableW(variable.c_str(), nullptr);
-    if (!created)
+    if (!created) {
+        error = "Windows error " + std::to_string(why);
         return std::nullopt;
+    }
     Handle process(started.hProcess);
     Handle thread(started.hThread);
     // Without a job (a system that refuses one) the child still runs, as

@@ -33,7 +33,8 @@ pid_t ParentOf(long pid) {
 class Children : public ::testing::Test {
 protected:
     std::size_t Start(const std::string& command) {
-        const auto child = processes_.Start("/bin/sh", {"sh", "-c", command});
+        std::string error;
+        const auto child = processes_.Start("/bin/sh", {"sh", "-c", command}, error);
         EXPECT_TRUE(child.has_value()) << command;
         return child.value_or(0);
     }

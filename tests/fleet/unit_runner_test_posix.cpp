@@ -3,6 +3,8 @@
 #include "fleet/unit_runner.h"
 #include "unit/upgrade_report.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -151,6 +153,8 @@ TEST_F(Runner, AUnitWhoseProcessCannotStartIsLoggedCrashed) {
     EXPECT_EQ(record["usbSerial"], "A1");
     EXPECT_EQ(record["station"], "line-1");
     EXPECT_EQ(record["port"], "COM5");
+    EXPECT_NE(record["reason"].get<std::string>().find(std::strerror(ENOENT)), std::string::npos)
+        << line;
 }
 
 } // namespace

@@ -27,9 +27,12 @@ TEST(ChildProcessesWin32, EachEndSaysHowTheChildEndedAndEndedOnesAreLetGo) {
     std::map<std::size_t, ChildProcesses::End> ends;
     std::size_t mostHeld = 0;
     const auto start = [&](std::size_t n) {
+        std::string error;
         ASSERT_TRUE(processes.Start(
             CommandInterpreter(),
-            {"cmd", "/c", "echo", "child" + std::to_string(n) + "&", "exit", std::to_string(n)}));
+            {"cmd", "/c", "echo", "child" + std::to_string(n) + "&", "exit", std::to_string(n)},
+            error))
+            << error;
     };
     start(0);
     processes.Follow(
