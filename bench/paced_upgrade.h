@@ -11,8 +11,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <spawn.h>
 #include <string>
@@ -122,6 +125,36 @@ inline ToolRun RunTool(std::vector<std::string> arguments,
 inline double CpuSeconds(const rusage& usage) {
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Prints each device's bootloader phase against the wire time of its bytes,
+// named "`what` N"; returns the worst ratio, or nothing (said) when a
+// transcript holds no phase.
+inline std::optional<double>
+WorstPhaseRatio(const std::vector<std::unique_ptr<sim::SimDevice>>& devices, const char* what) {
+    double worst = 0;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const auto phase = PhaseOf(devices[i]->Transcript());
+        if (!phase) {
+            std::fprintf(stderr, "%s %zu: no bootloader phase in the transcript\n", what, i + 1);
+            return std::nullopt;
+        }
+        worst = std::max(worst, phase->Ratio());
+        std::printf("%s %2zu  bootloader phase %7.3f s, wire time %7.3f s, ratio %.4f, "
+                    "turnaround median %.3f ms, p99 %.3f ms\n",
+                    what, i + 1, phase->seconds, phase->wireSeconds, phase->Ratio(),
+                    Percentile(phase->turnaroundMs, 0.5), Percentile(phase->turnaroundMs, 0.99));
+    }
+    return worst;
+}
+
+// The lines of a file: the records a --log holds.
+inline std::size_t LinesOf(const std::string& path) {
+    std::ifstream file(path);
+    std::size_t lines = 0;
+    for (std::string line; std::getline(file, line);)
+        ++lines;
+    return lines;
 }
 
 } // namespace dedarida::bench

@@ -38,19 +38,10 @@ int main() {
 
     std::printf("%d devices at once on %ld cores, whole run %.3f s wall\n", Devices,
                 sysconf(_SC_NPROCESSORS_ONLN), run.wallSeconds);
-    double worst = 0;
-    for (int i = 0; i < Devices; ++i) {
-        const auto phase = PhaseOf(devices[i]->Transcript());
-        if (!phase) {
-            std::fprintf(stderr, "device %d: no bootloader phase in the transcript\n", i + 1);
-            return 1;
-        }
-        worst = std::max(worst, phase->Ratio());
-        std::printf("device %d  bootloader phase %7.3f s, wire time %7.3f s, ratio %.4f, "
-                    "turnaround median %.3f ms, p99 %.3f ms\n",
-                    i + 1, phase->seconds, phase->wireSeconds, phase->Ratio(),
-                    Percentile(phase->turnaroundMs, 0.5), Percentile(phase->turnaroundMs, 0.99));
-    }
+    const auto ratio = WorstPhaseRatio(devices, "device");
+    if (!ratio)
+        return 1;
+    const double worst = *ratio;
     const double cpu = CpuSeconds(run.usage);
     const double perDevice = 100.0 * cpu / run.wallSeconds / Devices;
     std::printf("worst ratio %.4f (target <= 1.02)\n", worst);

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,18 +17,6 @@
 
 using namespace dedarida::bench;
 namespace sim = dedarida::sim;
-
-namespace {
-
-std::size_t Lines(const std::string& path) {
-    std::ifstream file(path);
-    std::size_t lines = 0;
-    for (std::string line; std::getline(file, line);)
-        ++lines;
-    return lines;
-}
-
-} // namespace
 
 int main() {
     using namespace std::chrono_literals;
@@ -51,13 +38,13 @@ int main() {
             devices.back()->Start();
         }
         const auto deadline = std::chrono::steady_clock::now() + 180s;
-        while (Lines(log) < Units && std::chrono::steady_clock::now() < deadline)
+        while (LinesOf(log) < Units && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(200ms);
         kill(station, SIGINT);
     });
     for (auto& device : devices)
         device->Stop();
-    const std::size_t records = Lines(log);
+    const std::size_t records = LinesOf(log);
     std::filesystem::remove_all(dir);
     if (!run.Succeeded() || records != Units) {
         std::fprintf(stderr, "the station failed (status %d, %zu records)\n", run.status, records);
@@ -66,19 +53,10 @@ int main() {
 
     std::printf("%d units at once on %ld cores, whole run %.3f s wall\n", Units,
                 sysconf(_SC_NPROCESSORS_ONLN), run.wallSeconds);
-    double worst = 0;
-    for (int i = 0; i < Units; ++i) {
-        const auto phase = PhaseOf(devices[i]->Transcript());
-        if (!phase) {
-            std::fprintf(stderr, "unit %d: no bootloader phase in the transcript\n", i + 1);
-            return 1;
-        }
-        worst = std::max(worst, phase->Ratio());
-        std::printf("unit %d  bootloader phase %7.3f s, wire time %7.3f s, ratio %.4f, "
-                    "turnaround median %.3f ms, p99 %.3f ms\n",
-                    i + 1, phase->seconds, phase->wireSeconds, phase->Ratio(),
-                    Percentile(phase->turnaroundMs, 0.5), Percentile(phase->turnaroundMs, 0.99));
-    }
+    const auto ratio = WorstPhaseRatio(devices, "unit");
+    if (!ratio)
+        return 1;
+    const double worst = *ratio;
     const double cpu = CpuSeconds(run.usage);
     const double perUnit = 100.0 * cpu / run.wallSeconds / Units;
     std::printf("worst ratio %.4f (target <= 1.02)\n", worst);

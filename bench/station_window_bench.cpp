@@ -24,14 +24,6 @@ namespace sim = dedarida::sim;
 
 namespace {
 
-std::size_t Lines(const std::string& path) {
-    std::ifstream file(path);
-    std::size_t lines = 0;
-    for (std::string line; std::getline(file, line);)
-        ++lines;
-    return lines;
-}
-
 // User and system time of a process or thread from its stat file, without
 // its children's.
 double CpuSecondsOf(const std::string& statPath) {
@@ -78,7 +70,7 @@ int main() {
             devices.back()->Start();
         }
         const auto deadline = began + 240s;
-        while (Lines(log) < Units && std::chrono::steady_clock::now() < deadline)
+        while (LinesOf(log) < Units && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(200ms);
         processCpu = CpuSecondsOf(proc + "/stat") - processBefore;
         guiCpu = CpuSecondsOf(proc + "/task/" + std::to_string(station) + "/stat") - guiBefore;
@@ -88,7 +80,7 @@ int main() {
     });
     for (auto& device : devices)
         device->Stop();
-    const std::size_t records = Lines(log);
+    const std::size_t records = LinesOf(log);
     std::filesystem::remove_all(dir);
     // All units passed: the station ends 0 on its interrupt.
     if (!run.Succeeded() || records != Units) {
@@ -98,19 +90,10 @@ int main() {
 
     std::printf("%d units at once behind the window on %ld cores, %.3f s wall\n", Units,
                 sysconf(_SC_NPROCESSORS_ONLN), measuredWall);
-    double worst = 0;
-    for (int i = 0; i < Units; ++i) {
-        const auto phase = PhaseOf(devices[i]->Transcript());
-        if (!phase) {
-            std::fprintf(stderr, "unit %d: no bootloader phase in the transcript\n", i + 1);
-            return 1;
-        }
-        worst = std::max(worst, phase->Ratio());
-        std::printf("unit %2d  bootloader phase %7.3f s, wire time %7.3f s, ratio %.4f, "
-                    "turnaround median %.3f ms, p99 %.3f ms\n",
-                    i + 1, phase->seconds, phase->wireSeconds, phase->Ratio(),
-                    Percentile(phase->turnaroundMs, 0.5), Percentile(phase->turnaroundMs, 0.99));
-    }
+    const auto ratio = WorstPhaseRatio(devices, "unit");
+    if (!ratio)
+        return 1;
+    const double worst = *ratio;
     const double processPercent = 100.0 * processCpu / measuredWall;
     std::printf("worst ratio %.4f (target <= 1.02)\n", worst);
     std::printf("the window's process (its units aside): %.3f s CPU = %.2f%% of one core "
