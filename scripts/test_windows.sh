@@ -32,6 +32,7 @@ sim="$linux/sim/dedarida-sim"
 peer="$linux/tests/win32_peer/dedarida-pty-peer"
 
 source scripts/wine_prefix.sh
+source scripts/virtual_display.sh
 work="$PWD/build/wine"
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -325,17 +326,12 @@ fi
 # The windows, under a virtual display of the stage's, each in a prefix of
 # its own: wine's desktop in the prefix above was started with no display and
 # would refuse every window.
-for screen in $(seq 90 99); do [ -e "/tmp/.X11-unix/X$screen" ] || break; done
-Xvfb ":$screen" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-helpers+=($!)
-for _ in $(seq 50); do
-    DISPLAY=:$screen xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.2
-done
+virtual_display "$work/xvfb.log" || echo "no X server on $DISPLAY" >&2
+helpers+=("$xvfb_pid")
 
 # The window's whole upgrade on COM2 (the port every run starts with).
 section "the window's upgrade under Xvfb"
-if ! env -u WINEPREFIX DISPLAY=:$screen tests/win32_window/window_upgrade.sh "$programs/dedarida.exe" \
+if ! env -u WINEPREFIX tests/win32_window/window_upgrade.sh "$programs/dedarida.exe" \
     "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
     "$work/window/COM2" "$work/window"; then
     echo "FAILED: the window's upgrade (see $work/window)" >&2
@@ -345,7 +341,7 @@ fi
 # The station's window on a ports folder: two units at once, then one closed
 # mid-flash.
 section "the station window under Xvfb"
-if ! env -u WINEPREFIX DISPLAY=:$screen tests/win32_window/station_window.sh "$programs/dedarida.exe" \
+if ! env -u WINEPREFIX tests/win32_window/station_window.sh "$programs/dedarida.exe" \
     "$dir/tests/win32_window/window_probe.exe" "$sim" image/firmware/placeholder.bin \
     "$work/station-window"; then
     echo "FAILED: the station window (see $work/station-window)" >&2

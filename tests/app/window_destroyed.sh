@@ -11,6 +11,7 @@ set -euo pipefail
 exe=$(realpath "$1") sim=$(realpath "$2") destroy=$(realpath "$3")
 out=$(mkdir -p "$4" && realpath "$4")
 line=$out/line
+source "$(dirname "$0")/../../scripts/virtual_display.sh"
 
 pids=()
 cleanup() {
@@ -24,21 +25,9 @@ fail() {
     exit 1
 }
 
-# wait_for SECONDS COMMAND...: until COMMAND succeeds, at most SECONDS.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
-
-for n in $(seq 80 99); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=:$n QT_QPA_PLATFORM=xcb
-wait_for 10 xdotool getdisplaygeometry || fail "no X server on $DISPLAY"
+virtual_display "$out/xvfb.log" || fail "no X server on $DISPLAY"
+pids+=("$xvfb_pid")
+export QT_QPA_PLATFORM=xcb
 
 rm -f "$line" "$out/transcript.jsonl"
 "$sim" --link "$line" --paced --transcript "$out/transcript.jsonl" >"$out/sim.log" 2>&1 &

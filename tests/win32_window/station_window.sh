@@ -21,6 +21,7 @@ exe=$(realpath "$1") probe=$(realpath "$2") sim=$(realpath "$3") firmware=$(real
 out=$(mkdir -p "$5" && realpath "$5")
 
 source "$(dirname "$0")/../../scripts/wine_prefix.sh"
+source "$(dirname "$0")/../../scripts/virtual_display.sh"
 
 pids=() units=()
 # stop_all PID...: each ended and waited for.
@@ -40,24 +41,11 @@ fail() {
     exit 1
 }
 
-# wait_for SECONDS COMMAND...: until COMMAND succeeds, at most SECONDS.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.2
-    done
-}
-
 [ -n "${WINEPREFIX:-}" ] || wine_prefix "$out"
 
 if [ -z "${DISPLAY:-}" ]; then
-    for n in $(seq 90 99); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-    pids+=($!)
-    export DISPLAY=:$n
-    wait_for 10 xdotool getdisplaygeometry || fail "no X server on $DISPLAY"
+    virtual_display "$out/xvfb.log" || fail "no X server on $DISPLAY"
+    pids+=("$xvfb_pid")
 fi
 
 probe() { timeout 60 "$wine" "$probe" "$@" | tr -d '\r'; }

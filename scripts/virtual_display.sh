@@ -1,0 +1,23 @@
+# Sourced by the scripts that show windows on a virtual X display.
+
+# wait_for SECONDS COMMAND...: until COMMAND succeeds, at most SECONDS.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.1
+    done
+}
+
+# virtual_display LOG: starts Xvfb on a free display, logging to LOG, and
+# waits until it answers. Sets DISPLAY (exported) and xvfb_pid for the
+# caller's cleanup; fails when no server answers within 10 s.
+virtual_display() {
+    local n
+    for n in $(seq 80 99); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$1" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=:$n
+    wait_for 10 xdotool getdisplaygeometry
+}
