@@ -81,7 +81,6 @@ void StationBoard::UnitBegins(std::size_t row, const UnitBeginning& unit) {
     tile.percent = 0;
     tile.elapsed = 0;
     tile.remaining.reset();
-    tile.countdown.reset();
     tile.verdict.clear();
     tile.reason.clear();
     tile.hint.clear();
@@ -109,7 +108,6 @@ void StationBoard::UnitProgress(std::size_t row, const ProgressSnapshot& snapsho
         return;
     Tile& tile = slot->tile;
     tile.state = Tile::State::Running;
-    tile.countdown.reset();
     tile.phase = snapshot.step;
     tile.percent = snapshot.Percent();
     tile.remaining.reset();
@@ -138,7 +136,6 @@ void StationBoard::UnitEnds(std::size_t row, const UpgradeSummary& summary) {
     tile.identity = summary.identity;
     tile.elapsed = static_cast<int>(summary.seconds);
     tile.remaining.reset();
-    tile.countdown.reset();
     tile.phase.clear();
     tile.instruction = "unplug it";
     if (summary.exitStatus == 0) {
