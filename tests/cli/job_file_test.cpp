@@ -155,7 +155,7 @@ TEST(JobFile, AStationJobSetsEveryOptionItNamesWithPathsFromItsFolder) {
                                       std::string(60, '0') + R"(", "version": "v4.5.1"},
                   "ports": ["usb:0403:6001"], "retries": 1, "timeout": 60,
                   "station": "line-3", "log": "units.jsonl",
-                  "onUnit": "label.sh", "onUnitTimeout": 10})",
+                  "onUnit": "label.sh", "onUnitTimeout": 1})",
                                   {"--quiet", "--window"});
     ASSERT_EQ(applied.refusal, "");
     const HeadlessOptions& o = applied.options;
@@ -172,7 +172,7 @@ TEST(JobFile, AStationJobSetsEveryOptionItNamesWithPathsFromItsFolder) {
     EXPECT_EQ(o.stationName, "line-3");
     EXPECT_EQ(fs::path(o.logPath), fs::path("/srv/line-3/units.jsonl"));
     EXPECT_EQ(fs::path(o.onUnit), fs::path("/srv/line-3/label.sh"));
-    EXPECT_EQ(o.onUnitTimeout.count(), 10);
+    EXPECT_EQ(o.onUnitTimeout.count(), 1);
     EXPECT_TRUE(o.quiet);
     EXPECT_TRUE(o.window);
 }

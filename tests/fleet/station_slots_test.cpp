@@ -1,4 +1,5 @@
 #include "fleet/pinned_image.h"
+#include "fleet/station.h"
 #include "fleet/station_slots.h"
 
 #include <algorithm>
@@ -136,6 +137,27 @@ TEST(PinnedImage, HoldsTheBytesReadOnlyAndGoesWithTheRun) {
         EXPECT_EQ(perms & std::filesystem::perms::owner_write, std::filesystem::perms::none);
     }
     EXPECT_FALSE(std::filesystem::exists(file.parent_path()));
+}
+
+// The station's exit status: 1 when a unit failed or it could not listen,
+// else 130 when a unit was interrupted, else 0; a hook's failure is no
+// unit's.
+TEST(StationStatus, IsTheWorstOfItsUnitsOrOneWhenItCouldNotRun) {
+    const auto status = [](unsigned failed, unsigned interrupted, const char* error) {
+        StationTally tally;
+        tally.units = 3;
+        tally.failed = failed;
+        tally.interrupted = interrupted;
+        tally.hooks = tally.hookFailures = 2;
+        tally.error = error;
+        return StationStatus(tally);
+    };
+    EXPECT_EQ(status(0, 0, ""), 0);
+    EXPECT_EQ(status(1, 0, ""), 1);
+    EXPECT_EQ(status(1, 1, ""), 1);
+    EXPECT_EQ(status(0, 1, ""), 130);
+    EXPECT_EQ(status(0, 0, "no udev"), 1);
+    EXPECT_EQ(status(0, 1, "no udev"), 1);
 }
 
 } // namespace
