@@ -42,6 +42,34 @@ std::string UnitsText(unsigned units, unsigned failures) {
     return Count(units, "unit") + ", " + std::to_string(failures) + " failed";
 }
 
+std::string FirmwareText(const BoardHeader& header) {
+    const StationInfo& info = header.info;
+    std::string text = "Firmware " + info.firmware + "   SHA-256 " + header.shortSha256;
+    if (!info.job.empty())
+        text += "   job " + info.job;
+    return text + "   log " + (info.log.empty() ? "none" : info.log);
+}
+
+std::string SlotsText(const std::vector<Tile>& tiles) {
+    if (tiles.empty())
+        return "no unit yet";
+    std::string text;
+    for (const Tile& tile : tiles) {
+        if (!text.empty())
+            text += "     ";
+        text += "slot " + tile.label + ": " + UnitsText(tile.units, tile.failures);
+        if (tile.flagged)
+            text += " (last 3 failed: check the fixture)";
+    }
+    return text;
+}
+
+std::string StopQuestion(unsigned running) {
+    const bool one = running == 1;
+    return std::to_string(running) + (one ? " unit is" : " units are") + " still running. Stop " +
+           (one ? "it" : "them") + " now? Each ends \"interrupted\" with its record.";
+}
+
 TileColours ColoursOf(Tile::State state) {
     switch (state) {
     case Tile::State::Passed:

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dedarida {
 
@@ -23,6 +24,15 @@ std::string CountersText(const BoardHeader& header);
 
 // "1 unit, 0 failed".
 std::string UnitsText(unsigned units, unsigned failures);
+
+// "Firmware fw451.s28 (v4.5.1)   SHA-256 9f2c…   job line-3   log units.jsonl".
+std::string FirmwareText(const BoardHeader& header);
+
+// Each slot's units and failures, a flagged one said so; "no unit yet".
+std::string SlotsText(const std::vector<Tile>& tiles);
+
+// What closing the window while units run asks.
+std::string StopQuestion(unsigned running);
 
 struct Rgb {
     std::uint8_t red, green, blue;

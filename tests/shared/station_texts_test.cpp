@@ -25,6 +25,33 @@ TEST(StationTexts, ReadAsAnOperatorReadsThem) {
     header.firstPassYieldPercent.reset();
     EXPECT_EQ(CountersText(header), "2 units   1 passed   0 failed   1 interrupted   yield 100.0 "
                                     "%   first-pass yield -");
+
+    header.info.firmware = "fw451.s28 (v4.5.1)";
+    header.shortSha256 = "9f2c00000000";
+    EXPECT_EQ(FirmwareText(header),
+              "Firmware fw451.s28 (v4.5.1)   SHA-256 9f2c00000000   log none");
+    header.info.job = "line-3";
+    header.info.log = "units.jsonl";
+    EXPECT_EQ(FirmwareText(header),
+              "Firmware fw451.s28 (v4.5.1)   SHA-256 9f2c00000000   job line-3   log units.jsonl");
+
+    EXPECT_EQ(SlotsText({}), "no unit yet");
+    Tile worn;
+    worn.label = "2";
+    worn.units = 3;
+    worn.failures = 3;
+    worn.flagged = true;
+    Tile fresh;
+    fresh.label = "1";
+    fresh.units = 1;
+    EXPECT_EQ(SlotsText({fresh, worn}),
+              "slot 1: 1 unit, 0 failed     slot 2: 3 units, 3 failed (last 3 failed: check the "
+              "fixture)");
+
+    EXPECT_EQ(StopQuestion(1),
+              "1 unit is still running. Stop it now? Each ends \"interrupted\" with its record.");
+    EXPECT_EQ(StopQuestion(2), "2 units are still running. Stop them now? Each ends "
+                               "\"interrupted\" with its record.");
 }
 
 } // namespace

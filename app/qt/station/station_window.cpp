@@ -77,22 +77,10 @@ void StationWindow::Refresh() {
 }
 
 void StationWindow::ShowHeader(const BoardHeader& header, const std::vector<Tile>& tiles) {
-    const StationInfo& info = header.info;
-    Show(*title_, "Station " + Text(info.station));
-    QString firmware = "Firmware " + Text(info.firmware) + "   SHA-256 " + Text(header.shortSha256);
-    if (!info.job.empty())
-        firmware += "   job " + Text(info.job);
-    firmware += "   log " + (info.log.empty() ? QStringLiteral("none") : Text(info.log));
-    Show(*firmware_, firmware);
+    Show(*title_, "Station " + Text(header.info.station));
+    Show(*firmware_, Text(FirmwareText(header)));
     Show(*counters_, Text(CountersText(header)));
-    QStringList perSlot;
-    for (const Tile& tile : tiles)
-        perSlot << QStringLiteral("slot %1: %2%3")
-                       .arg(Text(tile.label))
-                       .arg(Text(UnitsText(tile.units, tile.failures)))
-                       .arg(tile.flagged ? QStringLiteral(" (last 3 failed: check the fixture)")
-                                         : QString());
-    Show(*slots_, perSlot.isEmpty() ? QStringLiteral("no unit yet") : perSlot.join("     "));
+    Show(*slots_, Text(SlotsText(tiles)));
     if (!stopping_)
         Show(*notice_, Text(header.notice));
 }
@@ -117,14 +105,7 @@ void StationWindow::closeEvent(QCloseEvent* event) {
     if (stopping_)
         return;
     const unsigned running = board_.Running();
-    const bool stop =
-        running == 0 ||
-        AskYesNo(this, Caption,
-                 QStringLiteral("%1 unit%2 still running. Stop %3 now? Each ends \"interrupted\" "
-                                "with its record.")
-                     .arg(running)
-                     .arg(running == 1 ? QStringLiteral(" is") : QStringLiteral("s are"))
-                     .arg(running == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    const bool stop = running == 0 || AskYesNo(this, Caption, Text(StopQuestion(running)));
     // The station may have ended while the operator was asked.
     if (ended_) {
         event->accept();

@@ -28,37 +28,6 @@ constexpr COLORREF Background = RGB(0xf5, 0xf5, 0xf5);
 constexpr COLORREF TextColour = RGB(0, 0, 0);
 constexpr DWORD FrameStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
-std::wstring FirmwareText(const BoardHeader& header) {
-    const StationInfo& info = header.info;
-    std::wstring text =
-        L"Firmware " + FromCore(info.firmware) + L"   SHA-256 " + FromCore(header.shortSha256);
-    if (!info.job.empty())
-        text += L"   job " + FromCore(info.job);
-    return text + L"   log " + (info.log.empty() ? L"none" : FromCore(info.log));
-}
-
-std::wstring SlotsText(const std::vector<Tile>& tiles) {
-    if (tiles.empty())
-        return L"no unit yet";
-    std::wstring text;
-    for (const Tile& tile : tiles) {
-        if (!text.empty())
-            text += L"     ";
-        text += L"slot " + FromCore(tile.label) + L": " +
-                FromCore(UnitsText(tile.units, tile.failures));
-        if (tile.flagged)
-            text += L" (last 3 failed: check the fixture)";
-    }
-    return text;
-}
-
-std::wstring QuestionText(unsigned running) {
-    const bool one = running == 1;
-    return std::to_wstring(running) + (one ? L" unit is" : L" units are") +
-           L" still running. Stop " + (one ? L"it" : L"them") +
-           L" now? Each ends \"interrupted\" with its record.";
-}
-
 } // namespace
 
 StationWindow::StationWindow(StationBoard& board, StationStop& stop)
@@ -149,7 +118,7 @@ void StationWindow::Close() {
         return;
     if (const unsigned running = board_.Running(); running > 0) {
         asking_ = true;
-        const int answer = MessageBoxW(window_, QuestionText(running).c_str(), Caption,
+        const int answer = MessageBoxW(window_, FromCore(StopQuestion(running)).c_str(), Caption,
                                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
         asking_ = false;
         if (answer != IDYES || ended_)
@@ -201,9 +170,10 @@ int StationWindow::DrawHeader(HDC dc, const RECT& box) {
         line.top += WriteLine(dc, line, font.Handle(), text) + Spacing;
     };
     write(titleFont_, L"Station " + FromCore(header.info.station));
-    write(firmwareFont_, FirmwareText(header));
+    write(firmwareFont_, FromCore(FirmwareText(header)));
     write(countersFont_, FromCore(CountersText(header)));
-    line.top += WriteWrapped(dc, line, textFont_.Handle(), SlotsText(shown_.tiles)) + Spacing;
+    line.top +=
+        WriteWrapped(dc, line, textFont_.Handle(), FromCore(SlotsText(shown_.tiles))) + Spacing;
     return line.top;
 }
 
