@@ -15,12 +15,13 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = StationBoard::Clock;
 
+// Not one repeated digit, so that a short hash taken from elsewhere shows.
+const std::string Sha256 = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+
 // A board on a clock the test moves.
 class Board {
 public:
-    Board()
-        : board_({"line-3", "fw451.s28", std::string(64, 'a'), "units.jsonl", ""},
-                 [this] { return now_; }) {}
+    Board() : board_({"line-3", "fw451.s28", Sha256, "units.jsonl", ""}, [this] { return now_; }) {}
 
     StationBoard* operator->() { return &board_; }
     StationBoard& operator*() { return board_; }
@@ -225,6 +226,16 @@ INSTANTIATE_TEST_SUITE_P(
                     b->UnitProgress(0, Progress("programming", 3, 100.0));
                 },
                 "waiting |  |  |  0% | 0s - left - to wait |  |  |  | waiting | 1/1"},
+        LifeRow{"AllBlocksSentLeaveNoTimeLeft",
+                [](Board& b) { b->UnitProgress(0, Progress("programming", 86, 3700.0)); },
+                "running | A1 |  | programming 100% | 0s 0 left - to wait |  |  |  |  | 0/0"},
+        LifeRow{"TheNextUnitShowsNothingOfTheLast",
+                [](Board& b) {
+                    b->UnitEnds(0, Ended("programmed", 0));
+                    b->UnitGone(0);
+                    b->UnitBegins(0, Unit(2, "usb-path:1-1", "B2"));
+                },
+                "running | B2 |  | starting 0% | 0s - left - to wait |  |  |  |  | 1/0"},
         LifeRow{"TheNextUnitStartsClean",
                 [](Board& b) {
                     b->UnitEvent(0, Bootloader);
@@ -415,6 +426,7 @@ INSTANTIATE_TEST_SUITE_P(Board, SlotFlag,
                                            FlagRow{"APassBetween", "FFPF", false},
                                            FlagRow{"APassAfter", "FFFP", false},
                                            FlagRow{"ThreeAfterAPass", "PFFF", true},
+                                           FlagRow{"TwoAfterAPass", "FFFPFF", false},
                                            FlagRow{"AnInterruptionBetween", "FFIF", true},
                                            FlagRow{"Passes", "PPP", false}),
                          [](const auto& row) { return std::string(row.param.name); });
@@ -427,7 +439,7 @@ TEST(Board, TheHeaderSaysWhatTheStationRunsAndItsLastLine) {
     EXPECT_EQ(h.info.station, "line-3");
     EXPECT_EQ(h.info.firmware, "fw451.s28");
     EXPECT_EQ(h.info.log, "units.jsonl");
-    EXPECT_EQ(h.shortSha256, "aaaaaaaaaaaa");
+    EXPECT_EQ(h.shortSha256, "0123456789ab");
     EXPECT_EQ(h.notice, "error: Cannot list the serial ports");
 }
 
