@@ -11,6 +11,7 @@ include(GoogleTest)
 function(dedarida_add_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
+    set_target_properties(${name} PROPERTIES DEDARIDA_TEST_CODE ON)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
         dedarida_warnings Threads::Threads)
     # Optimising the tests' own code, and its full debug information, took

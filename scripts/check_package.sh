@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Checks the package scripts/package.sh built: lintian finds no error, it holds
-# the installed files, and its own binaries answer --version and --help and
-# run one headless upgrade against the simulated device.
+# Checks the package scripts/package.sh built in BUILD (default build/package):
+# lintian finds no error, it holds the installed files, and its own binaries
+# answer --version and --help and run one headless upgrade against the
+# simulated device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-deb=$(ls build/package/dedarida_*_amd64.deb)
+deb=$(ls "${1:-build/package}"/dedarida_*_amd64.deb)
 lintian --fail-on error,warning "$deb"
 
 contents=$(dpkg-deb -c "$deb")

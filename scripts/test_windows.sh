@@ -116,7 +116,7 @@ check_run() {
         echo "exit $3 as expected: $2"
     else
         echo "FAILED: expected exit $1 and \"$2\", got exit $3:" >&2
-        tail -n 20 "$4" >&2
+        tail -n 20 "$4" >&2 || true
         failures=$((failures + 1))
     fi
 }
@@ -264,24 +264,30 @@ helpers+=($second)
 for _ in $(seq 100); do [ -e "$work/COM6" ] && break; sleep 0.05; done
 # Ctrl-C once both ports' processes have their ports (a cold prefix starts
 # them slowly), so that it reaches them with their handlers set.
-rm -f "$work/ctrl-c.out"
+rm -f "$work/ctrl-c.out" "$work/ctrl-c.status"
 (for _ in $(seq 400); do
     [ "$(grep -c '^COM[56]: port:' "$work/ctrl-c.out" 2>/dev/null)" -ge 2 ] && break
     sleep 0.1
     done
     sleep 0.5
     printf '\003'
-    sleep 5) | timeout 90 script -qec "'$wine' '$programs/dedarida.com' \
+    # The terminal stays open until the tool has ended, however slow.
+    for _ in $(seq 600); do [ -e "$work/ctrl-c.status" ] && break; sleep 0.1; done) |
+    timeout 120 script -qec "'$wine' '$programs/dedarida.com' \
     --upgrade --port COM5 --port COM6 >'$work/ctrl-c.out' 2>&1; echo \"exit \$?\" >'$work/ctrl-c.status'" \
     /dev/null >/dev/null || true
+if [ ! -e "$work/ctrl-c.status" ]; then
+    echo "FAILED: the tool did not end after Ctrl-C; its processes:" >&2
+    pgrep -af 'dedarida|wine' >&2 || true
+fi
 stop_line
 kill "$second" 2>/dev/null || true
 wait "$second" 2>/dev/null || true
-got=$(sed -n 's/^exit //p' "$work/ctrl-c.status" 2>/dev/null)
+got=$(sed -n 's/^exit //p' "$work/ctrl-c.status" 2>/dev/null || true)
 check_run 130 "COM6: result: interrupted (exit 130)" "${got:-255}" "$work/ctrl-c.out"
 for port in COM5 COM6; do
     grep -qE "^$port .*interrupted \(exit 130\)" "$work/ctrl-c.out" ||
-        { echo "FAILED: no $port row interrupted:" >&2; cat "$work/ctrl-c.out" >&2; failures=$((failures + 1)); }
+        { echo "FAILED: no $port row interrupted:" >&2; cat "$work/ctrl-c.out" >&2 || true; failures=$((failures + 1)); }
 done
 
 # The port processes sit in the tool's job: killed outright, the tool takes
