@@ -21,9 +21,7 @@ began=$(date +%s)
 section() { echo "-- $1 (at $(($(date +%s) - began)) s)"; }
 jobs=$(nproc)
 
-cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$dir" -j "$jobs"
+scripts/windows_test_build.sh
 if [ ! -f "$linux/CMakeCache.txt" ]; then
     cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
