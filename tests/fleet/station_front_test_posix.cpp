@@ -36,7 +36,10 @@ public:
         Say(row, "waits " + std::to_string(window.count()));
     }
     void UnitGone(std::size_t row) override { Say(row, "gone"); }
-    void Line(const std::string&) override {}
+    void Line(const std::string& line) override {
+        std::lock_guard lock(mutex_);
+        lines_.push_back(line);
+    }
 
     // What was said of the unit whose first line is `begins`.
     std::vector<std::string> Of(const std::string& begins) const {
@@ -53,6 +56,10 @@ public:
         }
         return lines;
     }
+    bool Printed(const std::string& line) const {
+        std::lock_guard lock(mutex_);
+        return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+    }
     bool Has(const std::string& begins, const std::string& line) const {
         const auto lines = Of(begins);
         return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -66,6 +73,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<std::pair<std::size_t, std::string>> said_;
+    std::vector<std::string> lines_;
 };
 
 class StationFront : public test::PluggedPorts {
@@ -148,7 +156,8 @@ TEST_F(StationFront, ItsUnitsKeepTheirPositionsAndAStopFromAnotherThreadEndsThem
 
 // A stop that comes before the station runs ends it as it starts.
 TEST_F(StationFront, AStopBeforeTheStartEndsTheStationAtOnce) {
-    const UnitSettings settings = Settings();
+    UnitSettings settings = Settings();
+    settings.options.ports = {"usb:0403:6001:P1", "usb-path:1-2"};
     Told told;
     StationStop stop;
     stop.Stop();
@@ -157,6 +166,9 @@ TEST_F(StationFront, AStopBeforeTheStartEndsTheStationAtOnce) {
     const StationTally tally = RunStation(settings, told, &stop);
     EXPECT_EQ(tally.units, 0u);
     EXPECT_EQ(unit.Status().framesOut, 0u);
+    // The filters as they were given, each named once.
+    EXPECT_TRUE(told.Printed("station line-3: waiting for adapters usb:0403:6001:P1 or "
+                             "usb-path:1-2 (Ctrl-C ends the station)"));
 }
 
 } // namespace
