@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a Release build: BUILD/dedarida_<version>_amd64.deb,
-# BUILD being build/package (configured here, without the tests) or a Release
-# build folder given as the first argument (the test suite's, tests and all:
-# they install nothing). Further arguments go to cmake.
+# BUILD being build/package (configured here, without the tests; the arguments
+# go to cmake) or a Release build folder given as the only argument (the test
+# suite's, tests and all: they install nothing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 if [ $# -gt 0 ] && [ -f "$1/CMakeCache.txt" ]; then
     dir=$1
-    shift
+    [ $# -eq 1 ] || { echo "usage: $0 [RELEASE-BUILD | CMAKE-ARGS...]" >&2; exit 64; }
     grep -qx 'CMAKE_BUILD_TYPE:STRING=Release' "$dir/CMakeCache.txt" ||
         { echo "$dir is not a Release build" >&2; exit 1; }
 else

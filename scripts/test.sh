@@ -25,7 +25,8 @@ configure() {
     cmake -S . -B "$dir" -G Ninja -DDEDARIDA_WERROR=ON "$@" >/dev/null
 }
 # build_beside NAME COMMAND...: the build (a command or a function) runs in
-# the background until joined.
+# the background until joined, in a process group of its own so that a failed
+# stage ends the whole build with it.
 build_name='' build_pid='' build_log=''
 build_beside() {
     build_name=$1
@@ -33,11 +34,13 @@ build_beside() {
     build_log=build/$build_name.build.log
     mkdir -p build
     echo "-- building $build_name beside (log: $build_log)"
+    set -m
     (
         renice -n 19 -p "$BASHPID" >/dev/null
         "$@"
     ) >"$build_log" 2>&1 &
     build_pid=$!
+    set +m
 }
 join_build() {
     local status=0
@@ -50,7 +53,7 @@ join_build() {
     build_pid=
     echo "-- $build_name built (at ${SECONDS} s)"
 }
-trap '[ -z "$build_pid" ] || kill "$build_pid" 2>/dev/null || true' EXIT
+trap '[ -z "$build_pid" ] || kill -- -"$build_pid" 2>/dev/null || true' EXIT
 # run_tests DIR CTEST ARGS...
 run_tests() {
     local dir=$1
