@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -169,6 +170,14 @@ TEST_F(StationTiles, FourUnitsShowTheVerdictsTheirDevicesBearOut) {
     EXPECT_EQ(header.failed, 1u);
     EXPECT_DOUBLE_EQ(header.yieldPercent.value_or(0), 75.0);
     EXPECT_DOUBLE_EQ(header.firstPassYieldPercent.value_or(0), 50.0);
+    // The header names the station and the firmware it was started with.
+    QStringList labels;
+    for (const QLabel* label : window_.findChildren<QLabel*>())
+        labels << label->text();
+    EXPECT_TRUE(labels.contains("Station line-3")) << labels.join(" | ").toStdString();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QString& label) {
+        return label.startsWith("Firmware built-in image   SHA-256 0000");
+    })) << labels.join(" | ").toStdString();
 
     passing.reset();
     EXPECT_TRUE(
