@@ -93,7 +93,7 @@ TEST_F(CommandLine, TheStationsWindowWithoutADisplaySaysSoAsTheWindowDoes) {
 }
 
 TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
-    dedarida::testing::PtyPair pty;
+    dedarida::test::PtyPair pty;
     const Finished run = ListPorts(true, pty.SlavePath());
     ASSERT_EQ(run.status, 0) << run.err;
     const auto list = nlohmann::json::parse(run.out);
@@ -161,7 +161,7 @@ TEST_F(CommandLine, ListPortsAsJsonGivesEveryPortOfTheTree) {
 }
 
 TEST_F(CommandLine, ListPortsAsTextEscapesTheDevicesStrings) {
-    dedarida::testing::PtyPair pty;
+    dedarida::test::PtyPair pty;
     // Locked, as this tool locks a port it opens: in use.
     const int locked = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_EQ(flock(locked, LOCK_EX), 0);

@@ -25,7 +25,7 @@ TEST(SamePort, IsGivenTwiceWhateverItsName) {
     const std::filesystem::path link =
         std::filesystem::temp_directory_path() / ("dedarida-same-port-" + std::to_string(getpid()));
     std::filesystem::create_symlink("/dev/null", link);
-    const testing::ScopedVariable com3("DEDARIDA_COM3", "/dev/null");
+    const test::ScopedVariable com3("DEDARIDA_COM3", "/dev/null");
     struct Row {
         std::vector<std::string> ports;
         std::string refusal;

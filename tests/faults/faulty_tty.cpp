@@ -8,7 +8,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 FaultyTty::FaultyTty() = default;
 
@@ -328,4 +328,4 @@ int FaultyTty::WaitModemChange(int, int) {
     return ::poll(nullptr, 0, -1);
 }
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 enum class LineError { Framing, Parity, Overrun, Break };
 
@@ -96,4 +96,4 @@ private:
     std::atomic<std::uint64_t> wakeups_ = 0;
 };
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
+#include <string_view>
 #include <utility>
 
 namespace dedarida::test {
@@ -17,6 +19,11 @@ inline TFlashImage Filled(std::uint8_t value,
     for (auto [index, byte] : bytes)
         image[index] = byte;
     return image;
+}
+
+// The bytes of `text` as a reader gets them.
+inline std::span<const std::uint8_t> BytesOf(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 } // namespace dedarida::test

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace dedarida {
+namespace dedarida::intel_hex_test {
 namespace {
 
 using test::Filled;
@@ -19,10 +19,6 @@ constexpr std::string_view End = ":00000001FF\n";
 // 0xC1 0xC2 at offset 0x8810.
 constexpr std::string_view Next = ":02881000C1C2E3\n";
 
-std::span<const std::uint8_t> Bytes(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 struct Walked {
     TFlashImage image = Filled(0xFF);
     IntelHexFindings found;
@@ -31,7 +27,7 @@ struct Walked {
 Walked Walk(std::string_view text) {
     Walked result;
     IntelHexWalker walker(result.image);
-    walker.Feed(Bytes(text));
+    walker.Feed(test::BytesOf(text));
     walker.Finish();
     result.found = walker.Findings();
     return result;
@@ -156,8 +152,8 @@ TEST(IntelHexWalker, ChunkSplitAnywhereGivesTheSameResult) {
     for (std::size_t cut = 0; cut <= text.size(); ++cut) {
         TFlashImage image = Filled(0xFF);
         IntelHexWalker walker(image);
-        walker.Feed(Bytes(std::string_view(text).substr(0, cut)));
-        walker.Feed(Bytes(std::string_view(text).substr(cut)));
+        walker.Feed(test::BytesOf(std::string_view(text).substr(0, cut)));
+        walker.Feed(test::BytesOf(std::string_view(text).substr(cut)));
         walker.Finish();
         ASSERT_EQ(image, whole.image) << "cut at " << cut;
         ASSERT_EQ(walker.Findings(), whole.found) << "cut at " << cut;
@@ -204,4 +200,4 @@ TEST(IntelHexWalker, EachMalformedLineIsNamedAndNotStored) {
 }
 
 } // namespace
-} // namespace dedarida
+} // namespace dedarida::intel_hex_test

@@ -1,4 +1,5 @@
 #include "image/sha256.h"
+#include "tests/image/image_fill.h"
 
 #include <gtest/gtest.h>
 #include <string_view>
@@ -7,24 +8,20 @@
 namespace dedarida {
 namespace {
 
-std::span<const std::uint8_t> Bytes(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 // Published test vectors, including the lengths around the padding boundary
 // (55, 56 and 64 bytes) where a second block must be added.
 TEST(Sha256, MatchesPublishedVectors) {
-    EXPECT_EQ(Sha256Hex(Bytes("")),
+    EXPECT_EQ(Sha256Hex(test::BytesOf("")),
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(Sha256Hex(Bytes("abc")),
+    EXPECT_EQ(Sha256Hex(test::BytesOf("abc")),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(Sha256Hex(Bytes("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
+    EXPECT_EQ(Sha256Hex(test::BytesOf("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    EXPECT_EQ(Sha256Hex(Bytes(std::string(55, 'a'))),
+    EXPECT_EQ(Sha256Hex(test::BytesOf(std::string(55, 'a'))),
               "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318");
-    EXPECT_EQ(Sha256Hex(Bytes(std::string(56, 'a'))),
+    EXPECT_EQ(Sha256Hex(test::BytesOf(std::string(56, 'a'))),
               "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a");
-    EXPECT_EQ(Sha256Hex(Bytes(std::string(64, 'a'))),
+    EXPECT_EQ(Sha256Hex(test::BytesOf(std::string(64, 'a'))),
               "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace dedarida {
+namespace dedarida::srecord_test {
 namespace {
 
 using test::Filled;
@@ -17,10 +17,6 @@ constexpr std::string_view Trailer = "S8040E880065\r\n";
 // 0xC1 0xC2 at index 0x10.
 constexpr std::string_view Next = "S2060E8810C1C2D0\r\n";
 
-std::span<const std::uint8_t> Bytes(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 struct Walked {
     TFlashImage image = Filled(0xFF);
     SRecordFindings found;
@@ -29,7 +25,7 @@ struct Walked {
 Walked Walk(std::string_view text) {
     Walked result;
     SRecordWalker walker(result.image);
-    walker.Feed(Bytes(text));
+    walker.Feed(test::BytesOf(text));
     walker.Finish();
     result.found = walker.Findings();
     return result;
@@ -191,8 +187,8 @@ TEST(SRecordWalker, ChunkSplitAnywhereGivesTheSameResult) {
     for (std::size_t cut = 0; cut <= text.size(); ++cut) {
         TFlashImage image = Filled(0xFF);
         SRecordWalker walker(image);
-        walker.Feed(Bytes(std::string_view(text).substr(0, cut)));
-        walker.Feed(Bytes(std::string_view(text).substr(cut)));
+        walker.Feed(test::BytesOf(std::string_view(text).substr(0, cut)));
+        walker.Feed(test::BytesOf(std::string_view(text).substr(cut)));
         walker.Finish();
         ASSERT_EQ(image, whole.image) << "cut at " << cut;
         ASSERT_EQ(walker.Findings(), whole.found) << "cut at " << cut;
@@ -200,7 +196,7 @@ TEST(SRecordWalker, ChunkSplitAnywhereGivesTheSameResult) {
     TFlashImage image = Filled(0xFF);
     SRecordWalker walker(image);
     for (char c : text)
-        walker.Feed(Bytes(std::string_view(&c, 1)));
+        walker.Feed(test::BytesOf(std::string_view(&c, 1)));
     walker.Finish();
     EXPECT_EQ(image, whole.image) << "one byte at a time";
     EXPECT_EQ(walker.Findings(), whole.found) << "one byte at a time";
@@ -209,7 +205,7 @@ TEST(SRecordWalker, ChunkSplitAnywhereGivesTheSameResult) {
 TEST(SRecordWalker, ALastLineWithoutLineEndIsARecordAndFinishTakesItOnce) {
     TFlashImage image = Filled(0xFF);
     SRecordWalker walker(image);
-    walker.Feed(Bytes(Data16.substr(0, Data16.size() - 2)));
+    walker.Feed(test::BytesOf(Data16.substr(0, Data16.size() - 2)));
     walker.Finish();
     walker.Finish();
     EXPECT_EQ(image, WithFirst16());
@@ -255,4 +251,4 @@ TEST(SRecordWalker, EachMalformedLineIsNamedAndNotStored) {
 }
 
 } // namespace
-} // namespace dedarida
+} // namespace dedarida::srecord_test

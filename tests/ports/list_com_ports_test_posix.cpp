@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 using namespace dedarida;
-using dedarida::testing::PtyPair;
+using dedarida::test::PtyPair;
 
 namespace {
 

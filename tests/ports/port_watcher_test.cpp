@@ -11,8 +11,8 @@
 namespace dedarida {
 namespace {
 
-using testing::ScopedVariable;
-using testing::WatcherCalls;
+using test::ScopedVariable;
+using test::WatcherCalls;
 
 // The folder stands for the system's ports while the test runs.
 class FolderPortWatcher : public ::testing::Test {
@@ -49,7 +49,7 @@ TEST_F(FolderPortWatcher, FolderEntryComing) {
 TEST_F(FolderPortWatcher, DestroyedPromptly) {
     WatcherCalls calls;
     auto watcher = std::make_unique<PortWatcher>(calls.Counter());
-    EXPECT_TRUE(testing::DestroyedPromptly(std::move(watcher)));
+    EXPECT_TRUE(test::DestroyedPromptly(std::move(watcher)));
 }
 
 TEST(PortWatcher, MissingFolderRaises) {

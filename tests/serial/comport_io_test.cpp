@@ -9,13 +9,13 @@
 
 using namespace dedarida;
 using namespace std::chrono_literals;
-using dedarida::testing::FakeDriver;
-using dedarida::testing::FakeLine;
-using dedarida::testing::PortError;
+using dedarida::test::FakeDriver;
+using dedarida::test::FakeLine;
+using dedarida::test::PortError;
 
 namespace {
 
-class ComPortIo : public dedarida::testing::FakePortTest {
+class ComPortIo : public dedarida::test::FakePortTest {
 protected:
     void OpenWith(TEvents events) {
         port.SetEvents(events);

@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 using namespace dedarida;
-using dedarida::testing::FakeDriver;
-using dedarida::testing::FakeLine;
-using dedarida::testing::PortError;
+using dedarida::test::FakeDriver;
+using dedarida::test::FakeLine;
+using dedarida::test::PortError;
 
 namespace {
 
-class ComPortConfig : public dedarida::testing::FakePortTest {
+class ComPortConfig : public dedarida::test::FakePortTest {
 protected:
     ComPortConfig() {
         port.SetEvents({});

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 // A port on a fake driver, with the test thread as its main thread.
 class FakePortTest : public ::testing::Test {
@@ -17,4 +17,4 @@ protected:
     TComPort port{main, std::make_unique<FakeDriver>(line)};
 };
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -14,7 +14,7 @@
 #include <vector>
 
 // Free of GoogleTest, so a fuzz target can drive a port with it too.
-namespace dedarida::testing {
+namespace dedarida::test {
 
 // What a FakeDriver saw and what it is told to answer. Tests keep it; the
 // port owns the driver. Guarded by `mutex` where the event thread reads it.
@@ -198,4 +198,4 @@ private:
     std::atomic<int> lastError_ = 0;
 };
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -11,8 +11,8 @@
 
 using namespace dedarida;
 using namespace std::chrono_literals;
-using dedarida::testing::FaultyTty;
-using dedarida::testing::PtyPair;
+using dedarida::test::FaultyTty;
+using dedarida::test::PtyPair;
 
 namespace {
 

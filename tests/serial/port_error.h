@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 // The message of the EComPort that `action` raises; "" when it raises none.
 inline std::string PortError(const std::function<void()>& action) {
@@ -17,4 +17,4 @@ inline std::string PortError(const std::function<void()>& action) {
     return "";
 }
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 PtyPair::PtyPair() {
     char name[256] = {};
@@ -45,4 +45,4 @@ void PtyPair::CloseMaster() {
     master_ = -1;
 }
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 // A pseudo-terminal: the test plays the device on the master side. The test
 // keeps a slave descriptor too, so the tty lives on while the port reopens.
@@ -35,4 +35,4 @@ private:
     std::string slavePath_;
 };
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <sys/ioctl.h>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 PtyPair::Settings PtyPair::MasterSettings() const {
     termios2 t{};
@@ -14,4 +14,4 @@ PtyPair::Settings PtyPair::MasterSettings() const {
     return {t.c_cflag, t.c_iflag, t.c_ospeed};
 }
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -15,8 +15,8 @@
 
 using namespace dedarida;
 using namespace std::chrono_literals;
-using dedarida::testing::PortError;
-using dedarida::testing::PtyPair;
+using dedarida::test::PortError;
+using dedarida::test::PtyPair;
 
 namespace {
 

@@ -15,10 +15,10 @@
 
 using namespace dedarida;
 using namespace std::chrono_literals;
-using dedarida::testing::FaultyTty;
-using dedarida::testing::LineError;
-using dedarida::testing::PortError;
-using dedarida::testing::PtyPair;
+using dedarida::test::FaultyTty;
+using dedarida::test::LineError;
+using dedarida::test::PortError;
+using dedarida::test::PtyPair;
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 using namespace dedarida;
-using namespace dedarida::testing;
+using namespace dedarida::test;
 using namespace std::chrono_literals;
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 // An environment variable set for the object's life, then removed.
 class ScopedVariable {
@@ -16,4 +16,4 @@ private:
     std::string name_;
 };
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 ScopedVariable::ScopedVariable(std::string name, const std::string& value)
     : name_(std::move(name)) {
@@ -13,4 +13,4 @@ ScopedVariable::~ScopedVariable() {
     unsetenv(name_.c_str());
 }
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

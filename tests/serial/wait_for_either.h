@@ -1,8 +1,8 @@
 #pragma once
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 // Blocks until one of two EventFd events is set; true when `first` is.
 bool WaitForEither(int first, int second);
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

@@ -2,7 +2,7 @@
 
 #include <poll.h>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 bool WaitForEither(int first, int second) {
     pollfd fds[2] = {{first, POLLIN, 0}, {second, POLLIN, 0}};
@@ -10,4 +10,4 @@ bool WaitForEither(int first, int second) {
     return (fds[0].revents & POLLIN) != 0;
 }
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

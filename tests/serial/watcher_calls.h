@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-namespace dedarida::testing {
+namespace dedarida::test {
 
 // Generous: a watcher that works answers in milliseconds.
 inline constexpr std::chrono::seconds kWatcherBound{10};
@@ -47,4 +47,4 @@ template <class Watcher> bool DestroyedPromptly(std::unique_ptr<Watcher> watcher
     return done.wait_for(kWatcherBound) == std::future_status::ready;
 }
 
-} // namespace dedarida::testing
+} // namespace dedarida::test

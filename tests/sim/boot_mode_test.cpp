@@ -7,8 +7,6 @@
 namespace dedarida::sim::test {
 namespace {
 
-constexpr std::uint32_t FirstBlock = 0x0E8800;
-
 SimConfig BootConfig() {
     auto config = FastConfig();
     config.startMode = DeviceMode::Bootloader;

@@ -9,8 +9,6 @@
 namespace dedarida::sim::test {
 namespace {
 
-constexpr std::uint32_t FirstBlock = 0x0E8800;
-
 bool Seen(const SimDevice& device, RequestKind kind, unsigned n) {
     return device.WaitFor([=](const SimStatus& s) { return s.Requests(kind) >= n; }, 2s);
 }

@@ -14,6 +14,9 @@ namespace dedarida::sim::test {
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
+// The flash address of the image's first byte, as a program request states it.
+constexpr std::uint32_t FirstBlock = 0x0E8800;
+
 // Requests exactly as the tool's byte tables give them.
 inline const Bytes IdentityRequest = {0x55, 0x30, 0x3F, 0x02, 0x03, 0xC9};
 inline const Bytes StartUpgradeRequest = {0x55, 0x30, 0x3F, 0x02, 0xF6, 0xBC};

@@ -157,7 +157,7 @@ struct FakeTool {
     void Checking() { Programming(87); }
 
     RunQueue main;
-    std::shared_ptr<testing::FakeLine> line = std::make_shared<testing::FakeLine>();
+    std::shared_ptr<test::FakeLine> line = std::make_shared<test::FakeLine>();
     std::shared_ptr<DeviceEnd> device = std::make_shared<DeviceEnd>();
     RecordingWindow window;
     Programmer tool{window, main,

@@ -8,8 +8,8 @@
 
 using namespace dedarida;
 using namespace dedarida::test;
-using dedarida::testing::FaultyTty;
-using dedarida::testing::LineError;
+using dedarida::test::FaultyTty;
+using dedarida::test::LineError;
 using sim::RequestKind;
 
 namespace {

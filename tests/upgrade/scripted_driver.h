@@ -49,9 +49,9 @@ private:
 };
 
 // A fake driver whose transfers carry bytes to and from a DeviceEnd.
-class ScriptedDriver : public testing::FakeDriver {
+class ScriptedDriver : public test::FakeDriver {
 public:
-    ScriptedDriver(std::shared_ptr<testing::FakeLine> line, std::shared_ptr<DeviceEnd> device)
+    ScriptedDriver(std::shared_ptr<test::FakeLine> line, std::shared_ptr<DeviceEnd> device)
         : FakeDriver(std::move(line)), device_(std::move(device)) {}
 
     Progress Advance(Transfer& op, bool block) override {

@@ -11,7 +11,7 @@
 namespace dedarida {
 namespace {
 
-using testing::WatcherCalls;
+using test::WatcherCalls;
 
 // Wine has no plug-and-play serial ports, so the test plays the system and
 // sends the messages a port's coming and going bring.
@@ -22,8 +22,7 @@ void SendPortMessage(WPARAM event) {
     port.dbcc_size = sizeof port;
     port.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     port.dbcc_classguid = kComPortInterface;
-    const auto bound =
-        std::chrono::duration_cast<std::chrono::milliseconds>(testing::kWatcherBound);
+    const auto bound = std::chrono::duration_cast<std::chrono::milliseconds>(test::kWatcherBound);
     EXPECT_NE(SendMessageTimeoutW(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&port),
                                   SMTO_NORMAL, static_cast<UINT>(bound.count()), nullptr),
               0);
@@ -37,7 +36,7 @@ protected:
 TEST_F(Win32PortWatcher, DestroyedPromptly) {
     WatcherCalls calls;
     auto watcher = std::make_unique<PortWatcher>(calls.Counter());
-    EXPECT_TRUE(testing::DestroyedPromptly(std::move(watcher)));
+    EXPECT_TRUE(test::DestroyedPromptly(std::move(watcher)));
 }
 
 // An arrival is told twice: SetupAPI may not know the port's details yet
@@ -57,8 +56,8 @@ TEST_F(Win32PortWatcher, TwoAtOnce) {
     WatcherCalls second;
     auto one = std::make_unique<PortWatcher>(first.Counter());
     auto two = std::make_unique<PortWatcher>(second.Counter());
-    EXPECT_TRUE(testing::DestroyedPromptly(std::move(one)));
-    EXPECT_TRUE(testing::DestroyedPromptly(std::move(two)));
+    EXPECT_TRUE(test::DestroyedPromptly(std::move(one)));
+    EXPECT_TRUE(test::DestroyedPromptly(std::move(two)));
 }
 
 } // namespace
