@@ -19,10 +19,10 @@ function(dedarida_add_test name)
     # Optimising the tests' own code, and its full debug information, took
     # most of the build's time; the code under test keeps the build type's
     # flags, and line tables still place a failure.
-    # g++ takes a fixture in a file's unnamed namespace, once the file is
-    # compiled with the others, for one in a header.
     target_compile_options(${name} PRIVATE
         $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-O0>
+        # g++ takes a fixture in a file's unnamed namespace, once the file is
+        # compiled with the others, for one in a header.
         $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>
         $<$<CONFIG:RelWithDebInfo,Debug>:$<IF:$<CXX_COMPILER_ID:Clang>,-gline-tables-only,-g1>>)
     # The discovery script flattens lists, so each test carries one label.

@@ -33,6 +33,10 @@ source scripts/wine_prefix.sh
 source scripts/virtual_display.sh
 work="$PWD/build/wine"
 unset DISPLAY WAYLAND_DISPLAY
+# script(1) runs its command in SHELL, and in dash where it is unset. A Ctrl-C
+# typed on the terminal reaches that shell too: dash then ends before the line
+# after the tool, bash carries on once the tool has ended by itself.
+export SHELL=/bin/bash
 
 helpers=()
 cleanup() {
@@ -271,10 +275,7 @@ rm -f "$work/ctrl-c.out" "$work/ctrl-c.status"
     printf '\003'
     # The terminal stays open until the tool has ended, however slow.
     for _ in $(seq 600); do [ -e "$work/ctrl-c.status" ] && break; sleep 0.1; done) |
-    # The terminal's Ctrl-C reaches the shell that script(1) starts too, and
-    # where SHELL is unset that is dash, which then ends before it can write
-    # the tool's status: bash carries on when the tool ends by itself.
-    SHELL=/bin/bash timeout 120 script -qec "'$wine' '$programs/dedarida.com' \
+    timeout 120 script -qec "'$wine' '$programs/dedarida.com' \
     --upgrade --port COM5 --port COM6 >'$work/ctrl-c.out' 2>&1; echo \"exit \$?\" >'$work/ctrl-c.status'" \
     /dev/null >/dev/null || true
 if [ ! -e "$work/ctrl-c.status" ]; then
