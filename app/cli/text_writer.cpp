@@ -3,10 +3,10 @@
 #include "app/cli/terminal.h"
 #include "process/background_thread.h"
 
-#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 namespace dedarida {
 
@@ -14,7 +14,6 @@ struct TextWriter::Queue {
     struct Text {
         std::FILE* out;
         std::string text;
-        bool progress;
     };
 
     // The writing thread's loop; it holds the queue, which outlives the
@@ -22,13 +21,10 @@ struct TextWriter::Queue {
     static void Serve(const std::shared_ptr<Queue>& queue) {
         std::unique_lock lock(queue->mutex);
         for (;;) {
-            queue->changed.wait(lock, [&] { return !queue->texts.empty() || queue->closing; });
-            if (queue->texts.empty() || queue->abandoned)
+            queue->changed.wait(lock, [&] { return !queue->Empty() || queue->closing; });
+            if (queue->Empty() || queue->abandoned)
                 return;
-            Text next = std::move(queue->texts.front());
-            queue->texts.pop_front();
-            if (!next.progress)
-                queue->waiting -= next.text.size();
+            Text next = queue->TakeNext();
             queue->writing = true;
             lock.unlock();
             WriteText(next.out, next.text);
@@ -38,10 +34,32 @@ struct TextWriter::Queue {
         }
     }
 
+    bool Empty() const { return texts.empty() && !progress; }
+
+    // The progress goes out once every text queued before it has.
+    Text TakeNext() {
+        if (progress && progressAfter == taken) {
+            Text next = std::move(*progress);
+            progress.reset();
+            return next;
+        }
+        Text next = std::move(texts.front());
+        texts.pop_front();
+        waiting -= next.text.size();
+        ++taken;
+        return next;
+    }
+
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Text> texts;
-    std::size_t waiting = 0; // bytes of texts that are not progress
+    std::size_t waiting = 0; // bytes of texts
+    // Texts ever queued and ever taken; the waiting progress follows the
+    // text it was queued after, so replacing it costs nothing per text.
+    std::size_t queued = 0;
+    std::size_t taken = 0;
+    std::optional<Text> progress;
+    std::size_t progressAfter = 0;
     bool writing = false;
     bool closing = false;
     bool abandoned = false;
@@ -56,7 +74,7 @@ TextWriter::~TextWriter() {
     queue_->closing = true;
     queue_->changed.notify_all();
     const bool written = queue_->changed.wait_for(
-        lock, FinalFlushLimit, [&] { return queue_->texts.empty() && !queue_->writing; });
+        lock, FinalFlushLimit, [&] { return queue_->Empty() && !queue_->writing; });
     queue_->abandoned = !written;
     lock.unlock();
     // A write to a reader that never resumes ends only with the process.
@@ -72,7 +90,8 @@ bool TextWriter::Write(std::FILE* out, std::string text) {
         if (queue_->waiting + text.size() > QueueLimit)
             return false;
         queue_->waiting += text.size();
-        queue_->texts.push_back({out, std::move(text), false});
+        queue_->texts.push_back({out, std::move(text)});
+        ++queue_->queued;
     }
     queue_->changed.notify_all();
     return true;
@@ -81,11 +100,8 @@ bool TextWriter::Write(std::FILE* out, std::string text) {
 void TextWriter::WriteProgress(std::FILE* out, std::string text) {
     {
         std::lock_guard lock(queue_->mutex);
-        auto& texts = queue_->texts;
-        texts.erase(std::remove_if(texts.begin(), texts.end(),
-                                   [](const Queue::Text& t) { return t.progress; }),
-                    texts.end());
-        texts.push_back({out, std::move(text), true});
+        queue_->progress = Queue::Text{out, std::move(text)};
+        queue_->progressAfter = queue_->queued;
     }
     queue_->changed.notify_all();
 }
