@@ -54,9 +54,8 @@ struct TextWriter::Queue {
     std::condition_variable changed;
     std::deque<Text> texts;
     std::size_t waiting = 0; // bytes of texts
-    // Texts ever queued and ever taken; the waiting progress follows the
-    // text it was queued after, so replacing it costs nothing per text.
-    std::size_t queued = 0;
+    // Texts ever taken; the waiting progress follows the text it was queued
+    // after, so replacing it costs nothing per text.
     std::size_t taken = 0;
     std::optional<Text> progress;
     std::size_t progressAfter = 0;
@@ -91,7 +90,6 @@ bool TextWriter::Write(std::FILE* out, std::string text) {
             return false;
         queue_->waiting += text.size();
         queue_->texts.push_back({out, std::move(text)});
-        ++queue_->queued;
     }
     queue_->changed.notify_all();
     return true;
@@ -101,7 +99,7 @@ void TextWriter::WriteProgress(std::FILE* out, std::string text) {
     {
         std::lock_guard lock(queue_->mutex);
         queue_->progress = Queue::Text{out, std::move(text)};
-        queue_->progressAfter = queue_->queued;
+        queue_->progressAfter = queue_->taken + queue_->texts.size();
     }
     queue_->changed.notify_all();
 }
