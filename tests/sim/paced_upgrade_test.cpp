@@ -2,6 +2,8 @@
 #include "tests/sim/scripted_host.h"
 #include "tests/sim/wire_timing.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -9,7 +11,10 @@ namespace dedarida::sim::test {
 namespace {
 
 // The whole upgrade conversation on a paced line, with every device time zero, lasts what
-// its bytes take on the wire.
+// its bytes take on the wire. How much longer it takes in real time depends on the machine's
+// load, so that is for the benchmarks to report. The device's own timeline shows the pacing:
+// each reply ends the wire time of its bytes after its request, and a block's request ends
+// its wire time after the reply before it, plus the turnaround of both ends.
 TEST(SimPacedUpgrade, TakesTheWireTimeOfItsBytes) {
     auto config = FastConfig();
     config.paced = true;
@@ -43,8 +48,31 @@ TEST(SimPacedUpgrade, TakesTheWireTimeOfItsBytes) {
                 appBytes, bootBytes, wire.count(), took.count(),
                 100.0 * (took.count() / wire.count() - 1.0));
     EXPECT_GE(took, wire);
-    EXPECT_LE(took, wire * 1.02);
     EXPECT_EQ(device.Status().checkPassed, true);
+
+    const auto since = [](const TranscriptEntry& from, const TranscriptEntry& to) {
+        return std::chrono::duration<double>(to.time - from.time) -
+               WireTime(to.bytes.size() / 2, to.baud);
+    };
+    unsigned replies = 0;
+    const TranscriptEntry* request = nullptr;
+    const TranscriptEntry* reply = nullptr;
+    auto quickestTurnaround = std::chrono::duration<double>::max();
+    for (const auto& entry : device.Transcript()) {
+        if (entry.direction == Direction::ToDevice) {
+            if (reply != nullptr && entry.meaning.starts_with("Program"))
+                quickestTurnaround = std::min(quickestTurnaround, since(*reply, entry));
+            request = &entry;
+        } else if (entry.direction == Direction::FromDevice && request != nullptr) {
+            EXPECT_NEAR(since(*request, entry).count(), 0.0, 5e-6) << entry.meaning;
+            ++replies;
+            request = nullptr;
+            reply = &entry;
+        }
+    }
+    EXPECT_EQ(replies, 92u);
+    // Load lengthens some turnarounds, never all 86; a block paced 1 % long adds 2.7 ms.
+    EXPECT_LT(quickestTurnaround, 2ms);
 }
 
 } // namespace
