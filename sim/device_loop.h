@@ -91,8 +91,10 @@ private:
     unsigned garbageBaud_ = 0;
     Clock::time_point garbageAt_{};
 
-    // Room for the answers of a host that sends ahead of them (doubled ones too).
-    std::array<std::optional<PendingFrame>, 32> pending_;
+    // Room for the answers of a host that sends ahead of them: one that sends
+    // a block on every answer, doubles too, can have all 86 blocks answered
+    // twice at once, and the check's answer must still find a place.
+    std::array<std::optional<PendingFrame>, 256> pending_;
     std::optional<Clock::time_point> modeAt_;
     DeviceMode nextMode_ = DeviceMode::Application;
     std::optional<Clock::time_point> comebackAt_;
