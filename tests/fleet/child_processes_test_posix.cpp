@@ -3,7 +3,9 @@
 #include "process/child_processes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -16,6 +18,7 @@
 namespace {
 
 using dedarida::ChildProcesses;
+using namespace std::chrono_literals;
 
 // The parent process id of `pid`, from the system's own table; 0 once it is gone.
 pid_t ParentOf(long pid) {
@@ -149,6 +152,116 @@ TEST_F(Children, EachEndSaysHowTheChildEnded) {
     EXPECT_EQ(ends_[0].exitStatus, 3);
     EXPECT_FALSE(ends_[1].exitStatus.has_value());
     EXPECT_EQ(ends_[1].otherwise, "ended by signal 9");
+}
+
+// Programs of another's: a script written for each test.
+class Programs : public Children {
+protected:
+    Programs() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "dedarida-programs-XXXXXX").string();
+        dir_ = mkdtemp(pattern.data());
+    }
+    ~Programs() override { std::filesystem::remove_all(dir_); }
+
+    // A script of `body`, started with `input` and `environment`, killed
+    // `within` from now.
+    std::size_t StartScript(const std::string& body, const std::string& input = {},
+                            const std::vector<std::string>& environment = {},
+                            std::chrono::milliseconds within = 30s) {
+        const std::string path = dir_ + "/program " + std::to_string(++scripts_);
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        std::string error;
+        const auto child = processes_.StartProgram(
+            {path, input, environment, std::chrono::steady_clock::now() + within}, error);
+        EXPECT_TRUE(child.has_value()) << error;
+        return child.value_or(0);
+    }
+    std::string Read(const std::string& name) const {
+        std::ifstream file(dir_ + "/" + name);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    // Waits a little for the file `name` to hold a line.
+    std::string WaitForLine(const std::string& name) const {
+        for (int i = 0; i < 200 && !Read(name).ends_with('\n'); ++i)
+            std::this_thread::sleep_for(10ms);
+        return Read(name);
+    }
+    // Whether the process `pid` has ended (gone, or a zombie nobody reaped
+    // yet), within a second.
+    static bool Ended(pid_t pid) {
+        const auto state = [pid] {
+            std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+            std::string text((std::istreambuf_iterator<char>(stat)), {});
+            const auto close = text.rfind(')');
+            return close == std::string::npos || close + 2 >= text.size() ? 'X' : text[close + 2];
+        };
+        for (int i = 0; i < 100 && state() != 'X' && state() != 'Z'; ++i)
+            std::this_thread::sleep_for(10ms);
+        return state() == 'X' || state() == 'Z';
+    }
+
+    std::string dir_;
+    int scripts_ = 0;
+};
+
+// Longer than a pipe holds by default, so that writing it could wait.
+TEST_F(Programs, AProgramGetsItsInputAndEnvironmentAndPrintsNothingToUs) {
+    const std::string input = std::string(70000, 'r') + "\n";
+    StartScript("cat > \"$DIR/in\"; env > \"$DIR/env\"; echo printed; exit 4", input,
+                {"DIR=" + dir_, "TEXT=$(touch pwned); touch pwned"});
+    Follow();
+    EXPECT_EQ(ends_[0].exitStatus, 4);
+    EXPECT_FALSE(ends_[0].overdue);
+    EXPECT_EQ(Read("in"), input);
+    const std::string environment = Read("env");
+    EXPECT_NE(environment.find("\nTEXT=$(touch pwned); touch pwned\n"), std::string::npos);
+    EXPECT_EQ(environment.find("DEDARIDA_SUPERVISOR"), std::string::npos) << environment;
+    EXPECT_NE(environment.find("\nPATH="), std::string::npos);
+    EXPECT_TRUE(output_.empty() && errors_.empty());
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+}
+
+TEST_F(Programs, AProgramPastItsDeadlineIsKilledWithTheProcessesItStarted) {
+    StartScript("trap '' INT TERM; sleep 30 & echo $! > \"$DIR/pid\"; wait", {}, {"DIR=" + dir_},
+                500ms);
+    const auto started = std::chrono::steady_clock::now();
+    Follow();
+    EXPECT_TRUE(ends_[0].overdue);
+    EXPECT_EQ(ends_[0].otherwise, "ended by signal 9");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_TRUE(Ended(std::stoi(WaitForLine("pid"))));
+}
+
+TEST_F(Programs, AnInterruptReachesAProgramAndTheProcessesItStarted) {
+    StartScript("sh -c 'echo $$ > \"$DIR/pid\"; exec sleep 30'", {}, {"DIR=" + dir_});
+    std::thread interrupter([this] {
+        WaitForLine("pid");
+        Interrupt();
+    });
+    Follow();
+    interrupter.join();
+    EXPECT_EQ(ends_[0].otherwise, "ended by signal 2");
+    EXPECT_FALSE(ends_[0].overdue);
+    EXPECT_TRUE(Ended(std::stoi(Read("pid"))));
+}
+
+TEST_F(Programs, WhatCannotBeStartedIsSaid) {
+    std::ofstream(dir_ + "/plain") << "#!/bin/sh\n";
+    std::filesystem::create_directory(dir_ + "/folder");
+    const std::map<std::string, std::string> rows = {
+        {dir_ + "/missing", "No such file or directory"},
+        {dir_ + "/folder", "is no regular file"},
+        {dir_ + "/plain", "is not executable"}};
+    for (const auto& [path, reason] : rows)
+        EXPECT_EQ(dedarida::ProgramRefusal(path), reason) << path;
+    std::string error;
+    EXPECT_FALSE(processes_.StartProgram({dir_ + "/missing", {}, {}, {}}, error));
+    EXPECT_EQ(error, "No such file or directory");
+    EXPECT_FALSE(processes_.StartProgram({dir_ + "/plain", {}, {}, {}}, error));
+    EXPECT_EQ(error, "Permission denied");
+    EXPECT_EQ(processes_.Held(), 0u);
 }
 
 } // namespace
