@@ -155,6 +155,9 @@ TEST_F(Headless, FromTheBootloaderPollsThenProgramsADeviceLeftThere) {
 
 TEST_F(Headless, WrongArgumentsExit64AndHelpDocumentsTheStatuses) {
     EXPECT_EQ(Run({"--upgrade"}), 64);
+    // An empty serial would match any adapter of that kind.
+    EXPECT_EQ(Run({"--upgrade", "--port", "usb:0403:6001:"}), 64);
+    EXPECT_EQ(Run({"--station", "--port", "usb:0403:6001:"}), 64);
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(Read("out").find("130  interrupted"), std::string::npos);
 }

@@ -166,6 +166,16 @@ const Row Rows[] = {
          EXPECT_TRUE(IsImage(o.flash));
          EXPECT_EQ(o.record["result"], "programmed") << o.record;
      }},
+    {"Quiet",
+     {"--quiet"},
+     [](sim::SimConfig&) {},
+     [](const Outcome& o) {
+         EXPECT_EQ(o.status, 0) << o.err;
+         EXPECT_TRUE(IsImage(o.flash));
+         const std::string said = o.out + o.err;
+         EXPECT_NE(said.find("programmed (exit 0)"), std::string::npos) << said;
+         EXPECT_EQ(said.find("status:"), std::string::npos) << said;
+     }},
     {"JsonAndQuiet",
      {"--json", "--quiet"},
      [](sim::SimConfig&) {},

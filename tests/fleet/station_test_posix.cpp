@@ -160,7 +160,7 @@ TEST_F(Station, AStoppedTerminalHoldsNoUnitBackAndShowsItsVerdictOnceItGoesOn) {
                            [&](const auto& line) { return line.starts_with(start); });
     };
     EXPECT_TRUE(shows(Adapter("UNIT1") + ": PASS  FW ID  v4.1  programmed (exit 0)")) << output;
-    EXPECT_TRUE(shows("station line-3: 1 unit")) << output;
+    EXPECT_TRUE(shows("station line-3: 1 unit, 1 passed")) << output;
 }
 
 // The adapter is pulled at block 40 and comes back in the device's
