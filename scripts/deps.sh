@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the window need
-# (binutils and srecord make the S-record files the loader tests read back);
-# `scripts/deps.sh windows` adds the cross compiler, GoogleTest's sources and
-# wine for the Windows build, and jq, which reads back the records of its
-# tests. Safe to run again: it installs only what is missing.
+# (binutils and srecord make the S-record files the loader tests read back;
+# jq reads back the records of the window tests, imagemagick shoots their
+# windows); `scripts/deps.sh windows` adds the cross compiler, GoogleTest's
+# sources and wine for the Windows build. Safe to run again: it installs only
+# what is missing.
 set -euo pipefail
 
 packages=(
@@ -11,13 +12,13 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libxcb1-dev fonts-dejavu-core
     pkgconf libudev-dev nlohmann-json3-dev
-    xvfb xauth xdotool
+    xvfb xauth xdotool imagemagick jq
     umockdev libumockdev-dev
     dpkg-dev fakeroot lintian
     binutils srecord
 )
 if [ "${1:-}" = windows ]; then
-    packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine imagemagick jq)
+    packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine)
 fi
 
 missing=()
