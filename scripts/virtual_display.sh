@@ -1,5 +1,18 @@
 # Sourced by the scripts that show windows on a virtual X display.
 
+# fail TEXT: said under the script's name, and the script ends with 1.
+fail() {
+    echo "$(basename "$0" .sh): $*" >&2
+    exit 1
+}
+
+# stop_all PID...: each ended and waited for.
+stop_all() {
+    local pid
+    for pid in "$@"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
+}
+
 # wait_for SECONDS COMMAND...: until COMMAND succeeds, at most SECONDS.
 wait_for() {
     local deadline=$((SECONDS + $1))

@@ -17,17 +17,7 @@ out=$(mkdir -p "$4" && realpath "$4")
 source "$(dirname "$0")/../../scripts/virtual_display.sh"
 
 pids=() units=()
-stop_all() {
-    local pid
-    for pid in "$@"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
-}
 trap 'stop_all "${pids[@]}" "${units[@]}"' EXIT
-
-fail() {
-    echo "station_window_xvfb: $*" >&2
-    exit 1
-}
 
 virtual_display "$out/xvfb.log" || fail "no X server on $DISPLAY"
 pids+=("$xvfb_pid")

@@ -14,16 +14,7 @@ line=$out/line
 source "$(dirname "$0")/../../scripts/virtual_display.sh"
 
 pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-}
-trap cleanup EXIT
-
-fail() {
-    echo "window_destroyed: $*" >&2
-    exit 1
-}
+trap 'stop_all "${pids[@]}"' EXIT
 
 virtual_display "$out/xvfb.log" || fail "no X server on $DISPLAY"
 pids+=("$xvfb_pid")

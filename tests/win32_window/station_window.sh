@@ -24,22 +24,11 @@ source "$(dirname "$0")/../../scripts/wine_prefix.sh"
 source "$(dirname "$0")/../../scripts/virtual_display.sh"
 
 pids=() units=()
-# stop_all PID...: each ended and waited for.
-stop_all() {
-    local pid
-    for pid in "$@"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
-}
 cleanup() {
     wine_prefix_end
     stop_all "${units[@]}" "${pids[@]}"
 }
 trap cleanup EXIT
-
-fail() {
-    echo "station_window: $*" >&2
-    exit 1
-}
 
 [ -n "${WINEPREFIX:-}" ] || wine_prefix "$out"
 

@@ -27,15 +27,9 @@ source "$(dirname "$0")/../../scripts/virtual_display.sh"
 pids=()
 cleanup() {
     wine_prefix_end
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    stop_all "${pids[@]}"
 }
 trap cleanup EXIT
-
-fail() {
-    echo "window_upgrade: $*" >&2
-    exit 1
-}
 
 [ -n "${WINEPREFIX:-}" ] || wine_prefix "$out" "COM2=$line"
 
