@@ -124,11 +124,20 @@ TEST_F(RecordLog, ATailWithoutItsLineEndIsCutOffUnlessItIsLongerThanARecord) {
     EXPECT_EQ(dedarida::AppendRecord(path_, "{\"unit\":3}"), "");
     EXPECT_EQ(Contents(), "{\"unit\":1}\n{\"unit\":3}\n");
 
-    const std::string notALog = "{\"unit\":1}\n" + std::string(70 * 1024, 'x');
-    Put(notALog);
-    EXPECT_NE(dedarida::AppendRecord(path_, "{\"unit\":2}").find("without a line end"),
-              std::string::npos);
-    EXPECT_EQ(Contents(), notALog);
+    // A record is at most 64 KiB: a longer tail is no record cut short.
+    for (const std::size_t tail : {70 * 1024, 64 * 1024 + 1}) {
+        const std::string notALog = "{\"unit\":1}\n" + std::string(tail, 'x');
+        Put(notALog);
+        EXPECT_NE(dedarida::AppendRecord(path_, "{\"unit\":2}").find("without a line end"),
+                  std::string::npos)
+            << tail;
+        EXPECT_EQ(Contents(), notALog);
+        Put(std::string(tail, 'x'));
+        EXPECT_NE(dedarida::AppendRecord(path_, "{\"unit\":2}"), "") << tail;
+    }
+    Put(std::string(64 * 1024, 'x'));
+    EXPECT_EQ(dedarida::AppendRecord(path_, "{\"unit\":2}"), "");
+    EXPECT_EQ(Contents(), "{\"unit\":2}\n");
 }
 
 // Another program holds the lock: the append gives up after its limit and

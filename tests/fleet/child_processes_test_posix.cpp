@@ -143,6 +143,30 @@ TEST_F(Children, AnInterruptFromAnotherThreadReachesEveryChildAsCtrlCDoes) {
     EXPECT_EQ(ends_[1].otherwise, "ended by signal 9");
 }
 
+// A udev event posted while every child is silent runs at once; here it
+// starts the child that ends the wait.
+TEST_F(Children, WhatIsPostedRunsWhileEveryChildIsSilent) {
+    Start("exec sleep 3");
+    std::thread poster([this] {
+        std::this_thread::sleep_for(100ms);
+        processes_.Post([this] { processes_.Interrupt(); });
+    });
+    Follow();
+    poster.join();
+    EXPECT_EQ(ends_[0].otherwise, "ended by signal 9");
+}
+
+// More than a pipe holds, written as fast as the child can: the child is
+// never refused a write, and every byte arrives.
+TEST_F(Children, AChildThatWritesMoreThanAPipeHoldsIsReadWhole) {
+    Start("head -c 1000000 /dev/zero | tr '\\0' x && "
+          "head -c 1000000 /dev/zero | tr '\\0' y >&2");
+    Follow();
+    EXPECT_EQ(ends_[0].exitStatus, 0);
+    EXPECT_EQ(output_[0], std::string(1000000, 'x'));
+    EXPECT_EQ(errors_[0], std::string(1000000, 'y'));
+}
+
 TEST_F(Children, EachEndSaysHowTheChildEnded) {
     Start("printf out; printf err >&2; exit 3");
     Start("kill -KILL $$");
