@@ -235,14 +235,22 @@ protected:
 // Longer than a pipe holds by default, so that writing it could wait.
 TEST_F(Programs, AProgramGetsItsInputAndEnvironmentAndPrintsNothingToUs) {
     const std::string input = std::string(70000, 'r') + "\n";
-    StartScript("cat > \"$DIR/in\"; env > \"$DIR/env\"; echo printed; exit 4", input,
-                {"DIR=" + dir_, "TEXT=$(touch pwned); touch pwned"});
+    // Ours, given again or not for it: the program's own value or none.
+    setenv("TEXT", "inherited", 1);
+    setenv("DEDARIDA_SUPERVISOR", "1", 1);
+    // As it was started: the shell would fold a variable given twice.
+    StartScript("cat > \"$DIR/in\"; tr '\\0' '\\n' < /proc/$$/environ > \"$DIR/env\"; "
+                "echo printed; exit 4",
+                input, {"DIR=" + dir_, "TEXT=$(touch pwned); touch pwned"});
+    unsetenv("TEXT");
+    unsetenv("DEDARIDA_SUPERVISOR");
     Follow();
     EXPECT_EQ(ends_[0].exitStatus, 4);
     EXPECT_FALSE(ends_[0].overdue);
     EXPECT_EQ(Read("in"), input);
     const std::string environment = Read("env");
     EXPECT_NE(environment.find("\nTEXT=$(touch pwned); touch pwned\n"), std::string::npos);
+    EXPECT_EQ(environment.find("TEXT=inherited"), std::string::npos) << environment;
     EXPECT_EQ(environment.find("DEDARIDA_SUPERVISOR"), std::string::npos) << environment;
     EXPECT_NE(environment.find("\nPATH="), std::string::npos);
     EXPECT_TRUE(output_.empty() && errors_.empty());
