@@ -25,12 +25,15 @@ wait_for() {
 
 # virtual_display LOG: starts Xvfb on a free display, logging to LOG, and
 # waits until it answers. Sets DISPLAY (exported) and xvfb_pid for the
-# caller's cleanup; fails when no server answers within 10 s.
+# caller's cleanup; fails when no server answers within 10 s. The server
+# takes the display itself and names it once it listens: two tests that
+# looked for a free one at once took the same, and one drew on the other's.
 virtual_display() {
-    local n
-    for n in $(seq 80 99); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$1" 2>&1 &
+    local number=$1.display
+    rm -f "$number"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >"$1" 2>&1 &
     xvfb_pid=$!
-    export DISPLAY=:$n
+    wait_for 10 grep -q '^[0-9]' "$number" || return 1
+    export DISPLAY=:$(head -n 1 "$number")
     wait_for 10 xdotool getdisplaygeometry
 }
