@@ -20,17 +20,23 @@ namespace {
 using dedarida::ChildProcesses;
 using namespace std::chrono_literals;
 
-// The parent process id of `pid`, from the system's own table; 0 once it is gone.
-pid_t ParentOf(long pid) {
+// The state and parent of `pid`, from the system's own table; 'X' and 0
+// once it is gone.
+struct ProcessState {
+    char state = 'X';
+    pid_t parent = 0;
+};
+ProcessState StateOf(long pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const auto close = text.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    char state = 0;
-    pid_t parent = 0;
-    std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent);
-    return parent;
+    ProcessState found;
+    if (const auto close = text.rfind(')'); close != std::string::npos)
+        std::sscanf(text.c_str() + close + 1, " %c %d", &found.state, &found.parent);
+    return found;
+}
+
+pid_t ParentOf(long pid) {
+    return StateOf(pid).parent;
 }
 
 class Children : public ::testing::Test {
@@ -144,7 +150,7 @@ TEST_F(Children, AnInterruptFromAnotherThreadReachesEveryChildAsCtrlCDoes) {
 }
 
 // A udev event posted while every child is silent runs at once; here it
-// starts the child that ends the wait.
+// interrupts, which ends the sleeping child long before its sleep would.
 TEST_F(Children, WhatIsPostedRunsWhileEveryChildIsSilent) {
     Start("exec sleep 3");
     std::thread poster([this] {
@@ -217,15 +223,13 @@ protected:
     // Whether the process `pid` has ended (gone, or a zombie nobody reaped
     // yet), within a second.
     static bool Ended(pid_t pid) {
-        const auto state = [pid] {
-            std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-            std::string text((std::istreambuf_iterator<char>(stat)), {});
-            const auto close = text.rfind(')');
-            return close == std::string::npos || close + 2 >= text.size() ? 'X' : text[close + 2];
+        const auto ended = [pid] {
+            const char state = StateOf(pid).state;
+            return state == 'X' || state == 'Z';
         };
-        for (int i = 0; i < 100 && state() != 'X' && state() != 'Z'; ++i)
+        for (int i = 0; i < 100 && !ended(); ++i)
             std::this_thread::sleep_for(10ms);
-        return state() == 'X' || state() == 'Z';
+        return ended();
     }
 
     std::string dir_;
@@ -235,7 +239,7 @@ protected:
 // Longer than a pipe holds by default, so that writing it could wait.
 TEST_F(Programs, AProgramGetsItsInputAndEnvironmentAndPrintsNothingToUs) {
     const std::string input = std::string(70000, 'r') + "\n";
-    // Ours, given again or not for it: the program's own value or none.
+    // Inherited: TEXT is given anew, and who supervises us is not passed on.
     setenv("TEXT", "inherited", 1);
     setenv("DEDARIDA_SUPERVISOR", "1", 1);
     // As it was started: the shell would fold a variable given twice.
